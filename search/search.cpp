@@ -1,0 +1,276 @@
+#include "search/search.h"
+
+#include <cmath>
+
+#include "model/area.h"
+#include "model/power.h"
+#include "model/scaling.h"
+#include "model/speedup.h"
+#include "model/state.h"
+#include "model/tables.h"
+#include "search/trace.h"
+
+namespace {
+
+// Everything the model needs that depends only on the option selections.
+struct Selection {
+    const TranTechRecord &node;
+    const AppTechRecord &workload;
+    const AppTechRecord &kind;
+    const AppTechRecord &ref; // the reference chip, App_Tech[0]
+    bool stacked;             // 3D memory
+    int transistor;           // 0 LOP, 1 LOP/HP, anything else HP
+    bool core_lop, cache_lop; // which flavour feeds the cores and the L2 cache
+    double core_area, l2_area_per_mb;
+    const double *l2_latency; // the node's row of the cache technology's latency table
+    double base_year;
+
+    double fmax_core() const { return core_lop ? node.fmax_LOP : node.fmax_HP; }
+    double vdd_core() const { return core_lop ? node.Vdd_LOP : node.Vdd_HP; }
+    double cgate_core() const { return core_lop ? node.Cgate_LOP : node.Cgate_HP; }
+    double ileak_core() const { return core_lop ? node.Ileak_LOP : node.Ileak_HP; }
+    double wgate_core() const { return core_lop ? node.Wgate_LOP : node.Wgate_HP; }
+    double density_core() const { return core_lop ? node.density_LOP : node.density_HP; }
+    double fmax_l2() const { return cache_lop ? node.fmax_LOP : node.fmax_HP; }
+    double vdd_l2() const { return cache_lop ? node.Vdd_LOP : node.Vdd_HP; }
+    double vth_l2() const { return cache_lop ? node.Vth_LOP : node.Vth_HP; }
+    double cgate_l2() const { return cache_lop ? node.Cgate_LOP : node.Cgate_HP; }
+    double ileak_l2() const { return cache_lop ? node.Ileak_LOP : node.Ileak_HP; }
+    double lgate_l2() const { return cache_lop ? node.Lgate_LOP : node.Lgate_HP; }
+
+    double miss_rate(double cache_mb) const {
+        return L2_model_missRate(workload.miss_alpha, cache_mb, Workload_Factor, node.year,
+                                 base_year, workload.miss_beta, workload.miss_gamma);
+    }
+
+    // Voltage ratio of a scale step under the transistor kind's rule.
+    double voltage_step(double target) const {
+        if (transistor == 0)
+            return Vdd_scale(node.Vdd_LOP, target, node.Vth_LOP);
+        if (transistor == 1)
+            return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_LOP,
+                                    node.Vth_LOP);
+        return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
+    }
+};
+
+Selection current_selection() {
+    int core_kind = User_Option[3];
+    int node = User_Option[4];
+    int transistor = User_Option[2];
+    bool core_lop = transistor == 0;
+    bool cache_lop = transistor == 0 || transistor == 1;
+    const TranTechRecord &record = Tran_Tech[node];
+    const double *core_areas = core_lop ? Core_Area_LOP_data : Core_Area_data;
+    const double *latencies = cache_lop ? Cache_Latency_LOP : Cache_Latency;
+    return Selection{
+        record,
+        App_Tech[User_Option[0]],
+        App_Tech[core_kind],
+        App_Tech[0],
+        User_Option[1] != 0,
+        transistor,
+        core_lop,
+        cache_lop,
+        core_areas[core_kind * kNodes + node],
+        cache_lop ? record.L2_area_LOP : record.L2_area_HP,
+        latencies + node * kCacheSizes,
+        Tran_Tech[1].year,
+    };
+}
+
+// The figures of one configuration. A figure whose check is switched off is not computed and
+// stays 0.
+struct Figures {
+    double area = 0, power = 0, bw = 0, bw_tsv = 0;
+};
+
+struct Best {
+    double speedup = 0.0;
+    int scale = 7, cache = 0, cores = 0;
+    Figures figures;
+    bool accepted = false;
+};
+
+struct Range {
+    int first, last;
+};
+
+Range range_of(int fix, int held, int count) {
+    return fix != 0 ? Range{held, held} : Range{0, count - 1};
+}
+
+double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_ratio,
+                double f_ratio, double miss_rate, double miss_rate_ref) {
+    const TranTechRecord &n = s.node;
+    const AppTechRecord &w = s.workload, &k = s.kind, &r = s.ref;
+    double uncore_other = User_Option[3] != 0 ? r.uncore_power : 0.0;
+    if (!s.stacked)
+        return power_W(n_cores, k.core_power, s.cgate_core(), Tran_Tech[0].Cgate_HP, s.vdd_core(),
+                       vdd_ratio, k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, uncore_other,
+                       r.ref_Vdd, r.ref_freq, r.l2_dyn_power, r.ref_cores, r.icn_power_a,
+                       r.icn_power_b, k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden,
+                       r.core_perf, App_Tech[2].cpi, App_Tech[2].latency_hidden, cache_mb,
+                       r.ref_l2_mb, r.l2_leak_power, s.ileak_core(), Tran_Tech[0].Ileak_HP,
+                       s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, miss_rate_ref,
+                       r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
+                       Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(),
+                       s.cgate_l2(), s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
+    return power_W_3d_mem(
+        n_cores, k.core_power, s.cgate_core(), Tran_Tech[0].Cgate_HP, s.vdd_core(), vdd_ratio,
+        k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, uncore_other, r.ref_Vdd, r.ref_freq,
+        r.l2_dyn_power, r.ref_cores, r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi,
+        w.l2_access_rate, w.latency_hidden, r.core_perf, App_Tech[2].cpi,
+        App_Tech[2].latency_hidden, cache_mb, r.ref_l2_mb, r.l2_leak_power, s.ileak_core(),
+        Tran_Tech[0].Ileak_HP, s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, w.miss_alpha,
+        Mem_3D_Tech[4], Mem_3D_Tech[5], Workload_Factor, n.year, s.base_year, w.miss_beta,
+        w.miss_gamma, miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
+        Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(), s.cgate_l2(),
+        s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
+}
+
+// Off-chip demand: with the memory stack, only what the stack does not serve.
+double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
+    const AppTechRecord &w = s.workload;
+    if (!s.stacked)
+        return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
+                         w.bw_width, miss_rate, w.bw_norm);
+    return bandwidth_3d_mem(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
+                            w.bw_width, miss_rate, w.miss_alpha, Mem_3D_Tech[4], Mem_3D_Tech[5],
+                            Workload_Factor, s.node.year, s.base_year, w.miss_beta, w.miss_gamma,
+                            w.bw_norm);
+}
+
+// With the memory stack, the whole L2 miss traffic crosses the through-silicon vias.
+double tsv_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
+    const AppTechRecord &w = s.workload;
+    return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
+                     w.bw_width, miss_rate, w.bw_norm);
+}
+
+double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, double miss_rate,
+                  double l2_latency) {
+    const TranTechRecord &n = s.node;
+    const AppTechRecord &w = s.workload;
+    if (!s.stacked)
+        return speedup_cores(ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction,
+                             n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
+                             l2_latency, n.mem_latency, n.wire_delay, n.wire_length,
+                             n.miss_overhead, 1.0);
+    return speedup_cores_3d_mem(
+        ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction, n_cores, w.cpi,
+        w.l2_access_rate, w.latency_hidden, miss_rate, l2_latency, w.miss_alpha, Mem_3D_Tech[4],
+        Mem_3D_Tech[5], Workload_Factor, n.year, s.base_year, w.miss_beta, w.miss_gamma,
+        n.mem_latency, Mem_3D_Tech[2], n.wire_delay, 0.0, n.miss_overhead, 1.0);
+}
+
+// Enumerates the configurations in range, scale outermost and cores innermost, and returns
+// the best one accepted. Ties go to the later configuration; NaN is never accepted.
+Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
+    const Selection s = current_selection();
+    const bool evaluation = fix_cores != 0 && fix_cache != 0 && fix_scale != 0;
+    const Range scales = range_of(fix_scale, User_Option[10], kScaleSteps);
+    const Range caches = range_of(fix_cache, User_Option[9], kCacheSizes);
+    const Range cores = range_of(fix_cores, User_Option[8], kCoreCounts);
+
+    Best best;
+    best.scale = fix_scale != 0 ? User_Option[10] : 7;
+    best.cache = fix_cache != 0 ? User_Option[9] : 0;
+    best.cores = fix_cores != 0 ? User_Option[8] : 0;
+
+    const double miss_rate_ref = s.miss_rate(4.0);
+    const double stack_area =
+        s.stacked ? stack_interface_area(s.node.node_nm, Mem_3D_Tech[0], Mem_3D_Tech[8]) : 0.0;
+    const double stack_power = Mem_3D_Tech[5] * Mem_3D_Tech[3]; // layers x layer_power
+
+    for (int i = scales.first; i <= scales.last; i++) {
+        const double target = Target_Array[i];
+        const double vdd_ratio = MUX(fix_scale, s.voltage_step(target), VDD_G / VDD_MAX);
+        const int ok = guard_check(vdd_ratio, s.vdd_l2(), s.vth_l2());
+        const double f_ratio = MUX(fix_scale, f_scal(target), FRE / FRE_MAX);
+        for (int j = caches.first; j <= caches.last; j++) {
+            const double cache_mb = Cache_Size[j];
+            const double miss_rate = s.miss_rate(cache_mb);
+            for (int k = cores.first; k <= cores.last; k++) {
+                const double n_cores = Cores_Num[k];
+                Figures f;
+                bool broken = false;
+                if (User_Option[5] != 0) {
+                    f.area = area_cores_L2(n_cores, s.core_area, L2_mm(cache_mb, s.l2_area_per_mb));
+                    if (s.stacked)
+                        f.area = stack_area + f.area;
+                    if (f.area > AREA_CONSTRT) {
+                        if (!evaluation)
+                            continue;
+                        broken = true;
+                    }
+                }
+                if (User_Option[6] != 0) {
+                    f.power = power_of(s, n_cores, cache_mb, vdd_ratio, f_ratio, miss_rate,
+                                       miss_rate_ref);
+                    if (s.stacked) {
+                        if (s.transistor != 0)
+                            trace_power(f.power);
+                        f.power = f.power + stack_power;
+                    }
+                    if (f.power > POWER_CONSTRT) {
+                        if (!evaluation)
+                            continue;
+                        broken = true;
+                    }
+                }
+                if (User_Option[7] != 0) {
+                    f.bw = offchip_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                    bool over = f.bw > BW_CONSTRT;
+                    if (s.stacked) {
+                        f.bw_tsv = tsv_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                        over = over || f.bw_tsv > BW_CONSTRT_TSV;
+                    }
+                    if (over) {
+                        if (!evaluation)
+                            continue;
+                        broken = true;
+                    }
+                }
+                const double speedup =
+                    broken ? 0.0 : speedup_of(s, ok, n_cores, f_ratio, miss_rate, s.l2_latency[j]);
+                if (speedup < best.speedup || std::isnan(speedup))
+                    continue;
+                best.speedup = speedup;
+                best.scale = i;
+                best.cache = j;
+                best.cores = k;
+                best.figures = f;
+                best.accepted = true;
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
+    const Best best = enumerate(fix_cores, fix_cache, fix_scale);
+    if (best.accepted) {
+        AREA_RESULT = best.figures.area;
+        POWER_RESULT = best.figures.power;
+        BW_RESULT = best.figures.bw;
+        BW_RESULT_TSV = best.figures.bw_tsv;
+    }
+    trace_summary(best.speedup, Target_Array[best.scale], Cache_Size[best.cache],
+                  Cores_Num[best.cores]);
+    User_Option[8] = best.cores;
+    User_Option[9] = best.cache;
+    User_Option[10] = best.scale;
+    if (fix_scale == 0) {
+        const double target = Target_Array[best.scale];
+        VDD_G = VDD_MAX * current_selection().voltage_step(target);
+        FRE = FRE_MAX * f_scal(target);
+    }
+    return best.speedup;
+}
+
+double speedup_max_1(int fix_cores, int fix_cache, int fix_scale) {
+    return enumerate(fix_cores, fix_cache, fix_scale).speedup;
+}

@@ -1,0 +1,15 @@
+// The program's trace and result lines on standard output: the searches' power and summary
+// lines, and the window's option and scale lines. Every line goes through here, so that their
+// order holds and a program without a console use (the command-line tool) can turn them off.
+#pragma once
+
+void trace_power(double power); // "power_W_result1 = %lf\n"
+void trace_summary(double speedup, double scale, double cache_mb, double cores); // four lines
+void trace_option(int option_index, int value);                                  // "%d %d\n"
+void trace_scale(int scale_index);                                               // "%d\n"
+
+// Pushes what has been traced so far out to standard output.
+void trace_flush();
+
+// Lines are written by default; disabled, they are dropped.
+void trace_set_enabled(bool enabled);
