@@ -38,6 +38,11 @@ struct Selection {
     double ileak_l2() const { return cache_lop ? node.Ileak_LOP : node.Ileak_HP; }
     double lgate_l2() const { return cache_lop ? node.Lgate_LOP : node.Lgate_HP; }
 
+    // Footprint of the memory stack's interface; 0 with plain memory.
+    double stack_area() const {
+        return stacked ? stack_interface_area(node.node_nm, Mem_3D_Tech[0], Mem_3D_Tech[8]) : 0.0;
+    }
+
     double miss_rate(double cache_mb) const {
         return L2_model_missRate(workload.miss_alpha, cache_mb, Workload_Factor, node.year,
                                  base_year, workload.miss_beta, workload.miss_gamma);
@@ -79,18 +84,28 @@ Selection current_selection() {
     };
 }
 
-// The figures of one configuration. A figure whose check is switched off is not computed and
-// stays 0.
-struct Figures {
-    double area = 0, power = 0, bw = 0, bw_tsv = 0;
+// Power of the memory stack's own layers: layers x layer_power.
+const double kStackPower = Mem_3D_Tech[5] * Mem_3D_Tech[3];
+
+// Ratios of a scale step, or of the current operating point when the scale is held.
+struct OperatingPoint {
+    double vdd_ratio, f_ratio;
+    int ok; // the supply respects the floor of the cache technology
 };
 
-struct Best {
-    double speedup = 0.0;
-    int scale = 7, cache = 0, cores = 0;
-    Figures figures;
-    bool accepted = false;
-};
+OperatingPoint operating_point(const Selection &s, int scale, int fix_scale) {
+    const double target = Target_Array[scale];
+    OperatingPoint op;
+    op.vdd_ratio = MUX(fix_scale, s.voltage_step(target), VDD_G / VDD_MAX);
+    op.ok = guard_check(op.vdd_ratio, s.vdd_l2(), s.vth_l2());
+    op.f_ratio = MUX(fix_scale, f_scal(target), FRE / FRE_MAX);
+    return op;
+}
+
+double area_of(const Selection &s, double n_cores, double cache_mb, double stack_area) {
+    double area = area_cores_L2(n_cores, s.core_area, L2_mm(cache_mb, s.l2_area_per_mb));
+    return s.stacked ? stack_area + area : area;
+}
 
 struct Range {
     int first, last;
@@ -166,39 +181,34 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
 
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
 // the best one accepted. Ties go to the later configuration; NaN is never accepted.
-Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
+SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
     const Selection s = current_selection();
     const bool evaluation = fix_cores != 0 && fix_cache != 0 && fix_scale != 0;
     const Range scales = range_of(fix_scale, User_Option[10], kScaleSteps);
     const Range caches = range_of(fix_cache, User_Option[9], kCacheSizes);
     const Range cores = range_of(fix_cores, User_Option[8], kCoreCounts);
 
-    Best best;
+    SearchOutcome best;
     best.scale = fix_scale != 0 ? User_Option[10] : 7;
     best.cache = fix_cache != 0 ? User_Option[9] : 0;
     best.cores = fix_cores != 0 ? User_Option[8] : 0;
 
     const double miss_rate_ref = s.miss_rate(4.0);
-    const double stack_area =
-        s.stacked ? stack_interface_area(s.node.node_nm, Mem_3D_Tech[0], Mem_3D_Tech[8]) : 0.0;
-    const double stack_power = Mem_3D_Tech[5] * Mem_3D_Tech[3]; // layers x layer_power
+    const double stack_area = s.stack_area();
 
     for (int i = scales.first; i <= scales.last; i++) {
-        const double target = Target_Array[i];
-        const double vdd_ratio = MUX(fix_scale, s.voltage_step(target), VDD_G / VDD_MAX);
-        const int ok = guard_check(vdd_ratio, s.vdd_l2(), s.vth_l2());
-        const double f_ratio = MUX(fix_scale, f_scal(target), FRE / FRE_MAX);
+        const OperatingPoint op = operating_point(s, i, fix_scale);
+        const double vdd_ratio = op.vdd_ratio, f_ratio = op.f_ratio;
+        const int ok = op.ok;
         for (int j = caches.first; j <= caches.last; j++) {
             const double cache_mb = Cache_Size[j];
             const double miss_rate = s.miss_rate(cache_mb);
             for (int k = cores.first; k <= cores.last; k++) {
                 const double n_cores = Cores_Num[k];
-                Figures f;
+                ConfigurationFigures f;
                 bool broken = false;
                 if (User_Option[5] != 0) {
-                    f.area = area_cores_L2(n_cores, s.core_area, L2_mm(cache_mb, s.l2_area_per_mb));
-                    if (s.stacked)
-                        f.area = stack_area + f.area;
+                    f.area = area_of(s, n_cores, cache_mb, stack_area);
                     if (f.area > AREA_CONSTRT) {
                         if (!evaluation)
                             continue;
@@ -211,7 +221,7 @@ Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
                     if (s.stacked) {
                         if (s.transistor != 0)
                             trace_power(f.power);
-                        f.power = f.power + stack_power;
+                        f.power = f.power + kStackPower;
                     }
                     if (f.power > POWER_CONSTRT) {
                         if (!evaluation)
@@ -220,11 +230,11 @@ Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
                     }
                 }
                 if (User_Option[7] != 0) {
-                    f.bw = offchip_bandwidth_of(s, n_cores, f_ratio, miss_rate);
-                    bool over = f.bw > BW_CONSTRT;
+                    f.bandwidth = offchip_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                    bool over = f.bandwidth > BW_CONSTRT;
                     if (s.stacked) {
-                        f.bw_tsv = tsv_bandwidth_of(s, n_cores, f_ratio, miss_rate);
-                        over = over || f.bw_tsv > BW_CONSTRT_TSV;
+                        f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                        over = over || f.bandwidth_tsv > BW_CONSTRT_TSV;
                     }
                     if (over) {
                         if (!evaluation)
@@ -232,16 +242,16 @@ Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
                         broken = true;
                     }
                 }
-                const double speedup =
+                f.speedup =
                     broken ? 0.0 : speedup_of(s, ok, n_cores, f_ratio, miss_rate, s.l2_latency[j]);
-                if (speedup < best.speedup || std::isnan(speedup))
+                if (f.speedup < best.speedup || std::isnan(f.speedup))
                     continue;
-                best.speedup = speedup;
+                best.speedup = f.speedup;
                 best.scale = i;
                 best.cache = j;
                 best.cores = k;
                 best.figures = f;
-                best.accepted = true;
+                best.found = true;
             }
         }
     }
@@ -251,12 +261,12 @@ Best enumerate(int fix_cores, int fix_cache, int fix_scale) {
 } // namespace
 
 double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
-    const Best best = enumerate(fix_cores, fix_cache, fix_scale);
-    if (best.accepted) {
+    const SearchOutcome best = find_best(fix_cores, fix_cache, fix_scale);
+    if (best.found) {
         AREA_RESULT = best.figures.area;
         POWER_RESULT = best.figures.power;
-        BW_RESULT = best.figures.bw;
-        BW_RESULT_TSV = best.figures.bw_tsv;
+        BW_RESULT = best.figures.bandwidth;
+        BW_RESULT_TSV = best.figures.bandwidth_tsv;
     }
     trace_summary(best.speedup, Target_Array[best.scale], Cache_Size[best.cache],
                   Cores_Num[best.cores]);
@@ -272,5 +282,26 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
 }
 
 double speedup_max_1(int fix_cores, int fix_cache, int fix_scale) {
-    return enumerate(fix_cores, fix_cache, fix_scale).speedup;
+    return find_best(fix_cores, fix_cache, fix_scale).speedup;
+}
+
+SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scale) {
+    return find_best(fix_cores, fix_cache, fix_scale);
+}
+
+ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale) {
+    const Selection s = current_selection();
+    const OperatingPoint op = operating_point(s, scale, fix_scale);
+    const double n_cores = Cores_Num[cores], cache_mb = Cache_Size[cache];
+    const double miss_rate = s.miss_rate(cache_mb);
+    ConfigurationFigures f;
+    f.area = area_of(s, n_cores, cache_mb, s.stack_area());
+    f.power = power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
+    if (s.stacked)
+        f.power = f.power + kStackPower;
+    f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+    if (s.stacked)
+        f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+    f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[cache]);
+    return f;
 }

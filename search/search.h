@@ -12,3 +12,27 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale);
 
 // The same enumeration, recording and printing nothing: the peak speedup.
 double speedup_max_1(int fix_cores, int fix_cache, int fix_scale);
+
+// The figures of one configuration. A figure whose check is switched off is not computed by
+// the searches and stays 0.
+struct ConfigurationFigures {
+    double area = 0;          // mm^2, the stack's interface included
+    double power = 0;         // W, the stack's layers included
+    double bandwidth = 0;     // GB/s off-chip (behind the stack with 3D memory)
+    double bandwidth_tsv = 0; // GB/s through the vias; 0 with plain memory
+    double speedup = 0;
+};
+
+struct SearchOutcome {
+    bool found = false; // false: nothing qualified and the indices are the fallback ones
+    double speedup = 0.0;
+    int scale = 7, cache = 0, cores = 0;
+    ConfigurationFigures figures; // of the configuration found
+};
+
+// The enumeration of speedup_max, recording nothing: what speedup_max would select.
+SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scale);
+
+// Every figure of one configuration under the current options, whatever the checks and
+// limits. A held scale (fix_scale not 0) evaluates at the current operating point.
+ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale);

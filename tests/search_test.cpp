@@ -256,3 +256,33 @@ TEST_F(Search, PeakSearchMatchesTheFullSearchAndWritesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Search, OutcomeTellsAFoundConfigurationFromTheFallback) {
+    SearchOutcome found = find_best_configuration(0, 0, 0);
+    EXPECT_TRUE(found.found);
+    EXPECT_EQ(found.cores, 6);
+    EXPECT_EQ(found.figures.area, 12 * 17.498 + 7.72);
+    AREA_CONSTRT = 0;
+    SearchOutcome none = find_best_configuration(0, 0, 0);
+    EXPECT_FALSE(none.found);
+    EXPECT_EQ(none.speedup, 0.0);
+    EXPECT_EQ(none.scale, 7);
+    EXPECT_EQ(User_Option[8], 0); // nothing recorded
+}
+
+TEST_F(Search, EvaluatedConfigurationHasTheSearchsFigures) {
+    User_Option[1] = 1;
+    run(0, 0, 0);
+    const ConfigurationFigures f = evaluate_configuration(0, 2, 5, 0);
+    EXPECT_EQ(f.area, AREA_RESULT);
+    EXPECT_EQ(f.power, POWER_RESULT);
+    EXPECT_EQ(f.bandwidth, BW_RESULT);
+    EXPECT_EQ(f.bandwidth_tsv, BW_RESULT_TSV);
+    EXPECT_NEAR(f.speedup, 29.8522, 5e-5);
+    // Limits and checks do not apply: 192 cores still get a speedup.
+    EXPECT_GT(evaluate_configuration(0, 0, 34, 0).speedup, 0);
+}
+
+} // namespace
