@@ -204,6 +204,12 @@ TEST_F(Window, TransistorKindLoadsItsCeilings) {
     EXPECT_EQ(choose(2, 0), "");
 }
 
+TEST_F(Window, BoxWithNoActiveItemStoresNothing) {
+    EXPECT_EQ(choose(4, -1), "");
+    EXPECT_EQ(User_Option[4], 1);
+    EXPECT_EQ(AREA_CONSTRT, 221.88);
+}
+
 TEST_F(Window, NinetyNanometreNodeQualifiesNothing) {
     choose(4, 0); // the blank first item
     EXPECT_EQ(AREA_CONSTRT, 0);
