@@ -6,4 +6,4 @@
 // differs in the last bit from what the library computes, and results must not depend on how
 // the program was built. Declared const so that calls with loop-invariant arguments can still
 // be hoisted.
-[[gnu::const]] float runtime_powf(float base, float exponent);
+[[gnu::const]] float runtime_powf(float base, float exponent) noexcept;

@@ -24,6 +24,7 @@ struct Selection {
     double core_area, l2_area_per_mb;
     const double *l2_latency; // the node's row of the cache technology's latency table
     double base_year;
+    double stack_miss_rate; // share of the L2 misses that miss in the memory stack too
 
     double fmax_core() const { return core_lop ? node.fmax_LOP : node.fmax_HP; }
     double vdd_core() const { return core_lop ? node.Vdd_LOP : node.Vdd_HP; }
@@ -66,11 +67,12 @@ Selection current_selection() {
     bool core_lop = transistor == 0;
     bool cache_lop = transistor == 0 || transistor == 1;
     const TranTechRecord &record = Tran_Tech[node];
+    const AppTechRecord &workload = App_Tech[User_Option[0]];
     const double *core_areas = core_lop ? Core_Area_LOP_data : Core_Area_data;
     const double *latencies = cache_lop ? Cache_Latency_LOP : Cache_Latency;
     return Selection{
         record,
-        App_Tech[User_Option[0]],
+        workload,
         App_Tech[core_kind],
         App_Tech[0],
         User_Option[1] != 0,
@@ -81,6 +83,9 @@ Selection current_selection() {
         cache_lop ? record.L2_area_LOP : record.L2_area_HP,
         latencies + node * kCacheSizes,
         Tran_Tech[1].year,
+        // The same for every configuration: worked out once, not in each model function.
+        stack_miss_rate(workload.miss_alpha, Mem_3D_Tech[4], Mem_3D_Tech[5], Workload_Factor,
+                        record.year, Tran_Tech[1].year, workload.miss_beta, workload.miss_gamma),
     };
 }
 
@@ -131,15 +136,14 @@ double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_
                        r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
                        Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(),
                        s.cgate_l2(), s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
-    return power_W_3d_mem(
+    return power_W_stacked(
         n_cores, k.core_power, s.cgate_core(), Tran_Tech[0].Cgate_HP, s.vdd_core(), vdd_ratio,
         k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, uncore_other, r.ref_Vdd, r.ref_freq,
         r.l2_dyn_power, r.ref_cores, r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi,
         w.l2_access_rate, w.latency_hidden, r.core_perf, App_Tech[2].cpi,
         App_Tech[2].latency_hidden, cache_mb, r.ref_l2_mb, r.l2_leak_power, s.ileak_core(),
-        Tran_Tech[0].Ileak_HP, s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, w.miss_alpha,
-        Mem_3D_Tech[4], Mem_3D_Tech[5], Workload_Factor, n.year, s.base_year, w.miss_beta,
-        w.miss_gamma, miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
+        Tran_Tech[0].Ileak_HP, s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, s.stack_miss_rate,
+        miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
         Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(), s.cgate_l2(),
         s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
 }
@@ -150,10 +154,8 @@ double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, 
     if (!s.stacked)
         return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
                          w.bw_width, miss_rate, w.bw_norm);
-    return bandwidth_3d_mem(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
-                            w.bw_width, miss_rate, w.miss_alpha, Mem_3D_Tech[4], Mem_3D_Tech[5],
-                            Workload_Factor, s.node.year, s.base_year, w.miss_beta, w.miss_gamma,
-                            w.bw_norm);
+    return bandwidth_stacked(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
+                             w.bw_width, miss_rate, s.stack_miss_rate, w.bw_norm);
 }
 
 // With the memory stack, the whole L2 miss traffic crosses the through-silicon vias.
@@ -172,16 +174,18 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
                              n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
                              l2_latency, n.mem_latency, n.wire_delay, n.wire_length,
                              n.miss_overhead, 1.0);
-    return speedup_cores_3d_mem(
-        ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction, n_cores, w.cpi,
-        w.l2_access_rate, w.latency_hidden, miss_rate, l2_latency, w.miss_alpha, Mem_3D_Tech[4],
-        Mem_3D_Tech[5], Workload_Factor, n.year, s.base_year, w.miss_beta, w.miss_gamma,
-        n.mem_latency, Mem_3D_Tech[2], n.wire_delay, 0.0, n.miss_overhead, 1.0);
+    return speedup_cores_stacked(ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction,
+                                 n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
+                                 l2_latency, s.stack_miss_rate, n.mem_latency, Mem_3D_Tech[2],
+                                 n.wire_delay, 0.0, n.miss_overhead, 1.0);
 }
 
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
 // the best one accepted. Ties go to the later configuration; NaN is never accepted.
-SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
+//
+// Flattened: every model function is inlined into the loops whatever its size, so that no
+// configuration pays for a call with a long argument list (the power model takes 47).
+[[gnu::flatten]] SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
     const Selection s = current_selection();
     const bool evaluation = fix_cores != 0 && fix_cache != 0 && fix_scale != 0;
     const Range scales = range_of(fix_scale, User_Option[10], kScaleSteps);
@@ -195,6 +199,15 @@ SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
 
     const double miss_rate_ref = s.miss_rate(4.0);
     const double stack_area = s.stack_area();
+    // The miss rate depends on the cache size alone: once per size, not once per scale step.
+    double miss_rates[kCacheSizes];
+    for (int j = caches.first; j <= caches.last; j++)
+        miss_rates[j] = s.miss_rate(Cache_Size[j]);
+    // A configuration whose speedup is below the best so far cannot be accepted, whatever its
+    // power and bandwidth. Unless its power line is due (3D memory with HP cores), the search
+    // drops it before working those out: the same figures, the same outcome, less work.
+    const bool prints_power = s.stacked && s.transistor != 0 && User_Option[6] != 0;
+    const bool drop_slower = !evaluation && !prints_power;
 
     for (int i = scales.first; i <= scales.last; i++) {
         const OperatingPoint op = operating_point(s, i, fix_scale);
@@ -202,7 +215,7 @@ SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
         const int ok = op.ok;
         for (int j = caches.first; j <= caches.last; j++) {
             const double cache_mb = Cache_Size[j];
-            const double miss_rate = s.miss_rate(cache_mb);
+            const double miss_rate = miss_rates[j];
             for (int k = cores.first; k <= cores.last; k++) {
                 const double n_cores = Cores_Num[k];
                 ConfigurationFigures f;
@@ -215,6 +228,10 @@ SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
                         broken = true;
                     }
                 }
+                const double speedup =
+                    speedup_of(s, ok, n_cores, f_ratio, miss_rate, s.l2_latency[j]);
+                if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
+                    continue;
                 if (User_Option[6] != 0) {
                     f.power = power_of(s, n_cores, cache_mb, vdd_ratio, f_ratio, miss_rate,
                                        miss_rate_ref);
@@ -242,8 +259,7 @@ SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
                         broken = true;
                     }
                 }
-                f.speedup =
-                    broken ? 0.0 : speedup_of(s, ok, n_cores, f_ratio, miss_rate, s.l2_latency[j]);
+                f.speedup = broken ? 0.0 : speedup;
                 if (f.speedup < best.speedup || std::isnan(f.speedup))
                     continue;
                 best.speedup = f.speedup;
@@ -255,6 +271,7 @@ SearchOutcome find_best(int fix_cores, int fix_cache, int fix_scale) {
             }
         }
     }
+    trace_search_end();
     return best;
 }
 

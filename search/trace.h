@@ -8,6 +8,10 @@ void trace_summary(double speedup, double scale, double cache_mb, double cores);
 void trace_option(int option_index, int value);                                  // "%d %d\n"
 void trace_scale(int scale_index);                                               // "%d\n"
 
+// Hands the lines gathered during a search to standard output's stream; the searches call it
+// as they return, so that whatever their caller prints next follows their lines.
+void trace_search_end();
+
 // Pushes what has been traced so far out to standard output.
 void trace_flush();
 

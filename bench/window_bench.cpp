@@ -1,0 +1,94 @@
+// The window's costliest option change, driven in-process on a (virtual) display with standard
+// output going to a file: with 3D memory and "LOP/HP" every configuration whose power is
+// evaluated prints a line, and a change to a node whose four default limits all differ from
+// the current node's changes every spin button, so list_changed runs five full searches (one
+// per spin button, nested, and its own) and five evaluations of the configuration on show.
+// 20 nm lets the most configurations past its area limit: with "ARM" cores the change to it
+// prints about 70,000 power lines.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <gtk/gtk.h>
+
+#include "bench/stdout_file.h"
+#include "model/state.h"
+#include "model/tables.h"
+#include "ui/window.h"
+
+namespace {
+
+void choose(const ExplorerWindow &w, int box, int item) {
+    gtk_combo_box_set_active(GTK_COMBO_BOX(w.option_box[box]), item);
+}
+
+void draw_pending() {
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
+
+bool every_limit_differs(int a, int b) {
+    const TranTechRecord &x = Tran_Tech[a], &y = Tran_Tech[b];
+    return x.area_budget != y.area_budget && x.power_budget != y.power_budget &&
+           x.bw_offchip != y.bw_offchip && x.bw_tsv != y.bw_tsv;
+}
+
+// Arguments: the workload, the core kind, and the node changed from and the node changed to.
+// Only the change to the second node is timed; the way back is not.
+void list_changed_worst_case(benchmark::State &state) {
+    const int workload = static_cast<int>(state.range(0)), kind = static_cast<int>(state.range(1));
+    const int from = static_cast<int>(state.range(2)), to = static_cast<int>(state.range(3));
+    if (!every_limit_differs(from, to)) {
+        state.SkipWithError("the two nodes share a default limit");
+        return;
+    }
+    reset_design_state();
+    ExplorerWindow w = build_explorer_window();
+    gtk_widget_show_all(w.window);
+    choose(w, 0, workload);
+    choose(w, 3, kind);
+    choose(w, 4, from);
+    choose(w, 1, 1); // 3D memory
+    choose(w, 2, 1); // LOP/HP
+    draw_pending();
+    empty_stdout_file();
+
+    long bytes = 0;
+    for (auto _ : state) {
+        choose(w, 4, to);
+        state.PauseTiming();
+        bytes += empty_stdout_file();
+        draw_pending();
+        choose(w, 4, from);
+        empty_stdout_file();
+        draw_pending();
+        state.ResumeTiming();
+    }
+    state.counters["out_bytes"] =
+        benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kAvgIterations);
+
+    g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
+    gtk_widget_destroy(w.window);
+    draw_pending();
+    reset_design_state();
+}
+
+// The core kind the window starts with, and the one whose small cores let the most
+// configurations past the area limit; the change from 32 nm to 20 nm, and for comparison the
+// change back.
+BENCHMARK(list_changed_worst_case)
+    ->Args({0, 0, 3, 4})
+    ->Args({1, 3, 3, 4})
+    ->Args({1, 3, 4, 3})
+    ->ArgNames({"workload", "kind", "from", "to"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (!gtk_init_check(&argc, &argv)) {
+        fprintf(stderr, "bench_window: cannot open a display; run it under xvfb-run\n");
+        return 1;
+    }
+    return run_benchmarks_with_stdout_in_a_file(argc, argv);
+}
