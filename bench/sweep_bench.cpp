@@ -1,0 +1,48 @@
+// The command-line tool's full sweep: 360 option combinations, each searched over all 18,760
+// configurations (6.75 million in all), on one core. Target: at most 0.5 s per sweep.
+#include <benchmark/benchmark.h>
+
+#include "cli/design.h"
+#include "search/search.h"
+#include "search/trace.h"
+
+namespace {
+
+constexpr double kConfigurations = 360.0 * 18760.0;
+
+// The sweep as `cpu-widget-cli sweep` runs it, naming the unmeetable limits of the 72
+// combinations (the 90 nm ones) that nothing meets under their node's defaults.
+void BM_FullSweep(benchmark::State &state) {
+    trace_set_enabled(false);
+    for (auto _ : state) {
+        std::vector<BestConfiguration> rows = sweep({}, {});
+        benchmark::DoNotOptimize(rows.data());
+    }
+    state.counters["configurations"] =
+        benchmark::Counter(kConfigurations, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_FullSweep)->Unit(benchmark::kMillisecond);
+
+// The library's share: the 360 searches alone.
+void BM_SweepSearchesOnly(benchmark::State &state) {
+    trace_set_enabled(false);
+    for (auto _ : state) {
+        Request r;
+        OptionSet &o = r.options;
+        for (o.workload = 0; o.workload < 3; o.workload++)
+            for (o.memory = 0; o.memory < 2; o.memory++)
+                for (o.transistor = 0; o.transistor < 3; o.transistor++)
+                    for (o.core_kind = 0; o.core_kind < 4; o.core_kind++)
+                        for (o.node = 0; o.node < 5; o.node++) {
+                            apply_request(r);
+                            benchmark::DoNotOptimize(find_best_configuration(0, 0, 0));
+                        }
+    }
+    state.counters["configurations"] =
+        benchmark::Counter(kConfigurations, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_SweepSearchesOnly)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

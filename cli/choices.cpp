@@ -1,0 +1,128 @@
+#include "cli/choices.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "model/tables.h"
+
+namespace {
+
+bool same_letters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::optional<int> index_on_axis(const double *axis, int count, double value) {
+    for (int i = 0; i < count; i++)
+        if (axis[i] == value)
+            return i;
+    return std::nullopt;
+}
+
+std::string join_axis(const double *axis, int count) {
+    std::string text;
+    for (int i = 0; i < count; i++) {
+        text += i ? ", " : "";
+        text += shortest(axis[i]);
+    }
+    return text;
+}
+
+} // namespace
+
+const std::vector<std::string> &choice_names(Choice choice) {
+    static const std::vector<std::string> workloads{"DB2/TPCC", "DB2/TPCH", "Apache/Web"};
+    static const std::vector<std::string> memories{"plain", "3d"};
+    static const std::vector<std::string> transistors{"LOP", "LOP/HP", "HP"};
+    static const std::vector<std::string> core_kinds{"Niagara", "FPGA", "ASIC", "ARM"};
+    static const std::vector<std::string> nodes{"90nm", "65nm", "45nm", "32nm", "20nm"};
+    switch (choice) {
+    case Choice::Workload:
+        return workloads;
+    case Choice::Memory:
+        return memories;
+    case Choice::Transistor:
+        return transistors;
+    case Choice::CoreKind:
+        return core_kinds;
+    case Choice::Node:
+        break;
+    }
+    return nodes;
+}
+
+std::optional<int> find_choice(Choice choice, std::string_view text) {
+    const std::vector<std::string> &names = choice_names(choice);
+    for (size_t i = 0; i < names.size(); i++)
+        if (same_letters(names[i], text))
+            return int(i);
+    return std::nullopt;
+}
+
+std::string choice_list(Choice choice) {
+    std::string text;
+    for (const std::string &name : choice_names(choice)) {
+        text += text.empty() ? "" : ", ";
+        text += name;
+    }
+    return text;
+}
+
+std::string describe(const OptionSet &o) {
+    return choice_names(Choice::Workload)[o.workload] + ", " +
+           (o.memory ? "3D memory" : "plain memory") + ", " +
+           choice_names(Choice::Transistor)[o.transistor] + ", " +
+           choice_names(Choice::CoreKind)[o.core_kind] + ", " + choice_names(Choice::Node)[o.node];
+}
+
+std::optional<int> core_count_index(double cores) {
+    return index_on_axis(Cores_Num, kCoreCounts, cores);
+}
+std::optional<int> cache_size_index(double megabytes) {
+    return index_on_axis(Cache_Size, kCacheSizes, megabytes);
+}
+std::optional<int> scale_step_index(double step) {
+    return index_on_axis(Target_Array, kScaleSteps, step);
+}
+
+std::string core_count_list() {
+    return join_axis(Cores_Num, kCoreCounts);
+}
+std::string cache_size_list() {
+    return join_axis(Cache_Size, kCacheSizes);
+}
+std::string scale_step_list() {
+    std::string text;
+    for (int i = 0; i < kScaleSteps; i++) {
+        char step[8];
+        snprintf(step, sizeof step, "%.1f", Target_Array[i]);
+        text += i ? ", " : "";
+        text += step;
+    }
+    return text;
+}
+
+std::optional<double> parse_number(std::string_view text) {
+    // from_chars takes a leading minus but no plus; a plus is allowed before a digit or point.
+    if (text.size() > 1 && text[0] == '+' && (text[1] == '.' || (text[1] >= '0' && text[1] <= '9')))
+        text.remove_prefix(1);
+    double value = 0;
+    const char *end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string shortest(double value) {
+    char text[32];
+    auto [stop, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, stop) : std::string("nan");
+}

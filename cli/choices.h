@@ -1,0 +1,50 @@
+// The option selections under the names the window shows, the axes of the design space as real
+// core counts, cache sizes and scale steps, and the strict number reading of the command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One choice of each option box, as the indices the model's tables use. The defaults are the
+// window's start-up selections.
+struct OptionSet {
+    int workload = 0;   // 0 DB2/TPCC, 1 DB2/TPCH, 2 Apache/Web
+    int memory = 0;     // 0 plain, 1 3D-stacked
+    int transistor = 0; // 0 LOP, 1 LOP/HP, 2 HP
+    int core_kind = 0;  // 0 Niagara, 1 FPGA, 2 ASIC, 3 ARM
+    int node = 1;       // 0 90nm, 1 65nm, 2 45nm, 3 32nm, 4 20nm
+};
+
+enum class Choice { Workload, Memory, Transistor, CoreKind, Node };
+
+// Accepted names of a choice, in index order.
+const std::vector<std::string> &choice_names(Choice choice);
+
+// Index of a name, compared without regard to letter case; none when the name is unknown.
+std::optional<int> find_choice(Choice choice, std::string_view text);
+
+// "DB2/TPCC, DB2/TPCH, Apache/Web"
+std::string choice_list(Choice choice);
+
+// The selection as one line: "DB2/TPCC, plain memory, LOP, Niagara, 65nm".
+std::string describe(const OptionSet &options);
+
+// Axis index of a real core count, cache size in MB or scale step; none when the value is not
+// on the axis (the comparison is exact: "0.7" reads as the same double as the table's 0.7).
+std::optional<int> core_count_index(double cores);
+std::optional<int> cache_size_index(double megabytes);
+std::optional<int> scale_step_index(double step);
+
+// The values of an axis as accepted on the command line: "1, 2, 4, 6, ..., 192".
+std::string core_count_list();
+std::string cache_size_list();
+std::string scale_step_list();
+
+// A whole argument read as a finite decimal number ("12", "0.8", "1e3", "+5"); none for
+// anything else, including empty text, trailing characters, "inf" and "nan".
+std::optional<double> parse_number(std::string_view text);
+
+// Shortest text that reads back to the same double ("46.44288", "0.1", "12").
+std::string shortest(double value);

@@ -1,0 +1,300 @@
+#include "cli/design.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "model/scaling.h"
+#include "model/state.h"
+#include "model/tables.h"
+
+namespace {
+
+constexpr double kUnlimited = std::numeric_limits<double>::infinity();
+
+// A frequency typed from a printed figure may differ from the computed ceiling in its last
+// digits; this much above the ceiling still counts as the ceiling.
+constexpr double kCeilingSlack = 1e-9;
+
+// A computed figure as a person would type it back (within the ceiling's slack).
+std::string rounded(double value) {
+    char text[32];
+    snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+const char *core_technology(const OptionSet &o) {
+    return o.transistor == 0 ? "LOP" : "HP";
+}
+
+// The limits a configuration's figures break, with the search's own strict comparisons.
+void find_breaks(const ConfigurationFigures &f, const LimitValues &l, bool stacked, bool out[4]) {
+    out[int(Limit::Area)] = f.area > l.area;
+    out[int(Limit::Power)] = f.power > l.power;
+    out[int(Limit::Bandwidth)] = f.bandwidth > l.bandwidth;
+    out[int(Limit::Tsv)] = stacked && f.bandwidth_tsv > l.tsv;
+}
+
+std::vector<Limit> limits_of(const OptionSet &o) {
+    if (o.memory != 0)
+        return {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv};
+    return {Limit::Area, Limit::Power, Limit::Bandwidth};
+}
+
+struct Range {
+    int first, last;
+};
+
+Range range_of(const std::optional<int> &held, int count) {
+    return held ? Range{*held, *held} : Range{0, count - 1};
+}
+
+// The limits that no configuration in range meets on its own. The fewest cores with the
+// smallest cache, at each scale step, meet nearly every limit that anything meets, so they are
+// tried first; a limit they all break is settled by rerunning the search with only that limit
+// checked (the two bandwidth limits share one check, so the other one is lifted). The design
+// state is put back afterwards.
+std::vector<Limit> unmeetable_alone(const Request &r, const LimitValues &limits, int fix_cores,
+                                    int fix_cache, int fix_scale) {
+    const OptionSet &o = r.options;
+    bool met[4] = {};
+    const Range scales = range_of(r.holds.scale, kScaleSteps);
+    for (int i = scales.first; i <= scales.last; i++) {
+        bool breaks[4];
+        find_breaks(evaluate_configuration(i, r.holds.cache.value_or(0), r.holds.cores.value_or(0),
+                                           fix_scale),
+                    limits, o.memory != 0, breaks);
+        for (int l = 0; l < 4; l++)
+            met[l] = met[l] || !breaks[l];
+    }
+
+    const int checks[3] = {User_Option[5], User_Option[6], User_Option[7]};
+    const double bandwidth = BW_CONSTRT, tsv = BW_CONSTRT_TSV;
+    std::vector<Limit> unmeetable;
+    for (Limit limit : limits_of(o)) {
+        if (met[int(limit)])
+            continue;
+        User_Option[5] = limit == Limit::Area;
+        User_Option[6] = limit == Limit::Power;
+        User_Option[7] = limit == Limit::Bandwidth || limit == Limit::Tsv;
+        BW_CONSTRT = limit == Limit::Tsv ? kUnlimited : bandwidth;
+        BW_CONSTRT_TSV = limit == Limit::Bandwidth ? kUnlimited : tsv;
+        if (!find_best_configuration(fix_cores, fix_cache, fix_scale).found)
+            unmeetable.push_back(limit);
+    }
+    User_Option[5] = checks[0], User_Option[6] = checks[1], User_Option[7] = checks[2];
+    BW_CONSTRT = bandwidth, BW_CONSTRT_TSV = tsv;
+    return unmeetable;
+}
+
+// The supply passes the guard of the cache technology (2.3 x its threshold voltage).
+bool meets_voltage_floor(const OptionSet &o, double vdd_ratio) {
+    const TranTechRecord &n = Tran_Tech[o.node];
+    const bool cache_lop = o.transistor == 0 || o.transistor == 1;
+    return guard_check(vdd_ratio, cache_lop ? n.Vdd_LOP : n.Vdd_HP,
+                       cache_lop ? n.Vth_LOP : n.Vth_HP) != 0;
+}
+
+} // namespace
+
+const char *limit_name(Limit limit) {
+    switch (limit) {
+    case Limit::Area:
+        return "area";
+    case Limit::Power:
+        return "power";
+    case Limit::Bandwidth:
+        return "bandwidth";
+    case Limit::Tsv:
+        break;
+    }
+    return "tsv";
+}
+
+LimitValues limits_in_force(const OptionSet &o, const Limits &l) {
+    const TranTechRecord &n = Tran_Tech[o.node];
+    // The window loads the TSV default only with 3D memory and 0 otherwise.
+    return LimitValues{
+        l.area.value_or(n.area_budget),
+        l.power.value_or(n.power_budget),
+        l.bandwidth.value_or(n.bw_offchip),
+        l.tsv.value_or(o.memory != 0 ? n.bw_tsv : 0.0),
+    };
+}
+
+Ceilings ceilings_of(const OptionSet &o) {
+    const TranTechRecord &n = Tran_Tech[o.node];
+    return o.transistor > 0 ? Ceilings{n.fmax_HP, n.Vdd_HP} : Ceilings{n.fmax_LOP, n.Vdd_LOP};
+}
+
+double step_voltage_ratio(const OptionSet &o, int scale) {
+    const TranTechRecord &n = Tran_Tech[o.node];
+    const double target = Target_Array[scale];
+    if (o.transistor == 0)
+        return Vdd_scale(n.Vdd_LOP, target, n.Vth_LOP);
+    if (o.transistor == 1)
+        return Vdd_scale_HP_LOP(n.Vdd_HP, target, n.Vdd_min_HP, n.Vdd_LOP, n.Vth_LOP);
+    return Vdd_scale_HP_LOP(n.Vdd_HP, target, n.Vdd_min_HP, n.Vdd_HP, n.Vth_HP);
+}
+
+OperatingPoint held_operating_point(const OptionSet &o, const Holds &h) {
+    const Ceilings c = ceilings_of(o);
+    const int scale = h.scale.value_or(0);
+    // As the window's sliders do: a supply brings the frequency it allows, a frequency alone
+    // leaves the step's supply.
+    const double vdd = h.vdd ? *h.vdd : c.vdd * step_voltage_ratio(o, scale);
+    double freq;
+    if (h.freq)
+        freq = *h.freq;
+    else if (h.vdd)
+        freq = c.freq * f_scal(*h.vdd / c.vdd);
+    else
+        freq = c.freq * f_scal(Target_Array[scale]);
+    return OperatingPoint{vdd, freq};
+}
+
+std::string operating_point_error(const OptionSet &o, const Holds &h) {
+    const Ceilings c = ceilings_of(o);
+    const std::string node = choice_names(Choice::Node)[o.node];
+    if (h.vdd && !(*h.vdd > 0 && *h.vdd <= c.vdd))
+        return "--vdd: " + shortest(*h.vdd) + " V is out of range; accepted: above 0 and at most " +
+               shortest(c.vdd) + " V (the nominal " + core_technology(o) + " supply at " + node +
+               ")";
+    if (h.freq) {
+        const double top = h.vdd ? c.freq * f_scal(*h.vdd / c.vdd)
+                                 : c.freq * f_scal(Target_Array[h.scale.value_or(0)]);
+        if (!(*h.freq > 0 && *h.freq <= top * (1 + kCeilingSlack)))
+            return "--freq: " + shortest(*h.freq) +
+                   " GHz is out of range; accepted: above 0 and at most " + rounded(top) +
+                   " GHz (the frequency the " + (h.vdd ? "given supply" : "scale step's supply") +
+                   " allows for " + core_technology(o) + " cores at " + node + ")";
+    }
+    return {};
+}
+
+void apply_request(const Request &r) {
+    reset_design_state();
+    const OptionSet &o = r.options;
+    User_Option[0] = o.workload;
+    User_Option[1] = o.memory;
+    User_Option[2] = o.transistor;
+    User_Option[3] = o.core_kind;
+    User_Option[4] = o.node;
+    const LimitValues l = limits_in_force(o, r.limits);
+    AREA_CONSTRT = l.area;
+    POWER_CONSTRT = l.power;
+    BW_CONSTRT = l.bandwidth;
+    BW_CONSTRT_TSV = l.tsv;
+    const Ceilings c = ceilings_of(o);
+    FRE_MAX = c.freq;
+    VDD_MAX = c.vdd;
+    if (r.holds.cores)
+        User_Option[8] = *r.holds.cores;
+    if (r.holds.cache)
+        User_Option[9] = *r.holds.cache;
+    if (r.holds.scale) {
+        User_Option[10] = *r.holds.scale;
+        const OperatingPoint op = held_operating_point(o, r.holds);
+        VDD_G = op.vdd;
+        FRE = op.freq;
+    }
+}
+
+BestConfiguration search_best(const Request &r) {
+    apply_request(r);
+    const OptionSet &o = r.options;
+    const int fix_cores = r.holds.cores ? 1 : 0;
+    const int fix_cache = r.holds.cache ? 1 : 0;
+    const int fix_scale = r.holds.scale ? 1 : 0;
+    const SearchOutcome outcome = find_best_configuration(fix_cores, fix_cache, fix_scale);
+
+    BestConfiguration best;
+    best.options = o;
+    best.limits = limits_in_force(o, r.limits);
+    if (fix_cores && fix_cache && fix_scale) {
+        // Evaluating one configuration, the search scores a broken one 0 and still "finds" it:
+        // whether it meets the limits is read from its figures.
+        bool breaks[4];
+        find_breaks(evaluate_configuration(outcome.scale, outcome.cache, outcome.cores, 1),
+                    best.limits, o.memory != 0, breaks);
+        for (Limit limit : limits_of(o))
+            if (breaks[int(limit)])
+                best.unmeetable.push_back(limit);
+        best.feasible = outcome.found && best.unmeetable.empty();
+    } else {
+        best.feasible = outcome.found;
+        if (!best.feasible)
+            best.unmeetable = unmeetable_alone(r, best.limits, fix_cores, fix_cache, fix_scale);
+    }
+    if (!best.feasible)
+        return best;
+
+    best.speedup = outcome.speedup;
+    best.scale = outcome.scale;
+    best.cache = outcome.cache;
+    best.cores = outcome.cores;
+    best.figures = outcome.figures;
+    if (fix_scale) {
+        best.vdd = VDD_G;
+        best.freq = FRE;
+        best.below_voltage_floor = !meets_voltage_floor(o, VDD_G / VDD_MAX);
+    } else {
+        // The operating point the library's speedup_max records for the step it chose.
+        best.vdd = VDD_MAX * step_voltage_ratio(o, outcome.scale);
+        best.freq = FRE_MAX * f_scal(Target_Array[outcome.scale]);
+    }
+    return best;
+}
+
+std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds) {
+    std::vector<BestConfiguration> rows;
+    rows.reserve(kWorkloads * 2 * 3 * kCoreKinds * kNodes);
+    Request r{OptionSet{}, limits, holds};
+    OptionSet &o = r.options;
+    for (o.workload = 0; o.workload < kWorkloads; o.workload++)
+        for (o.memory = 0; o.memory < 2; o.memory++)
+            for (o.transistor = 0; o.transistor < 3; o.transistor++)
+                for (o.core_kind = 0; o.core_kind < kCoreKinds; o.core_kind++)
+                    for (o.node = 0; o.node < kNodes; o.node++)
+                        rows.push_back(search_best(r));
+    return rows;
+}
+
+std::vector<SpaceRow> space(const Request &r) {
+    apply_request(r);
+    const OptionSet &o = r.options;
+    const LimitValues limits = limits_in_force(o, r.limits);
+    const int fix_scale = r.holds.scale ? 1 : 0;
+    const Range scales = range_of(r.holds.scale, kScaleSteps);
+    const Range caches = range_of(r.holds.cache, kCacheSizes);
+    const Range cores = range_of(r.holds.cores, kCoreCounts);
+
+    std::vector<SpaceRow> rows;
+    rows.reserve(size_t(scales.last - scales.first + 1) * (caches.last - caches.first + 1) *
+                 (cores.last - cores.first + 1));
+    for (int i = scales.first; i <= scales.last; i++) {
+        const double vdd = fix_scale ? VDD_G : VDD_MAX * step_voltage_ratio(o, i);
+        const double freq = fix_scale ? FRE : FRE_MAX * f_scal(Target_Array[i]);
+        for (int j = caches.first; j <= caches.last; j++)
+            for (int k = cores.first; k <= cores.last; k++) {
+                SpaceRow row{i, j, k, vdd, freq, evaluate_configuration(i, j, k, fix_scale), {}};
+                find_breaks(row.figures, limits, o.memory != 0, row.breaks);
+                rows.push_back(row);
+            }
+    }
+    return rows;
+}
+
+double least_figure(const Request &r, Limit limit) {
+    double least = kUnlimited;
+    for (const SpaceRow &row : space(r)) {
+        const ConfigurationFigures &f = row.figures;
+        const double figure = limit == Limit::Area        ? f.area
+                              : limit == Limit::Power     ? f.power
+                              : limit == Limit::Bandwidth ? f.bandwidth
+                                                          : f.bandwidth_tsv;
+        if (figure < least)
+            least = figure;
+    }
+    return least;
+}

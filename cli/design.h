@@ -1,0 +1,109 @@
+// What the command-line tool asks of the model: one option set with its limits and held
+// dimensions, put into the design state the way the window puts it there, and the searches,
+// sweeps and enumerations run on it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/choices.h"
+#include "search/search.h"
+
+// Limits given on the command line; one not given is the node's default, as the window loads
+// it on an option change.
+struct Limits {
+    std::optional<double> area;      // mm^2
+    std::optional<double> power;     // W
+    std::optional<double> bandwidth; // GB/s off-chip
+    std::optional<double> tsv;       // GB/s through the vias; checked with 3D memory only
+};
+
+// Dimensions held at one value, as axis indices; a held scale step runs at the operating point
+// vdd / freq, by default the step's own.
+struct Holds {
+    std::optional<int> cores, cache, scale;
+    std::optional<double> vdd;  // V, needs a held scale
+    std::optional<double> freq; // GHz, needs a held scale
+};
+
+struct Request {
+    OptionSet options;
+    Limits limits;
+    Holds holds;
+};
+
+// The limits in force.
+struct LimitValues {
+    double area, power, bandwidth, tsv;
+};
+
+enum class Limit { Area, Power, Bandwidth, Tsv };
+const char *limit_name(Limit limit); // "area", "power", "bandwidth", "tsv"
+
+LimitValues limits_in_force(const OptionSet &options, const Limits &limits);
+
+// Frequency (GHz) and supply (V) at scale step 1.0: the core technology's fmax and Vdd.
+struct Ceilings {
+    double freq, vdd;
+};
+Ceilings ceilings_of(const OptionSet &options);
+
+// Voltage ratio of a scale step under the transistor kind's floor rule, as the search uses it.
+double step_voltage_ratio(const OptionSet &options, int scale);
+
+// The operating point a held scale step runs at: the step's own supply and frequency, or the
+// given supply (with the frequency that supply allows) and/or the given frequency.
+struct OperatingPoint {
+    double vdd, freq;
+};
+OperatingPoint held_operating_point(const OptionSet &options, const Holds &holds);
+
+// Why a given supply or frequency cannot be used with these options (above the ceiling, not
+// above 0); empty when they can. The text names the argument and the accepted range.
+std::string operating_point_error(const OptionSet &options, const Holds &holds);
+
+// Resets the design state and sets options, limits in force, ceilings and held dimensions, as
+// the window's option handler and sliders do.
+void apply_request(const Request &request);
+
+// The best configuration of one request.
+struct BestConfiguration {
+    OptionSet options;
+    LimitValues limits;
+    bool feasible = false; // some configuration in range meets every limit
+    double speedup = 0;
+    int scale = 0, cache = 0, cores = 0; // axis indices; meaningful only when feasible
+    double vdd = 0, freq = 0;            // operating point of the configuration
+    ConfigurationFigures figures;
+    // Not feasible: the limits that no configuration in range meets even on its own. Empty
+    // when only their combination rules every configuration out.
+    std::vector<Limit> unmeetable;
+    // Feasible, but the supply is below the voltage floor, so every speedup is 0.
+    bool below_voltage_floor = false;
+};
+
+// Runs the library's search (find_best_configuration) on the request; with every dimension
+// held, evaluates that one configuration.
+BestConfiguration search_best(const Request &request);
+
+// The best configuration of every option combination (workload outermost, node innermost),
+// each under the given limits or its node's defaults.
+std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds);
+
+// One configuration of the design space with its figures and the limits it breaks.
+struct SpaceRow {
+    int scale, cache, cores;
+    double vdd, freq;
+    ConfigurationFigures figures;
+    bool breaks[4]; // indexed by Limit; breaks[Tsv] is false with plain memory
+    bool feasible() const { return !breaks[0] && !breaks[1] && !breaks[2] && !breaks[3]; }
+};
+
+// Every configuration in range, in the search's order (scale, cache, cores ascending). A free
+// scale step runs at its own ratios, a held one at the held operating point, as in the search.
+std::vector<SpaceRow> space(const Request &request);
+
+// The least figure of a limit over the configurations in range (for saying how far a limit
+// is from being met).
+double least_figure(const Request &request, Limit limit);

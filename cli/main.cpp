@@ -1,0 +1,364 @@
+// cpu-widget-cli: the design-space explorer without its window. Searches, sweeps, enumerates
+// and draws the design space with the same model and searches the window uses, and writes
+// text, CSV or JSON on standard output.
+//
+// Exit status: 0 on success (also when no configuration meets the limits: that is an
+// outcome), 2 on bad arguments (one line on standard error, nothing on standard output), 1
+// when the output cannot be written.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "cli/choices.h"
+#include "cli/design.h"
+#include "cli/plot.h"
+#include "cli/report.h"
+#include "search/trace.h"
+
+namespace {
+
+constexpr const char *kProgram = "cpu-widget-cli";
+
+// Arguments as typed; each is checked by its option's validator while the command line is
+// parsed, and read into a Request afterwards.
+struct Arguments {
+    std::string workload = "DB2/TPCC", memory = "plain", transistor = "LOP", core = "Niagara",
+                node = "65nm";
+    std::string area, power, bandwidth, tsv;
+    std::string cores, cache, scale, vdd, freq;
+    std::string format = "text";
+    std::string output;
+};
+
+// What each option accepts, for its help line and for the error messages that CLI11 words
+// itself (a missing value, an option given twice).
+std::map<std::string, std::string> accepted;
+
+using Check = std::function<std::string(const std::string &)>;
+
+// An option whose help reads "purpose: accepts" and whose refusals end in "accepted: accepts".
+CLI::Option *add(CLI::App *command, const std::string &names, std::string &value,
+                 const std::string &type, const std::string &purpose, const std::string &accepts,
+                 const Check &check) {
+    for (size_t start = 0; start < names.size();) {
+        const size_t comma = std::min(names.find(',', start), names.size());
+        accepted[names.substr(start, comma - start)] = accepts;
+        start = comma + 1;
+    }
+    CLI::Option *option = command->add_option(names, value, purpose + ": " + accepts);
+    option->check(CLI::Validator(
+        [check, accepts](std::string &text) {
+            const std::string failure = check(text);
+            return failure.empty() ? failure : failure + "; accepted: " + accepts;
+        },
+        ""));
+    option->type_name(type);
+    return option;
+}
+
+std::string quoted(const std::string &text) {
+    return "'" + text + "'";
+}
+
+Check choice_check(Choice choice, const char *kind) {
+    return [choice, kind](const std::string &text) {
+        return find_choice(choice, text) ? std::string() : quoted(text) + " is not " + kind;
+    };
+}
+
+Check number_check(bool zero_allowed) {
+    return [zero_allowed](const std::string &text) {
+        const std::optional<double> value = parse_number(text);
+        if (!value)
+            return quoted(text) + " is not a number";
+        if (zero_allowed ? *value < 0 : *value <= 0)
+            return text + " is out of range";
+        return std::string();
+    };
+}
+
+Check axis_check(std::optional<int> (*index_of)(double), const char *kind) {
+    return [index_of, kind](const std::string &text) {
+        const std::optional<double> value = parse_number(text);
+        if (!value)
+            return quoted(text) + " is not a number";
+        if (!index_of(*value))
+            return text + " is not " + kind;
+        return std::string();
+    };
+}
+
+std::string one_of(Choice choice, const char *fallback) {
+    return "one of " + choice_list(choice) + " (default " + fallback + ")";
+}
+
+void add_option_set(CLI::App *command, Arguments &a) {
+    add(command, "--workload", a.workload, "NAME", "workload", one_of(Choice::Workload, "DB2/TPCC"),
+        choice_check(Choice::Workload, "a workload"));
+    add(command, "--memory", a.memory, "KIND", "plain or 3D-stacked memory",
+        one_of(Choice::Memory, "plain"), choice_check(Choice::Memory, "a memory kind"));
+    add(command, "--transistor", a.transistor, "KIND", "transistors of the cores/L2 cache",
+        one_of(Choice::Transistor, "LOP"), choice_check(Choice::Transistor, "a transistor kind"));
+    add(command, "--core", a.core, "KIND", "core kind", one_of(Choice::CoreKind, "Niagara"),
+        choice_check(Choice::CoreKind, "a core kind"));
+    add(command, "--node", a.node, "NODE", "technology node", one_of(Choice::Node, "65nm"),
+        choice_check(Choice::Node, "a technology node"));
+}
+
+void add_limits(CLI::App *command, Arguments &a) {
+    add(command, "--area", a.area, "MM2", "area limit in mm^2",
+        "a number >= 0 (default: the node's area budget)", number_check(true));
+    add(command, "--power", a.power, "W", "power limit in W",
+        "a number >= 0 (default: the node's power budget)", number_check(true));
+    add(command, "--bw", a.bandwidth, "GBPS", "off-chip bandwidth limit in GB/s",
+        "a number >= 0 (default: the node's off-chip bandwidth)", number_check(true));
+    add(command, "--tsv", a.tsv, "GBPS", "TSV bandwidth limit in GB/s, checked with 3D memory",
+        "a number >= 0 (default: the node's TSV bandwidth)", number_check(true));
+}
+
+void add_held_dimensions(CLI::App *command, Arguments &a) {
+    add(command, "--cores", a.cores, "N", "hold the core count", "one of " + core_count_list(),
+        axis_check(core_count_index, "a core count of the design space"));
+    add(command, "--cache", a.cache, "MB", "hold the L2 cache size in MB",
+        "one of " + cache_size_list(),
+        axis_check(cache_size_index, "a cache size of the design space"));
+}
+
+CLI::Option *add_scale(CLI::App *command, Arguments &a) {
+    return add(command, "--scale", a.scale, "S", "hold the voltage scale step",
+               "one of " + scale_step_list(), axis_check(scale_step_index, "a scale step"));
+}
+
+void add_operating_point(CLI::App *command, Arguments &a, CLI::Option *scale) {
+    add(command, "--vdd", a.vdd, "V", "supply voltage at the held scale step",
+        "a number above 0 and at most the nominal supply (default: the step's supply)",
+        number_check(false))
+        ->needs(scale);
+    add(command, "--freq", a.freq, "GHZ", "frequency at the held scale step",
+        "a number above 0 and at most what the supply allows (default: what it allows)",
+        number_check(false))
+        ->needs(scale);
+}
+
+void add_format(CLI::App *command, Arguments &a) {
+    add(command, "--format", a.format, "FORMAT", "output format",
+        "text, csv or json (default text)", [](const std::string &text) {
+            return text == "text" || text == "csv" || text == "json"
+                       ? std::string()
+                       : quoted(text) + " is not a format";
+        });
+}
+
+std::optional<double> number_of(const std::string &text) {
+    return text.empty() ? std::nullopt : parse_number(text);
+}
+
+template <typename Index> std::optional<int> index_of(const std::string &text, Index find) {
+    return text.empty() ? std::nullopt : find(*parse_number(text));
+}
+
+Request request_of(const Arguments &a) {
+    Request r;
+    r.options.workload = *find_choice(Choice::Workload, a.workload);
+    r.options.memory = *find_choice(Choice::Memory, a.memory);
+    r.options.transistor = *find_choice(Choice::Transistor, a.transistor);
+    r.options.core_kind = *find_choice(Choice::CoreKind, a.core);
+    r.options.node = *find_choice(Choice::Node, a.node);
+    r.limits =
+        Limits{number_of(a.area), number_of(a.power), number_of(a.bandwidth), number_of(a.tsv)};
+    r.holds.cores = index_of(a.cores, core_count_index);
+    r.holds.cache = index_of(a.cache, cache_size_index);
+    r.holds.scale = index_of(a.scale, scale_step_index);
+    r.holds.vdd = number_of(a.vdd);
+    r.holds.freq = number_of(a.freq);
+    return r;
+}
+
+// One line for a command line that CLI11 refused, naming the argument and what it accepts.
+std::string refusal(const CLI::ParseError &error, const std::string &command) {
+    const std::string what = error.what();
+    const std::string help = "run '" + std::string(kProgram) + (command.empty() ? "" : " ") +
+                             command + " --help' for the accepted arguments";
+    if (dynamic_cast<const CLI::ValidationError *>(&error) != nullptr)
+        return what;
+    if (dynamic_cast<const CLI::ExtrasError *>(&error) != nullptr)
+        return what + "; " + help;
+    // CLI11 starts its other messages with the option's name.
+    const std::string name = what.substr(0, what.find_first_of(": "));
+    const auto known = accepted.find(name);
+    if (known == accepted.end())
+        return what + "; " + help;
+    if (what.find("missing") != std::string::npos)
+        return name + ": missing value; accepted: " + known->second;
+    if (what.find("At Most") != std::string::npos)
+        return name + ": given more than once; accepted: once, " + known->second;
+    return what + "; accepted: " + known->second;
+}
+
+// Writes everything to standard output; false when it could not be written.
+bool emit(const std::string &text) {
+    const bool written = fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return fflush(stdout) == 0 && written && !ferror(stdout);
+}
+
+std::string formatted(const std::vector<Record> &records, const std::string &format,
+                      const std::string &text) {
+    if (format == "csv")
+        return to_csv(records);
+    if (format == "json")
+        return to_json(records);
+    return text;
+}
+
+std::string run_search(const Request &r, const std::string &format) {
+    const BestConfiguration best = search_best(r);
+    std::string text;
+    if (format == "text") {
+        std::vector<double> least;
+        for (Limit limit : best.unmeetable)
+            least.push_back(least_figure(r, limit));
+        text = request_text(r) + "\n" + best_text(best, least);
+    }
+    return formatted({best_record(best)}, format, text);
+}
+
+std::string run_sweep(const Request &r, const std::string &format) {
+    const std::vector<BestConfiguration> rows = sweep(r.limits, r.holds);
+    std::vector<Record> records;
+    if (format != "text")
+        for (const BestConfiguration &row : rows)
+            records.push_back(best_record(row));
+    return formatted(records, format, format == "text" ? sweep_text(rows) : "");
+}
+
+std::string run_space(const Request &r, const std::string &format) {
+    const std::vector<SpaceRow> rows = space(r);
+    const bool stacked = r.options.memory != 0;
+    std::vector<Record> records;
+    if (format != "text")
+        for (const SpaceRow &row : rows)
+            records.push_back(space_record(row, stacked));
+    return formatted(records, format,
+                     format == "text" ? request_text(r) + "\n" + space_text(rows, stacked) : "");
+}
+
+bool is_command(CLI::App &app, const std::string &name) {
+    for (const CLI::App *command : app.get_subcommands({}))
+        if (command->get_name() == name)
+            return true;
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // The model's trace lines belong to the window's console, not to this tool's output.
+    trace_set_enabled(false);
+
+    CLI::App app{"Explores the design space of a multicore processor chip without the window: "
+                 "searches, sweeps, enumerates and draws it with the window's model.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + CPU_WIDGET_VERSION);
+    app.require_subcommand(1);
+    Arguments a;
+
+    CLI::App *search =
+        app.add_subcommand("search", "The best configuration of one option set within its limits.");
+    add_option_set(search, a);
+    add_limits(search, a);
+    add_held_dimensions(search, a);
+    add_operating_point(search, a, add_scale(search, a));
+    add_format(search, a);
+
+    CLI::App *sweep_command = app.add_subcommand(
+        "sweep", "The best configuration of every option combination (360 rows), each under its "
+                 "node's limits or the limits given.");
+    add_limits(sweep_command, a);
+    add_held_dimensions(sweep_command, a);
+    add_scale(sweep_command, a);
+    add_format(sweep_command, a);
+
+    CLI::App *space_command = app.add_subcommand(
+        "space", "Every configuration of one option set (18,760 rows) with its figures and the "
+                 "limits it breaks.");
+    add_option_set(space_command, a);
+    add_limits(space_command, a);
+    add_held_dimensions(space_command, a);
+    add_operating_point(space_command, a, add_scale(space_command, a));
+    add_format(space_command, a);
+
+    CLI::App *plot = app.add_subcommand(
+        "plot", "Draws speedup over core count and cache size at one scale step (by default the "
+                "best configuration's), with the limits and the best configuration marked.");
+    add_option_set(plot, a);
+    add_limits(plot, a);
+    add_operating_point(plot, a, add_scale(plot, a));
+    add(plot, "-o,--output", a.output, "FILE", "the picture to write",
+        "a file name ending in .png or .svg",
+        [](const std::string &text) {
+            return image_format_of(text) ? std::string()
+                                         : quoted(text) + " does not end in .png or .svg";
+        })
+        ->required();
+
+    const std::string commands = "search, sweep, space, plot";
+    if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
+        fprintf(stderr, "%s: unknown command '%s'; accepted: %s\n", kProgram, argv[1],
+                commands.c_str());
+        return 2;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &e) {
+        return app.exit(e, std::cout, std::cerr);
+    } catch (const CLI::CallForAllHelp &e) {
+        return app.exit(e, std::cout, std::cerr);
+    } catch (const CLI::CallForVersion &e) {
+        printf("%s\n", e.what());
+        return 0;
+    } catch (const CLI::RequiredError &e) {
+        const std::vector<CLI::App *> given = app.get_subcommands();
+        if (given.empty()) {
+            fprintf(stderr, "%s: a command is required; accepted: %s\n", kProgram,
+                    commands.c_str());
+            return 2;
+        }
+        fprintf(stderr, "%s: %s\n", kProgram, refusal(e, given[0]->get_name()).c_str());
+        return 2;
+    } catch (const CLI::ParseError &e) {
+        const std::vector<CLI::App *> given = app.get_subcommands();
+        fprintf(stderr, "%s: %s\n", kProgram,
+                refusal(e, given.empty() ? "" : given[0]->get_name()).c_str());
+        return 2;
+    }
+
+    const Request r = request_of(a);
+    const std::string refused = operating_point_error(r.options, r.holds);
+    if (!refused.empty()) {
+        fprintf(stderr, "%s: %s\n", kProgram, refused.c_str());
+        return 2;
+    }
+
+    if (plot->parsed()) {
+        const std::string failure = write_plot(plot_data(r), a.output, *image_format_of(a.output));
+        release_drawing_caches();
+        if (!failure.empty()) {
+            fprintf(stderr, "%s: %s\n", kProgram, failure.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    const std::string output = search->parsed()          ? run_search(r, a.format)
+                               : sweep_command->parsed() ? run_sweep(r, a.format)
+                                                         : run_space(r, a.format);
+    if (!emit(output)) {
+        fprintf(stderr, "%s: cannot write the output: %s\n", kProgram, strerror(errno));
+        return 1;
+    }
+    return 0;
+}

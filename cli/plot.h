@@ -1,0 +1,46 @@
+// A picture of one scale step of the design space: speedup over core count and L2 cache size
+// as a heat map, the configurations that break a limit greyed, the line along which each limit
+// cuts the space, and the best configuration marked.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/design.h"
+
+enum class ImageFormat { Png, Svg };
+
+// From the file name's extension (.png or .svg, any letter case); none for anything else.
+std::optional<ImageFormat> image_format_of(std::string_view path);
+
+struct PlotData {
+    Request request; // with its scale step held
+    LimitValues limits;
+    OperatingPoint point;       // supply and frequency of the held step
+    std::vector<SpaceRow> grid; // every cache size and core count at that step, search order
+    BestConfiguration best;     // the search's best at that step
+};
+
+// Without a held scale step, the picture shows the step of the best configuration (1.0 when
+// nothing meets the limits).
+PlotData plot_data(const Request &request);
+
+// Where the heat map's cells lie in the picture, in pixels (PNG) or points (SVG).
+struct PlotGeometry {
+    int width, height;
+    double left, top;               // top left corner of the heat map
+    double cell_width, cell_height; // one core count by one cache size
+    double cell_x(int cores) const; // centre of the column of a core-count index
+    double cell_y(int cache) const; // centre of the row of a cache-size index (largest on top)
+};
+PlotGeometry plot_geometry();
+
+// Draws the picture into path, through a temporary file in the same folder, so that a failed
+// write leaves no partial picture. Returns an empty string or why the file was not written.
+std::string write_plot(const PlotData &data, const std::string &path, ImageFormat format);
+
+// Frees the font caches that drawing text fills, for a program that draws nothing more: cairo
+// and fontconfig keep them for the life of the process otherwise.
+void release_drawing_caches();

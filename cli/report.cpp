@@ -1,0 +1,304 @@
+#include "cli/report.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "model/tables.h"
+
+namespace {
+
+// printf into a std::string.
+std::string format(const char *pattern, ...) {
+    va_list args, copy;
+    va_start(args, pattern);
+    va_copy(copy, args);
+    const int length = vsnprintf(nullptr, 0, pattern, copy);
+    va_end(copy);
+    std::string text(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0)
+        vsnprintf(text.data(), text.size() + 1, pattern, args);
+    va_end(args);
+    return text;
+}
+
+std::string join(const std::vector<std::string> &parts, const char *separator) {
+    std::string text;
+    for (const std::string &part : parts) {
+        if (!text.empty())
+            text += separator;
+        text += part;
+    }
+    return text;
+}
+
+std::vector<std::string> limit_names(const std::vector<Limit> &limits) {
+    std::vector<std::string> names;
+    for (Limit limit : limits)
+        names.push_back(limit_name(limit));
+    return names;
+}
+
+std::string csv_text(const std::string &text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string csv_field(const Field &field) {
+    struct Writer {
+        std::string operator()(std::monostate) const { return ""; }
+        std::string operator()(bool b) const { return b ? "true" : "false"; }
+        std::string operator()(int i) const { return std::to_string(i); }
+        std::string operator()(double d) const { return shortest(d); }
+        std::string operator()(const std::string &s) const { return csv_text(s); }
+        std::string operator()(const std::vector<std::string> &list) const {
+            return csv_text(join(list, "+"));
+        }
+    };
+    return std::visit(Writer{}, field);
+}
+
+nlohmann::ordered_json json_field(const Field &field) {
+    struct Writer {
+        nlohmann::ordered_json operator()(std::monostate) const { return nullptr; }
+        nlohmann::ordered_json operator()(bool b) const { return b; }
+        nlohmann::ordered_json operator()(int i) const { return i; }
+        nlohmann::ordered_json operator()(double d) const { return d; }
+        nlohmann::ordered_json operator()(const std::string &s) const { return s; }
+        nlohmann::ordered_json operator()(const std::vector<std::string> &l) const { return l; }
+    };
+    return std::visit(Writer{}, field);
+}
+
+const char *unit_of(Limit limit) {
+    return limit == Limit::Area ? "mm^2" : limit == Limit::Power ? "W" : "GB/s";
+}
+
+const char *caption_of(Limit limit) {
+    return limit == Limit::Area        ? "area"
+           : limit == Limit::Power     ? "power"
+           : limit == Limit::Bandwidth ? "off-chip bandwidth"
+                                       : "TSV bandwidth";
+}
+
+double limit_value(const LimitValues &l, Limit limit) {
+    return limit == Limit::Area        ? l.area
+           : limit == Limit::Power     ? l.power
+           : limit == Limit::Bandwidth ? l.bandwidth
+                                       : l.tsv;
+}
+
+std::string limits_line(const OptionSet &o, const LimitValues &l) {
+    std::string text = "area " + shortest(l.area) + " mm^2, power " + shortest(l.power) +
+                       " W, off-chip bandwidth " + shortest(l.bandwidth) + " GB/s";
+    if (o.memory != 0)
+        text += ", TSV bandwidth " + shortest(l.tsv) + " GB/s";
+    return text;
+}
+
+std::string scale_text(int scale) {
+    return format("%.1f", Target_Array[scale]);
+}
+
+} // namespace
+
+Record best_record(const BestConfiguration &b) {
+    const OptionSet &o = b.options;
+    const bool stacked = o.memory != 0;
+    auto when = [&](auto value) -> Field {
+        if (b.feasible)
+            return value;
+        return std::monostate{};
+    };
+    return Record{
+        {"workload", choice_names(Choice::Workload)[o.workload]},
+        {"memory", choice_names(Choice::Memory)[o.memory]},
+        {"transistor", choice_names(Choice::Transistor)[o.transistor]},
+        {"core", choice_names(Choice::CoreKind)[o.core_kind]},
+        {"node", choice_names(Choice::Node)[o.node]},
+        {"area_limit_mm2", b.limits.area},
+        {"power_limit_w", b.limits.power},
+        {"bandwidth_limit_gbps", b.limits.bandwidth},
+        {"tsv_limit_gbps", stacked ? Field(b.limits.tsv) : Field()},
+        {"feasible", b.feasible},
+        {"speedup", when(b.speedup)},
+        {"cores", when(int(Cores_Num[b.cores]))},
+        {"cache_mb", when(int(Cache_Size[b.cache]))},
+        {"scale", when(Target_Array[b.scale])},
+        {"vdd_v", when(b.vdd)},
+        {"freq_ghz", when(b.freq)},
+        {"area_mm2", when(b.figures.area)},
+        {"power_w", when(b.figures.power)},
+        {"bandwidth_gbps", when(b.figures.bandwidth)},
+        {"tsv_bandwidth_gbps", stacked ? when(b.figures.bandwidth_tsv) : Field()},
+        {"unmeetable_limits", limit_names(b.unmeetable)},
+    };
+}
+
+Record space_record(const SpaceRow &row, bool stacked) {
+    const ConfigurationFigures &f = row.figures;
+    return Record{
+        {"scale", Target_Array[row.scale]},
+        {"vdd_v", row.vdd},
+        {"freq_ghz", row.freq},
+        {"cores", int(Cores_Num[row.cores])},
+        {"cache_mb", int(Cache_Size[row.cache])},
+        {"area_mm2", f.area},
+        {"power_w", f.power},
+        {"bandwidth_gbps", f.bandwidth},
+        {"tsv_bandwidth_gbps", stacked ? Field(f.bandwidth_tsv) : Field()},
+        {"speedup", f.speedup},
+        {"breaks_area", row.breaks[int(Limit::Area)]},
+        {"breaks_power", row.breaks[int(Limit::Power)]},
+        {"breaks_bandwidth", row.breaks[int(Limit::Bandwidth)]},
+        {"breaks_tsv", stacked ? Field(row.breaks[int(Limit::Tsv)]) : Field()},
+        {"feasible", row.feasible()},
+    };
+}
+
+std::string to_csv(const std::vector<Record> &records) {
+    if (records.empty())
+        return "";
+    std::string text;
+    for (size_t i = 0; i < records[0].size(); i++) {
+        if (i)
+            text += ',';
+        text += csv_text(records[0][i].first);
+    }
+    text += '\n';
+    for (const Record &record : records) {
+        for (size_t i = 0; i < record.size(); i++) {
+            if (i)
+                text += ',';
+            text += csv_field(record[i].second);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string to_json(const std::vector<Record> &records) {
+    std::string text = "[";
+    for (size_t r = 0; r < records.size(); r++) {
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
+        for (const auto &[name, field] : records[r])
+            object[name] = json_field(field);
+        text += r ? ",\n" : "\n";
+        text += object.dump();
+    }
+    return text + "\n]\n";
+}
+
+std::string request_text(const Request &r) {
+    std::string text = "Options:  " + describe(r.options) + "\n";
+    text += "Limits:   " + limits_line(r.options, limits_in_force(r.options, r.limits)) + "\n";
+    const Holds &h = r.holds;
+    std::vector<std::string> held;
+    if (h.cores)
+        held.push_back(format("%d cores", int(Cores_Num[*h.cores])));
+    if (h.cache)
+        held.push_back(format("%d MB L2 cache", int(Cache_Size[*h.cache])));
+    if (h.scale) {
+        const OperatingPoint op = held_operating_point(r.options, h);
+        held.push_back("scale step " + scale_text(*h.scale) +
+                       format(" at %.3f V, %.3f GHz", op.vdd, op.freq));
+    }
+    if (!held.empty())
+        text += "Held:     " + join(held, ", ") + "\n";
+    return text;
+}
+
+std::string best_text(const BestConfiguration &b, const std::vector<double> &least) {
+    if (!b.feasible) {
+        if (b.unmeetable.empty())
+            return std::string("No configuration meets the area, power and ") +
+                   (b.options.memory != 0 ? "both bandwidth" : "bandwidth") +
+                   " limits together, though each of them on its own can be met.\n";
+        std::string text = "No configuration meets the limits:\n";
+        for (size_t i = 0; i < b.unmeetable.size(); i++) {
+            const Limit limit = b.unmeetable[i];
+            text += std::string("  ") + caption_of(limit) + " limit " +
+                    shortest(limit_value(b.limits, limit)) + " " + unit_of(limit) +
+                    ": no configuration meets it";
+            if (i < least.size())
+                text += format(" (the least %s in range is %.6g %s)", caption_of(limit), least[i],
+                               unit_of(limit));
+            text += "\n";
+        }
+        return text;
+    }
+    const ConfigurationFigures &f = b.figures;
+    const bool stacked = b.options.memory != 0;
+    std::string text = "Best configuration\n";
+    text += format("  speedup          %.4f\n", b.speedup);
+    text += format("  cores            %d\n", int(Cores_Num[b.cores]));
+    text += format("  L2 cache         %d MB\n", int(Cache_Size[b.cache]));
+    text += "  scale step       " + scale_text(b.scale) + "\n";
+    text += format("  supply voltage   %.3f V\n", b.vdd);
+    text += format("  frequency        %.3f GHz\n", b.freq);
+    auto figure = [&](const char *caption, double value, Limit limit) {
+        const std::string amount = format("%.2f %s", value, unit_of(limit));
+        return format("  %-16s %-13s (limit %s)\n", caption, amount.c_str(),
+                      shortest(limit_value(b.limits, limit)).c_str());
+    };
+    text += figure("area", f.area, Limit::Area);
+    text += figure("power", f.power, Limit::Power);
+    text += figure(stacked ? "off-chip bw" : "bandwidth", f.bandwidth, Limit::Bandwidth);
+    if (stacked)
+        text += figure("TSV bandwidth", f.bandwidth_tsv, Limit::Tsv);
+    if (b.below_voltage_floor)
+        text += "Note: the supply is below the voltage floor (2.3 x the threshold voltage), so "
+                "every configuration's speedup is 0.\n";
+    return text;
+}
+
+std::string sweep_text(const std::vector<BestConfiguration> &rows) {
+    std::string text =
+        format("%-10s %-6s %-6s %-7s %-5s %9s %5s %6s %5s %6s %6s %8s %7s %8s %8s\n", "workload",
+               "memory", "trans.", "core", "node", "speedup", "cores", "L2 MB", "scale", "Vdd V",
+               "f GHz", "area mm2", "power W", "bw GB/s", "TSV GB/s");
+    for (const BestConfiguration &b : rows) {
+        const OptionSet &o = b.options;
+        text +=
+            format("%-10s %-6s %-6s %-7s %-5s ", choice_names(Choice::Workload)[o.workload].c_str(),
+                   choice_names(Choice::Memory)[o.memory].c_str(),
+                   choice_names(Choice::Transistor)[o.transistor].c_str(),
+                   choice_names(Choice::CoreKind)[o.core_kind].c_str(),
+                   choice_names(Choice::Node)[o.node].c_str());
+        if (!b.feasible) {
+            text += b.unmeetable.empty()
+                        ? "no configuration: the limits together\n"
+                        : "no configuration: " + join(limit_names(b.unmeetable), "+") + " limit\n";
+            continue;
+        }
+        const ConfigurationFigures &f = b.figures;
+        text += format("%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
+                       int(Cores_Num[b.cores]), int(Cache_Size[b.cache]), Target_Array[b.scale],
+                       b.vdd, b.freq, f.area, f.power, f.bandwidth);
+        text += o.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-");
+    }
+    return text;
+}
+
+std::string space_text(const std::vector<SpaceRow> &rows, bool stacked) {
+    std::string text =
+        format("%5s %6s %6s %5s %6s %9s %8s %8s %8s %9s  %s\n", "scale", "Vdd V", "f GHz", "cores",
+               "L2 MB", "area mm2", "power W", "bw GB/s", "TSV GB/s", "speedup", "breaks");
+    for (const SpaceRow &row : rows) {
+        const ConfigurationFigures &f = row.figures;
+        std::vector<std::string> broken;
+        for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
+            if (row.breaks[int(limit)])
+                broken.push_back(limit_name(limit));
+        text += format("%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ", Target_Array[row.scale],
+                       row.vdd, row.freq, int(Cores_Num[row.cores]), int(Cache_Size[row.cache]),
+                       f.area, f.power, f.bandwidth);
+        text += stacked ? format("%8.3f", f.bandwidth_tsv) : format("%8s", "-");
+        text += format(" %9.4f  %s\n", f.speedup, broken.empty() ? "-" : join(broken, "+").c_str());
+    }
+    return text;
+}

@@ -1,0 +1,37 @@
+// The tool's output: records with named fields written as CSV or JSON, and the tables and
+// summaries of the text format.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "cli/design.h"
+
+// One output value; monostate is an empty CSV field and a JSON null.
+using Field =
+    std::variant<std::monostate, bool, int, double, std::string, std::vector<std::string>>;
+
+// One row: the fields in column order. Every record of one output has the same columns.
+using Record = std::vector<std::pair<std::string, Field>>;
+
+Record best_record(const BestConfiguration &best);
+Record space_record(const SpaceRow &row, bool stacked);
+
+// A header row, then one line per record. Numbers are written so that they read back to the
+// same double; lists are joined with '+'.
+std::string to_csv(const std::vector<Record> &records);
+
+// An array of objects, one object per line, keys in column order.
+std::string to_json(const std::vector<Record> &records);
+
+// What was asked: options, limits in force and held dimensions, one line each.
+std::string request_text(const Request &request);
+
+// The best configuration for a person to read. least holds, for each unmeetable limit of an
+// infeasible result, the least figure any configuration in range has.
+std::string best_text(const BestConfiguration &best, const std::vector<double> &least);
+
+std::string sweep_text(const std::vector<BestConfiguration> &rows);
+std::string space_text(const std::vector<SpaceRow> &rows, bool stacked);

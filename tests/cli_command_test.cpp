@@ -1,0 +1,309 @@
+// cpu-widget-cli run as a user runs it: its output, exit status and files, end to end.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cairo.h>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
+
+#include "cli/design.h"
+#include "cli/plot.h"
+#include "model/state.h"
+#include "model/tables.h"
+#include "search/search.h"
+#include "search/trace.h"
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A scratch folder of its own for each test.
+class CliCommand : public testing::Test {
+  protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("cli_command_" + std::to_string(getpid()) + "_" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        trace_set_enabled(false);
+    }
+    void TearDown() override {
+        fs::remove_all(folder);
+        reset_design_state();
+        trace_set_enabled(true);
+    }
+
+    // Runs the program with standard output and error captured in files (standard output in
+    // another file when one is given).
+    Outcome run(const std::vector<std::string> &arguments, const fs::path &output = {}) {
+        std::vector<char *> argv{const_cast<char *>(CLI_PROGRAM)};
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        const fs::path out = output.empty() ? folder / "stdout" : output;
+        const fs::path err = folder / "stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t child;
+        Outcome outcome;
+        if (posix_spawn(&child, CLI_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        if (output.empty()) {
+            outcome.out = slurp(out);
+            fs::remove(out);
+        }
+        outcome.err = slurp(err);
+        fs::remove(err);
+        return outcome;
+    }
+
+    fs::path folder;
+};
+
+size_t count_lines(const std::string &text) {
+    return size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST_F(CliCommand, SearchPrintsTheBestConfigurationAndNoTraceLines) {
+    // With 3D memory and HP transistors the model traces a power line for every configuration.
+    const Outcome o = run({"search", "--memory", "3d", "--transistor", "HP"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_NE(o.out.find("Best configuration"), std::string::npos);
+    EXPECT_NE(o.out.find("speedup          49.8507"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("power_W_result1"), std::string::npos);
+    EXPECT_EQ(o.out.find("SpeedUp_max"), std::string::npos);
+}
+
+TEST_F(CliCommand, SearchJsonCarriesSpeedupMaxFiguresExactly) {
+    const Outcome o = run({"search", "--workload", "Apache/Web", "--memory", "3d", "--transistor",
+                           "LOP/HP", "--core", "FPGA", "--node", "32nm", "--format", "json"});
+    ASSERT_EQ(o.status, 0);
+    const nlohmann::json row = nlohmann::json::parse(o.out).at(0);
+
+    apply_request(Request{OptionSet{2, 1, 1, 1, 3}, {}, {}});
+    const double speedup = speedup_max(0, 0, 0);
+    EXPECT_EQ(row["feasible"], true);
+    EXPECT_EQ(row["speedup"].get<double>(), speedup);
+    EXPECT_EQ(row["cores"].get<int>(), int(Cores_Num[User_Option[8]]));
+    EXPECT_EQ(row["cache_mb"].get<int>(), int(Cache_Size[User_Option[9]]));
+    EXPECT_EQ(row["scale"].get<double>(), Target_Array[User_Option[10]]);
+    EXPECT_EQ(row["vdd_v"].get<double>(), VDD_G);
+    EXPECT_EQ(row["freq_ghz"].get<double>(), FRE);
+    EXPECT_EQ(row["area_mm2"].get<double>(), AREA_RESULT);
+    EXPECT_EQ(row["power_w"].get<double>(), POWER_RESULT);
+    EXPECT_EQ(row["bandwidth_gbps"].get<double>(), BW_RESULT);
+    EXPECT_EQ(row["tsv_bandwidth_gbps"].get<double>(), BW_RESULT_TSV);
+    EXPECT_EQ(row["tsv_limit_gbps"].get<double>(), 512.0);
+}
+
+TEST_F(CliCommand, SearchWithNothingFeasibleSaysWhyAndSucceeds) {
+    const Outcome text = run({"search", "--node", "90nm"});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("No configuration meets the limits"), std::string::npos);
+    EXPECT_NE(text.out.find("area limit 0 mm^2"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("Best configuration"), std::string::npos);
+
+    const Outcome csv = run({"search", "--node", "90nm", "--format", "csv"});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(count_lines(csv.out), 2u);
+    EXPECT_NE(csv.out.find(",false,,,,,,,,,,,area\n"), std::string::npos) << csv.out;
+
+    const Outcome json = run({"search", "--node", "90nm", "--format", "json"});
+    const nlohmann::json row = nlohmann::json::parse(json.out).at(0);
+    EXPECT_EQ(row["feasible"], false);
+    EXPECT_TRUE(row["speedup"].is_null());
+    EXPECT_TRUE(row["cores"].is_null());
+}
+
+TEST_F(CliCommand, SearchHoldsTheGivenDimensions) {
+    const Outcome o = run({"search", "--cores", "16", "--scale", "0.5", "--vdd", "0.45", "--area",
+                           "1000", "--power", "500", "--format", "json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const nlohmann::json row = nlohmann::json::parse(o.out).at(0);
+    EXPECT_EQ(row["feasible"], true);
+    EXPECT_EQ(row["cores"], 16);
+    EXPECT_EQ(row["scale"], 0.5);
+    EXPECT_EQ(row["vdd_v"], 0.45);
+    EXPECT_EQ(row["area_limit_mm2"], 1000.0);
+}
+
+TEST_F(CliCommand, SweepWritesEveryOptionCombination) {
+    const Outcome csv = run({"sweep", "--format", "csv"});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(count_lines(csv.out), 361u);
+    const Outcome json = run({"sweep", "--format", "json", "--power", "90"});
+    const nlohmann::json rows = nlohmann::json::parse(json.out);
+    ASSERT_EQ(rows.size(), 360u);
+    size_t infeasible = 0;
+    for (const nlohmann::json &row : rows) {
+        EXPECT_EQ(row["power_limit_w"], 90.0);
+        infeasible += row["feasible"] == false;
+    }
+    EXPECT_GE(infeasible, 72u);
+    const Outcome text = run({"sweep"});
+    EXPECT_EQ(count_lines(text.out), 361u);
+}
+
+TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {
+    const Outcome o = run({"space", "--memory", "3d", "--node", "20nm", "--format", "json"});
+    ASSERT_EQ(o.status, 0);
+    const nlohmann::json rows = nlohmann::json::parse(o.out);
+    ASSERT_EQ(rows.size(), 18760u);
+    const std::vector<SpaceRow> expected = space(Request{OptionSet{0, 1, 0, 0, 4}, {}, {}});
+    for (size_t n : {size_t(0), size_t(4321), size_t(18759)}) {
+        EXPECT_EQ(rows[n]["speedup"].get<double>(), expected[n].figures.speedup);
+        EXPECT_EQ(rows[n]["power_w"].get<double>(), expected[n].figures.power);
+        EXPECT_EQ(rows[n]["tsv_bandwidth_gbps"].get<double>(), expected[n].figures.bandwidth_tsv);
+        EXPECT_EQ(rows[n]["feasible"].get<bool>(), expected[n].feasible());
+    }
+    const Outcome csv = run({"space", "--format", "csv"});
+    EXPECT_EQ(count_lines(csv.out), 18761u);
+}
+
+// Red, green and blue of one pixel of a PNG picture.
+struct Pixel {
+    int r, g, b;
+};
+
+Pixel pixel_at(cairo_surface_t *image, double x, double y) {
+    const unsigned char *data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    uint32_t value;
+    std::memcpy(&value, data + int(y) * stride + int(x) * 4, 4);
+    return Pixel{int(value >> 16 & 255), int(value >> 8 & 255), int(value & 255)};
+}
+
+TEST_F(CliCommand, PlotDrawsTheHeatMapWithGreyedAndBestConfigurations) {
+    const fs::path picture = folder / "space.png";
+    const Outcome o = run({"plot", "-o", picture.string()});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    // Nothing but the picture is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    cairo_surface_t *image = cairo_image_surface_create_from_png(picture.c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    const PlotGeometry g = plot_geometry();
+    EXPECT_EQ(cairo_image_surface_get_width(image), g.width);
+    EXPECT_EQ(cairo_image_surface_get_height(image), g.height);
+    // 65 nm LOP Niagara: 12 cores with 1 MB is best, one core with 1 MB meets every limit,
+    // 192 cores with 512 MB breaks the area limit.
+    const Pixel best = pixel_at(image, g.cell_x(6), g.cell_y(0));
+    const Pixel small = pixel_at(image, g.cell_x(0), g.cell_y(0));
+    const Pixel large = pixel_at(image, g.cell_x(34), g.cell_y(66));
+    cairo_surface_destroy(image);
+    EXPECT_EQ(std::tie(best.r, best.g, best.b), std::make_tuple(255, 255, 255));
+    EXPECT_FALSE(small.r == small.g && small.g == small.b);
+    EXPECT_TRUE(large.r == large.g && large.g == large.b);
+}
+
+TEST_F(CliCommand, PlotWritesSvgToo) {
+    const fs::path picture = folder / "space.SVG";
+    const Outcome o = run({"plot", "--memory", "3d", "--scale", "0.7", "-o", picture.string()});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string svg = slurp(picture);
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+}
+
+TEST_F(CliCommand, PlotThatCannotBeWrittenFailsAndLeavesNothing) {
+    const fs::path picture = folder / "missing" / "space.png";
+    const Outcome o = run({"plot", "-o", picture.string()});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(count_lines(o.err), 1u);
+    EXPECT_NE(o.err.find(picture.string()), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "missing"));
+}
+
+TEST_F(CliCommand, OutputThatCannotBeWrittenIsAFailure) {
+    const Outcome o = run({"sweep", "--format", "csv"}, "/dev/full");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(count_lines(o.err), 1u);
+    EXPECT_NE(o.err.find("cannot write"), std::string::npos);
+}
+
+TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"search", "--workload", "TPCC"}, "--workload"},
+        {{"search", "--memory", "stacked"}, "--memory"},
+        {{"space", "--node", "14nm"}, "--node"},
+        {{"search", "--area", "abc"}, "--area"},
+        {{"search", "--power", "-1"}, "--power"},
+        {{"search", "--bw"}, "--bw"},
+        {{"search", "--tsv", "1", "--tsv", "2"}, "--tsv"},
+        {{"search", "--cores", "13"}, "--cores"},
+        {{"search", "--cache", "3"}, "--cache"},
+        {{"search", "--scale", "0.75"}, "--scale"},
+        {{"search", "--vdd", "0.5"}, "--vdd"},
+        {{"search", "--scale", "1.0", "--vdd", "0.9"}, "--vdd"},
+        {{"search", "--scale", "0.8", "--freq", "3"}, "--freq"},
+        {{"search", "--scale", "0.8", "--freq", "nan"}, "--freq"},
+        {{"sweep", "--format", "xml"}, "--format"},
+        {{"plot", "-o", "space.jpg"}, "--output"},
+        {{"plot"}, "--output"},
+        {{"search", "--speed"}, "--speed"},
+        {{"sweep", "--workload", "DB2/TPCC"}, "--workload"},
+        {{"explore"}, "explore"},
+        {{}, "search"},
+    };
+    for (const auto &[arguments, named] : cases) {
+        const Outcome o = run(arguments);
+        SCOPED_TRACE(o.err);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(count_lines(o.err), 1u);
+        EXPECT_NE(o.err.find(named), std::string::npos);
+        EXPECT_NE(o.err.find("accepted"), std::string::npos);
+    }
+}
+
+TEST_F(CliCommand, HelpAndVersionGoToStandardOutput) {
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char *command : {"search", "sweep", "space", "plot"})
+        EXPECT_NE(help.out.find(command), std::string::npos);
+    for (const char *command : {"search", "sweep", "space", "plot"}) {
+        const Outcome own = run({command, "--help"});
+        EXPECT_EQ(own.status, 0);
+        EXPECT_NE(own.out.find(std::string("cpu-widget-cli ") + command), std::string::npos);
+        EXPECT_NE(own.out.find("--area"), std::string::npos);
+    }
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("cpu-widget-cli ", 0), 0u);
+    EXPECT_EQ(count_lines(version.out), 1u);
+}
+
+} // namespace
