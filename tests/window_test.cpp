@@ -125,7 +125,9 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndComputesNothing) {
     EXPECT_STREQ(text_of(11), "Area:");
     for (int box = 0; box < 5; box++)
         EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(w.option_box[box])), box == 4 ? 1 : 0);
-    EXPECT_STREQ(gtk_combo_box_get_active_text(GTK_COMBO_BOX(w.option_box[4])), "65nm");
+    gchar *node = gtk_combo_box_get_active_text(GTK_COMBO_BOX(w.option_box[4])); // a copy
+    EXPECT_STREQ(node, "65nm");
+    g_free(node);
     for (int slider = 0; slider < 6; slider++)
         EXPECT_EQ(value_of(slider), 0);
     EXPECT_EQ(top_of(2), 100);
