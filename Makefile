@@ -5,9 +5,10 @@ DEBUG_DIR ?= build/debug
 JOBS ?= $(shell nproc)
 
 PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-dev \
-           libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev
+           libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
+           libx11-dev valgrind xdotool
 
-.PHONY: deps build debug run test
+.PHONY: deps build debug run test bench test-asan soak memcheck
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -38,3 +39,45 @@ run: build
 test: build debug
 	xvfb-run -a ctest --test-dir $(BUILD_DIR) --output-on-failure
 	xvfb-run -a ctest --test-dir $(DEBUG_DIR) --output-on-failure
+
+# Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
+# the process with status 86 and fails its test; leaks inside the libraries beneath GTK are
+# suppressed in tests/sanitizers/lsan.supp, one reason each.
+ASAN_DIR ?= build/asan
+SANITIZER_ENV = \
+  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
+test-asan: deps
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPU_WIDGET_SANITIZE=ON
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	env $(SANITIZER_ENV) xvfb-run -a ctest --test-dir $(ASAN_DIR) --output-on-failure
+
+# A longer soak of the window than the test suite's 2,000 actions: N random user actions from
+# SEED (by default one taken from the clock, printed with the result so that a failure can be
+# replayed with the same SEED).
+N ?= 20000
+SEED ?= $(shell date +%s)
+soak: build
+	xvfb-run -a env SOAK_ACTIONS=$(N) SOAK_SEED=$(SEED) $(BUILD_DIR)/tests/soak_tests \
+	  --gtest_filter=Soak.RandomUserActionsKeepTheWindowConsistent
+
+# valgrind's memcheck over a scripted session of the program (debug build) on a virtual display:
+# no invalid access and no leak of the program's own; GTK's libraries' suppressions are in
+# tests/memcheck/gtk.supp. The log is left in $(DEBUG_DIR)/memcheck.
+memcheck: debug
+	xvfb-run -a -s "-screen 0 1920x1080x24" tests/memcheck/session.sh $(DEBUG_DIR)/ui/cpu-widget \
+	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck
+
+# Benchmarks of the optimised build: the searches, the window's worst option change on a
+# virtual display, and the command-line tool's sweep; each reports the median of
+# BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
+# BENCH_FLAGS=--benchmark_filter=speedup_max_all.
+BENCH_REPETITIONS ?= 9
+BENCH_FLAGS ?=
+BENCH_ARGS = --benchmark_repetitions=$(BENCH_REPETITIONS) --benchmark_report_aggregates_only=true \
+             $(BENCH_FLAGS)
+bench: build
+	xvfb-run -a $(BUILD_DIR)/bench/bench_search $(BENCH_ARGS)
+	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
