@@ -1,5 +1,6 @@
 // The gauge widget, drawn for real on an offscreen window (run under xvfb-run) and read back
 // pixel by pixel.
+#include "tests/gtk_test_support.h"
 #include "widgets/mycpu.h"
 
 #include <cmath>
@@ -28,13 +29,6 @@ static void test_cpu_init(TestCpu *) {}
 
 namespace {
 
-bool display_open = false;
-
-struct GtkEnvironment : testing::Environment {
-    void SetUp() override { display_open = gtk_init_check(nullptr, nullptr); }
-};
-const auto *const gtk_environment = testing::AddGlobalTestEnvironment(new GtkEnvironment);
-
 struct LogMessage {
     std::string domain;
     GLogLevelFlags level;
@@ -51,7 +45,7 @@ void flush() {
 class GaugeTest : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(display_open) << "no X display: run the tests under xvfb-run";
+        ASSERT_DISPLAY_OPEN();
         previous_handler = g_log_set_default_handler(capture, &messages);
     }
     void TearDown() override {

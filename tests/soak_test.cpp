@@ -29,17 +29,11 @@
 
 #include "model/state.h"
 #include "model/tables.h"
+#include "tests/gtk_test_support.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
 namespace {
-
-bool display_open = false;
-
-struct GtkEnvironment : testing::Environment {
-    void SetUp() override { display_open = gtk_init_check(nullptr, nullptr); }
-};
-const auto *const gtk_environment = testing::AddGlobalTestEnvironment(new GtkEnvironment);
 
 // splitmix64: the same sequence on every platform, unlike the <random> distributions.
 class Random {
@@ -161,7 +155,7 @@ struct Counts {
 class Soak : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(display_open) << "no X display: run the tests under xvfb-run";
+        ASSERT_DISPLAY_OPEN();
         reset_design_state();
         previous_handler = g_log_set_default_handler(capture, &messages);
         open_window();
@@ -175,8 +169,7 @@ class Soak : public testing::Test {
 
     void open_window() {
         run = RunState{};
-        w = build_explorer_window();
-        gtk_widget_show_all(w.window);
+        w = open_explorer_window();
         // Runs after the window's own handler, so it sees what the gauge was just given.
         g_signal_connect(scale_global[2], "value-changed", G_CALLBACK(observe_speedup), this);
         for (int slot : kResultLabels)
@@ -186,9 +179,7 @@ class Soak : public testing::Test {
     void close_window() {
         if (w.window == nullptr)
             return;
-        g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
-        gtk_widget_destroy(w.window);
-        w.window = nullptr;
+        close_explorer_window(w);
         pump();
     }
 

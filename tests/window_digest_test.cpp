@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "model/state.h"
+#include "tests/gtk_test_support.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -17,13 +18,6 @@ namespace {
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
-
-bool display_open = false;
-
-struct GtkEnvironment : testing::Environment {
-    void SetUp() override { display_open = gtk_init_check(nullptr, nullptr); }
-};
-const auto *const gtk_environment = testing::AddGlobalTestEnvironment(new GtkEnvironment);
 
 // FNV-1a, 64 bits.
 struct Digest {
@@ -42,14 +36,12 @@ struct Digest {
 class WindowWalk : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(display_open) << "no X display: run the tests under xvfb-run";
+        ASSERT_DISPLAY_OPEN();
         reset_design_state();
-        w = build_explorer_window();
-        gtk_widget_show_all(w.window);
+        w = open_explorer_window();
     }
     void TearDown() override {
-        g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
-        gtk_widget_destroy(w.window);
+        close_explorer_window(w);
         reset_design_state();
     }
 

@@ -11,6 +11,7 @@
 
 #include "model/state.h"
 #include "search/search.h"
+#include "tests/gtk_test_support.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -18,13 +19,6 @@ namespace {
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
-
-bool display_open = false;
-
-struct GtkEnvironment : testing::Environment {
-    void SetUp() override { display_open = gtk_init_check(nullptr, nullptr); }
-};
-const auto *const gtk_environment = testing::AddGlobalTestEnvironment(new GtkEnvironment);
 
 const char *text_of(int slot) {
     return gtk_label_get_text(GTK_LABEL(label[slot]));
@@ -50,20 +44,16 @@ const std::string kEvaluatedOneCoreAtZeroVolts =
 class Window : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(display_open) << "no X display: run the tests under xvfb-run";
+        ASSERT_DISPLAY_OPEN();
         reset_design_state();
         previous_handler = g_log_set_default_handler(capture, &messages);
         CaptureStdout();
-        w = build_explorer_window();
-        gtk_widget_show_all(w.window);
+        w = open_explorer_window();
         startup_output = GetCapturedStdout();
     }
     void TearDown() override {
-        if (w.window) {
-            // The program's main loop ends with the window; here there is none to end.
-            g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
-            gtk_widget_destroy(w.window);
-        }
+        if (w.window)
+            close_explorer_window(w);
         g_log_set_default_handler(previous_handler, nullptr);
         for (const std::string &m : messages)
             ADD_FAILURE() << "unexpected GLib message: " << m;
