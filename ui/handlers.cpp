@@ -98,6 +98,34 @@ void store_limit(int slot, double value) {
     }
 }
 
+// Whether a slider handler may recalculate: a locked dimension snaps its slider back to the
+// held value (before the guard, so also while another handler is updating). If so the guard
+// is taken.
+bool begin_recalculation(GtkRange *slider, int locked, double held) {
+    if (locked != 0) {
+        gtk_range_set_value(slider, held);
+        return false;
+    }
+    if (flag == 0)
+        return false;
+    flag = 0;
+    return true;
+}
+
+void end_recalculation() {
+    flag = 1;
+    trace_flush();
+}
+
+// The frequency slider's range, position and caption, then the voltage slider's.
+void show_operating_point(GtkWidget **scales) {
+    set_frequency_top(scales);
+    set_slider(scales, kFrequency, FRE);
+    show_frequency();
+    set_slider(scales, kVoltage, VDD_G);
+    show_voltage();
+}
+
 } // namespace
 
 void list_changed(GtkComboBox *box, int *id) {
@@ -181,70 +209,42 @@ void get_best_performance(GtkButton *, GtkWidget **scales) {
     show_frequency();
     show_voltage();
     show_results();
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
 
-// The slider handlers: a locked dimension snaps its slider back (before the guard, so also
-// while another handler is updating); otherwise the user's value is held and the rest is
-// searched again.
+// The slider handlers: the user's value is held and the rest is searched again.
 
 void performance_cal0(GtkRange *slider, GtkWidget **scales) {
-    if (check[0] != 0) {
-        gtk_range_set_value(slider, User_Option[8]);
+    if (!begin_recalculation(slider, check[0], User_Option[8]))
         return;
-    }
-    if (flag == 0)
-        return;
-    flag = 0;
     User_Option[8] = static_cast<int>(gtk_range_get_value(slider));
     show_cores();
     const double s = speedup_max(1, check[1], check[2]);
     set_slider(scales, kSpeedup, s);
     set_slider(scales, kCache, User_Option[9]);
     show_cache();
-    set_frequency_top(scales);
-    set_slider(scales, kFrequency, FRE);
-    show_frequency();
-    set_slider(scales, kVoltage, VDD_G);
-    show_voltage();
+    show_operating_point(scales);
     show_results();
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
 
 void performance_cal1(GtkRange *slider, GtkWidget **scales) {
-    if (check[1] != 0) {
-        gtk_range_set_value(slider, User_Option[9]);
+    if (!begin_recalculation(slider, check[1], User_Option[9]))
         return;
-    }
-    if (flag == 0)
-        return;
-    flag = 0;
     User_Option[9] = static_cast<int>(gtk_range_get_value(slider));
     show_cache();
     const double s = speedup_max(check[0], 1, check[2]);
     set_slider(scales, kSpeedup, s);
     set_slider(scales, kCores, User_Option[8]);
     show_cores();
-    set_frequency_top(scales);
-    set_slider(scales, kFrequency, FRE);
-    show_frequency();
-    set_slider(scales, kVoltage, VDD_G);
-    show_voltage();
+    show_operating_point(scales);
     show_results();
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
 
 void performance_cal2(GtkRange *slider, GtkWidget **scales) {
-    if (check[2] != 0) {
-        gtk_range_set_value(slider, VDD_G);
+    if (!begin_recalculation(slider, check[2], VDD_G))
         return;
-    }
-    if (flag == 0)
-        return;
-    flag = 0;
     VDD_G = gtk_range_get_value(slider);
     show_voltage();
     FRE = FRE_MAX * f_scal(VDD_G / VDD_MAX);
@@ -258,18 +258,12 @@ void performance_cal2(GtkRange *slider, GtkWidget **scales) {
     set_slider(scales, kFrequency, FRE);
     show_frequency();
     show_results();
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
 
 void performance_cal3(GtkRange *slider, GtkWidget **scales) {
-    if (check[2] != 0) {
-        gtk_range_set_value(slider, FRE);
+    if (!begin_recalculation(slider, check[2], FRE))
         return;
-    }
-    if (flag == 0)
-        return;
-    flag = 0;
     FRE = gtk_range_get_value(slider);
     show_frequency();
     const double s = speedup_max(check[0], check[1], 1);
@@ -279,8 +273,7 @@ void performance_cal3(GtkRange *slider, GtkWidget **scales) {
     set_slider(scales, kCache, User_Option[9]);
     show_cache();
     show_results();
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
 
 void change_vscale(GtkRange *slider, GtkWidget **) {
@@ -290,6 +283,5 @@ void change_vscale(GtkRange *slider, GtkWidget **) {
     User_Option[10] = static_cast<int>(gtk_range_get_value(slider));
     show_target("Target: %f");
     trace_scale(User_Option[10]);
-    flag = 1;
-    trace_flush();
+    end_recalculation();
 }
