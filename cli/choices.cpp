@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "model/tables.h"
+#include "model/model.h"
 
 namespace {
 
@@ -37,29 +37,35 @@ std::string join_axis(const double *axis, int count) {
 
 } // namespace
 
-const std::vector<std::string> &choice_names(Choice choice) {
-    static const std::vector<std::string> workloads{"DB2/TPCC", "DB2/TPCH", "Apache/Web"};
-    static const std::vector<std::string> memories{"plain", "3d"};
-    static const std::vector<std::string> transistors{"LOP", "LOP/HP", "HP"};
-    static const std::vector<std::string> core_kinds{"Niagara", "FPGA", "ASIC", "ARM"};
-    static const std::vector<std::string> nodes{"90nm", "65nm", "45nm", "32nm", "20nm"};
+std::vector<std::string> choice_names(Choice choice) {
+    const Model &m = active_model();
+    std::vector<std::string> names;
+    auto add = [&names](const auto &entries) {
+        for (const OptionName &entry : entries)
+            names.push_back(entry.name);
+    };
     switch (choice) {
     case Choice::Workload:
-        return workloads;
+        add(m.workloads);
+        break;
     case Choice::Memory:
-        return memories;
+        add(m.memory_kinds);
+        break;
     case Choice::Transistor:
-        return transistors;
+        add(m.transistor_kinds);
+        break;
     case Choice::CoreKind:
-        return core_kinds;
+        add(m.core_kinds);
+        break;
     case Choice::Node:
+        add(m.nodes);
         break;
     }
-    return nodes;
+    return names;
 }
 
 std::optional<int> find_choice(Choice choice, std::string_view text) {
-    const std::vector<std::string> &names = choice_names(choice);
+    const std::vector<std::string> names = choice_names(choice);
     for (size_t i = 0; i < names.size(); i++)
         if (same_letters(names[i], text))
             return int(i);
@@ -76,33 +82,33 @@ std::string choice_list(Choice choice) {
 }
 
 std::string describe(const OptionSet &o) {
-    return choice_names(Choice::Workload)[o.workload] + ", " +
-           (o.memory ? "3D memory" : "plain memory") + ", " +
-           choice_names(Choice::Transistor)[o.transistor] + ", " +
-           choice_names(Choice::CoreKind)[o.core_kind] + ", " + choice_names(Choice::Node)[o.node];
+    const Model &m = active_model();
+    return m.workloads[o.workload].name + ", " + m.memory_kinds[o.memory ? 1 : 0].description +
+           ", " + m.transistor_kinds[o.transistor].name + ", " + m.core_kinds[o.core_kind].name +
+           ", " + m.nodes[o.node].name;
 }
 
 std::optional<int> core_count_index(double cores) {
-    return index_on_axis(Cores_Num, kCoreCounts, cores);
+    return index_on_axis(active_model().core_counts.data(), kCoreCounts, cores);
 }
 std::optional<int> cache_size_index(double megabytes) {
-    return index_on_axis(Cache_Size, kCacheSizes, megabytes);
+    return index_on_axis(active_model().cache_sizes.data(), kCacheSizes, megabytes);
 }
 std::optional<int> scale_step_index(double step) {
-    return index_on_axis(Target_Array, kScaleSteps, step);
+    return index_on_axis(active_model().scale_steps.data(), kScaleSteps, step);
 }
 
 std::string core_count_list() {
-    return join_axis(Cores_Num, kCoreCounts);
+    return join_axis(active_model().core_counts.data(), kCoreCounts);
 }
 std::string cache_size_list() {
-    return join_axis(Cache_Size, kCacheSizes);
+    return join_axis(active_model().cache_sizes.data(), kCacheSizes);
 }
 std::string scale_step_list() {
     std::string text;
     for (int i = 0; i < kScaleSteps; i++) {
         char step[8];
-        snprintf(step, sizeof step, "%.1f", Target_Array[i]);
+        snprintf(step, sizeof step, "%.1f", active_model().scale_steps[i]);
         text += i ? ", " : "";
         text += step;
     }

@@ -7,20 +7,22 @@
 #include <string_view>
 #include <vector>
 
-// One choice of each option box, as the indices the model's tables use. The defaults are the
-// window's start-up selections.
+// One choice of each option box, as indices into the active model's lists (in the built-in
+// model: workloads DB2/TPCC, DB2/TPCH, Apache/Web; core kinds Niagara, FPGA, ASIC, ARM; nodes
+// 90nm, 65nm, 45nm, 32nm, 20nm). The defaults are the window's start-up selections; the node
+// is set from the model (start_of).
 struct OptionSet {
-    int workload = 0;   // 0 DB2/TPCC, 1 DB2/TPCH, 2 Apache/Web
+    int workload = 0;
     int memory = 0;     // 0 plain, 1 3D-stacked
     int transistor = 0; // 0 LOP, 1 LOP/HP, 2 HP
-    int core_kind = 0;  // 0 Niagara, 1 FPGA, 2 ASIC, 3 ARM
-    int node = 1;       // 0 90nm, 1 65nm, 2 45nm, 3 32nm, 4 20nm
+    int core_kind = 0;
+    int node = 1;
 };
 
 enum class Choice { Workload, Memory, Transistor, CoreKind, Node };
 
-// Accepted names of a choice, in index order.
-const std::vector<std::string> &choice_names(Choice choice);
+// Accepted names of a choice in the active model, in index order.
+std::vector<std::string> choice_names(Choice choice);
 
 // Index of a name, compared without regard to letter case; none when the name is unknown.
 std::optional<int> find_choice(Choice choice, std::string_view text);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "model/model.h"
 #include "model/scaling.h"
 #include "model/state.h"
 #include "model/tables.h"
@@ -89,7 +90,7 @@ std::vector<Limit> unmeetable_alone(const Request &r, const LimitValues &limits,
 
 // The supply passes the guard of the cache technology (2.3 x its threshold voltage).
 bool meets_voltage_floor(const OptionSet &o, double vdd_ratio) {
-    const TranTechRecord &n = Tran_Tech[o.node];
+    const TranTechRecord &n = active_model().nodes[o.node].tech;
     const bool cache_lop = o.transistor == 0 || o.transistor == 1;
     return guard_check(vdd_ratio, cache_lop ? n.Vdd_LOP : n.Vdd_HP,
                        cache_lop ? n.Vth_LOP : n.Vth_HP) != 0;
@@ -112,7 +113,7 @@ const char *limit_name(Limit limit) {
 }
 
 LimitValues limits_in_force(const OptionSet &o, const Limits &l) {
-    const TranTechRecord &n = Tran_Tech[o.node];
+    const TranTechRecord &n = active_model().nodes[o.node].tech;
     // The window loads the TSV default only with 3D memory and 0 otherwise.
     return LimitValues{
         l.area.value_or(n.area_budget),
@@ -123,13 +124,13 @@ LimitValues limits_in_force(const OptionSet &o, const Limits &l) {
 }
 
 Ceilings ceilings_of(const OptionSet &o) {
-    const TranTechRecord &n = Tran_Tech[o.node];
+    const TranTechRecord &n = active_model().nodes[o.node].tech;
     return o.transistor > 0 ? Ceilings{n.fmax_HP, n.Vdd_HP} : Ceilings{n.fmax_LOP, n.Vdd_LOP};
 }
 
 double step_voltage_ratio(const OptionSet &o, int scale) {
-    const TranTechRecord &n = Tran_Tech[o.node];
-    const double target = Target_Array[scale];
+    const TranTechRecord &n = active_model().nodes[o.node].tech;
+    const double target = active_model().scale_steps[scale];
     if (o.transistor == 0)
         return Vdd_scale(n.Vdd_LOP, target, n.Vth_LOP);
     if (o.transistor == 1)
@@ -149,7 +150,7 @@ OperatingPoint held_operating_point(const OptionSet &o, const Holds &h) {
     else if (h.vdd)
         freq = c.freq * f_scal(*h.vdd / c.vdd);
     else
-        freq = c.freq * f_scal(Target_Array[scale]);
+        freq = c.freq * f_scal(active_model().scale_steps[scale]);
     return OperatingPoint{vdd, freq};
 }
 
@@ -162,7 +163,7 @@ std::string operating_point_error(const OptionSet &o, const Holds &h) {
                ")";
     if (h.freq) {
         const double top = h.vdd ? c.freq * f_scal(*h.vdd / c.vdd)
-                                 : c.freq * f_scal(Target_Array[h.scale.value_or(0)]);
+                                 : c.freq * f_scal(active_model().scale_steps[h.scale.value_or(0)]);
         if (!(*h.freq > 0 && *h.freq <= top * (1 + kCeilingSlack)))
             return "--freq: " + shortest(*h.freq) +
                    " GHz is out of range; accepted: above 0 and at most " + rounded(top) +
@@ -241,21 +242,24 @@ BestConfiguration search_best(const Request &r) {
     } else {
         // The operating point the library's speedup_max records for the step it chose.
         best.vdd = VDD_MAX * step_voltage_ratio(o, outcome.scale);
-        best.freq = FRE_MAX * f_scal(Target_Array[outcome.scale]);
+        best.freq = FRE_MAX * f_scal(active_model().scale_steps[outcome.scale]);
     }
     return best;
 }
 
 std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds) {
+    const Model &m = active_model();
+    const int workloads = int(m.workloads.size()), kinds = int(m.core_kinds.size()),
+              nodes = int(m.nodes.size());
     std::vector<BestConfiguration> rows;
-    rows.reserve(kWorkloads * 2 * 3 * kCoreKinds * kNodes);
+    rows.reserve(size_t(workloads) * 2 * 3 * kinds * nodes);
     Request r{OptionSet{}, limits, holds};
     OptionSet &o = r.options;
-    for (o.workload = 0; o.workload < kWorkloads; o.workload++)
+    for (o.workload = 0; o.workload < workloads; o.workload++)
         for (o.memory = 0; o.memory < 2; o.memory++)
             for (o.transistor = 0; o.transistor < 3; o.transistor++)
-                for (o.core_kind = 0; o.core_kind < kCoreKinds; o.core_kind++)
-                    for (o.node = 0; o.node < kNodes; o.node++)
+                for (o.core_kind = 0; o.core_kind < kinds; o.core_kind++)
+                    for (o.node = 0; o.node < nodes; o.node++)
                         rows.push_back(search_best(r));
     return rows;
 }
@@ -274,7 +278,7 @@ std::vector<SpaceRow> space(const Request &r) {
                  (cores.last - cores.first + 1));
     for (int i = scales.first; i <= scales.last; i++) {
         const double vdd = fix_scale ? VDD_G : VDD_MAX * step_voltage_ratio(o, i);
-        const double freq = fix_scale ? FRE : FRE_MAX * f_scal(Target_Array[i]);
+        const double freq = fix_scale ? FRE : FRE_MAX * f_scal(active_model().scale_steps[i]);
         for (int j = caches.first; j <= caches.last; j++)
             for (int k = cores.first; k <= cores.last; k++) {
                 SpaceRow row{i, j, k, vdd, freq, evaluate_configuration(i, j, k, fix_scale), {}};

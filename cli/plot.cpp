@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/model.h"
 #include "model/tables.h"
 
 namespace {
@@ -221,7 +222,7 @@ void draw_titles(cairo_t *cr, const PlotData &d) {
     text_at(cr, kLeft, 28, "Speedup over core count and L2 cache size", 17, Align::Left, true);
     text_at(cr, kLeft, 50,
             describe(d.request.options) + ", scale step " +
-                number("%.1f", Target_Array[*d.request.holds.scale]) + " (" +
+                number("%.1f", active_model().scale_steps[*d.request.holds.scale]) + " (" +
                 number("%.3f", d.point.vdd) + " V, " + number("%.3f", d.point.freq) + " GHz)",
             12);
     const BestConfiguration &b = d.best;
@@ -231,8 +232,8 @@ void draw_titles(cairo_t *cr, const PlotData &d) {
     }
     best_marker(cr, kLeft + 6, 66);
     text_at(cr, kLeft + 16, 70,
-            "best: " + number("%.0f", Cores_Num[b.cores]) + " cores, " +
-                number("%.0f", Cache_Size[b.cache]) + " MB L2 cache, speedup " +
+            "best: " + number("%.0f", active_model().core_counts[b.cores]) + " cores, " +
+                number("%.0f", active_model().cache_sizes[b.cache]) + " MB L2 cache, speedup " +
                 number("%.4f", b.speedup),
             12);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "model/model.h"
 #include "model/tables.h"
 
 namespace {
@@ -101,7 +102,7 @@ std::string limits_line(const OptionSet &o, const LimitValues &l) {
 }
 
 std::string scale_text(int scale) {
-    return format("%.1f", Target_Array[scale]);
+    return format("%.1f", active_model().scale_steps[scale]);
 }
 
 } // namespace
@@ -126,9 +127,9 @@ Record best_record(const BestConfiguration &b) {
         {"tsv_limit_gbps", stacked ? Field(b.limits.tsv) : Field()},
         {"feasible", b.feasible},
         {"speedup", when(b.speedup)},
-        {"cores", when(int(Cores_Num[b.cores]))},
-        {"cache_mb", when(int(Cache_Size[b.cache]))},
-        {"scale", when(Target_Array[b.scale])},
+        {"cores", when(int(active_model().core_counts[b.cores]))},
+        {"cache_mb", when(int(active_model().cache_sizes[b.cache]))},
+        {"scale", when(active_model().scale_steps[b.scale])},
         {"vdd_v", when(b.vdd)},
         {"freq_ghz", when(b.freq)},
         {"area_mm2", when(b.figures.area)},
@@ -142,11 +143,11 @@ Record best_record(const BestConfiguration &b) {
 Record space_record(const SpaceRow &row, bool stacked) {
     const ConfigurationFigures &f = row.figures;
     return Record{
-        {"scale", Target_Array[row.scale]},
+        {"scale", active_model().scale_steps[row.scale]},
         {"vdd_v", row.vdd},
         {"freq_ghz", row.freq},
-        {"cores", int(Cores_Num[row.cores])},
-        {"cache_mb", int(Cache_Size[row.cache])},
+        {"cores", int(active_model().core_counts[row.cores])},
+        {"cache_mb", int(active_model().cache_sizes[row.cache])},
         {"area_mm2", f.area},
         {"power_w", f.power},
         {"bandwidth_gbps", f.bandwidth},
@@ -199,9 +200,9 @@ std::string request_text(const Request &r) {
     const Holds &h = r.holds;
     std::vector<std::string> held;
     if (h.cores)
-        held.push_back(format("%d cores", int(Cores_Num[*h.cores])));
+        held.push_back(format("%d cores", int(active_model().core_counts[*h.cores])));
     if (h.cache)
-        held.push_back(format("%d MB L2 cache", int(Cache_Size[*h.cache])));
+        held.push_back(format("%d MB L2 cache", int(active_model().cache_sizes[*h.cache])));
     if (h.scale) {
         const OperatingPoint op = held_operating_point(r.options, h);
         held.push_back("scale step " + scale_text(*h.scale) +
@@ -209,7 +210,13 @@ std::string request_text(const Request &r) {
     }
     if (!held.empty())
         text += "Held:     " + join(held, ", ") + "\n";
-    return text;
+    return text + model_line();
+}
+
+std::string model_line() {
+    const Model &m = active_model();
+    return "Model:    " + (m.source == "built-in" ? std::string("built-in") : m.source) +
+           ", parallel fraction " + shortest(m.parallel_fraction) + " (docs/model.md)\n";
 }
 
 std::string best_text(const BestConfiguration &b, const std::vector<double> &least) {
@@ -235,8 +242,8 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
     const bool stacked = b.options.memory != 0;
     std::string text = "Best configuration\n";
     text += format("  speedup          %.4f\n", b.speedup);
-    text += format("  cores            %d\n", int(Cores_Num[b.cores]));
-    text += format("  L2 cache         %d MB\n", int(Cache_Size[b.cache]));
+    text += format("  cores            %d\n", int(active_model().core_counts[b.cores]));
+    text += format("  L2 cache         %d MB\n", int(active_model().cache_sizes[b.cache]));
     text += "  scale step       " + scale_text(b.scale) + "\n";
     text += format("  supply voltage   %.3f V\n", b.vdd);
     text += format("  frequency        %.3f GHz\n", b.freq);
@@ -257,10 +264,10 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
 }
 
 std::string sweep_text(const std::vector<BestConfiguration> &rows) {
-    std::string text =
-        format("%-10s %-6s %-6s %-7s %-5s %9s %5s %6s %5s %6s %6s %8s %7s %8s %8s\n", "workload",
-               "memory", "trans.", "core", "node", "speedup", "cores", "L2 MB", "scale", "Vdd V",
-               "f GHz", "area mm2", "power W", "bw GB/s", "TSV GB/s");
+    std::string text = model_line();
+    text += format("%-10s %-6s %-6s %-7s %-5s %9s %5s %6s %5s %6s %6s %8s %7s %8s %8s\n",
+                   "workload", "memory", "trans.", "core", "node", "speedup", "cores", "L2 MB",
+                   "scale", "Vdd V", "f GHz", "area mm2", "power W", "bw GB/s", "TSV GB/s");
     for (const BestConfiguration &b : rows) {
         const OptionSet &o = b.options;
         text +=
@@ -276,9 +283,10 @@ std::string sweep_text(const std::vector<BestConfiguration> &rows) {
             continue;
         }
         const ConfigurationFigures &f = b.figures;
-        text += format("%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
-                       int(Cores_Num[b.cores]), int(Cache_Size[b.cache]), Target_Array[b.scale],
-                       b.vdd, b.freq, f.area, f.power, f.bandwidth);
+        text += format(
+            "%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
+            int(active_model().core_counts[b.cores]), int(active_model().cache_sizes[b.cache]),
+            active_model().scale_steps[b.scale], b.vdd, b.freq, f.area, f.power, f.bandwidth);
         text += o.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-");
     }
     return text;
@@ -294,9 +302,10 @@ std::string space_text(const std::vector<SpaceRow> &rows, bool stacked) {
         for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
             if (row.breaks[int(limit)])
                 broken.push_back(limit_name(limit));
-        text += format("%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ", Target_Array[row.scale],
-                       row.vdd, row.freq, int(Cores_Num[row.cores]), int(Cache_Size[row.cache]),
-                       f.area, f.power, f.bandwidth);
+        text += format("%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ",
+                       active_model().scale_steps[row.scale], row.vdd, row.freq,
+                       int(active_model().core_counts[row.cores]),
+                       int(active_model().cache_sizes[row.cache]), f.area, f.power, f.bandwidth);
         text += stacked ? format("%8.3f", f.bandwidth_tsv) : format("%8s", "-");
         text += format(" %9.4f  %s\n", f.speedup, broken.empty() ? "-" : join(broken, "+").c_str());
     }

@@ -26,8 +26,12 @@ std::string to_csv(const std::vector<Record> &records);
 // An array of objects, one object per line, keys in column order.
 std::string to_json(const std::vector<Record> &records);
 
-// What was asked: options, limits in force and held dimensions, one line each.
+// What was asked: options, limits in force, held dimensions and the model, one line each.
 std::string request_text(const Request &request);
+
+// "Model:    built-in, parallel fraction 0.99 (docs/model.md)": the model in use (its file's
+// path when read from one) and the assumption every result rests on.
+std::string model_line();
 
 // The best configuration for a person to read. least holds, for each unmeetable limit of an
 // infeasible result, the least figure any configuration in range has.

@@ -56,8 +56,8 @@ struct CoreKindRecord : OptionName {
 
 struct NodeRecord : OptionName {
     TranTechRecord tech;
-    std::vector<double> core_area_HP;  // mm^2 per core, by core kind
-    std::vector<double> core_area_LOP; // mm^2 per core, by core kind
+    std::vector<double> core_area_HP;               // mm^2 per core, by core kind
+    std::vector<double> core_area_LOP;              // mm^2 per core, by core kind
     std::array<double, kCacheSizes> l2_latency_HP;  // ns, by cache size
     std::array<double, kCacheSizes> l2_latency_LOP; // ns, by cache size
 };
@@ -67,21 +67,21 @@ struct NodeRecord : OptionName {
 struct ReferenceChip {
     double cores;
     double core_perf;
-    double Vdd;      // V
-    double freq;     // GHz
-    double l2_mb;    // MB
-    double mem_rate; // memory transfer rate
-    double icn_power_a;   // W, interconnect, grows with sqrt(cores / reference cores)
-    double icn_power_b;   // W, likewise
-    double l2_dyn_power;  // W, L2 switching power not scaled by distance
-    double l2_leak_power; // W, leakage of its l2_mb MB L2
-    double mem_if_power;  // W, memory interface
+    double Vdd;            // V
+    double freq;           // GHz
+    double l2_mb;          // MB
+    double mem_rate;       // memory transfer rate
+    double icn_power_a;    // W, interconnect, grows with sqrt(cores / reference cores)
+    double icn_power_b;    // W, likewise
+    double l2_dyn_power;   // W, L2 switching power not scaled by distance
+    double l2_leak_power;  // W, leakage of its l2_mb MB L2
+    double mem_if_power;   // W, memory interface
     double cpi;            // of the workload its L2 activity was measured on
     double latency_hidden; // of that workload
-    double Cgate;      // of its node's HP transistors
-    double Ileak;      // uA per um
-    double Lgate;      // nm
-    double bw_offchip; // GB/s
+    double Cgate;          // of its node's HP transistors
+    double Ileak;          // uA per um
+    double Lgate;          // nm
+    double bw_offchip;     // GB/s
 };
 
 struct MemoryStack {

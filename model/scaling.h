@@ -3,16 +3,20 @@
 // inline them.
 #pragma once
 
+#include "model/model.h"
 #include "model/speedup.h"
 #include "model/tables.h"
 
 // Frequency ratio that belongs to a voltage ratio of the voltage-to-frequency table; a ratio
 // the table does not pair with a frequency is returned unchanged.
+// The table is the active model's (vdd_ratios, freq_ratios).
 inline double f_scal(double vdd_ratio) {
+    const Model &model = active_model();
     for (int position = 0; position < 11; position++) {
-        if (Vdd_Scaling[position] == vdd_ratio) {
-            // The last three voltage ratios (0.2, 0.1, 0.0) have no frequency partner.
-            return position < 8 ? Fmax_Scaling[position] : vdd_ratio;
+        if (model.vdd_ratios[position] == vdd_ratio) {
+            // The last three voltage ratios (0.2, 0.1, 0.0 in the built-in model) have no
+            // frequency partner.
+            return position < kScaleSteps ? model.freq_ratios[position] : vdd_ratio;
         }
     }
     return vdd_ratio;

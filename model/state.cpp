@@ -1,5 +1,7 @@
 #include "model/state.h"
 
+#include "model/model.h"
+
 int User_Option[12];
 double FRE_MAX, VDD_MAX;
 double AREA_CONSTRT, POWER_CONSTRT, BW_CONSTRT, BW_CONSTRT_TSV;
@@ -13,6 +15,8 @@ void reset_design_state() {
     static const int initial_options[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
     for (int i = 0; i < 12; i++)
         User_Option[i] = initial_options[i];
+    // The start-up node: 65 nm (index 1) in the built-in model.
+    User_Option[4] = active_model().start_node;
     // Until the first option change the ceilings belong to no node record.
     FRE_MAX = 3.0;
     VDD_MAX = 2.0;

@@ -3,26 +3,35 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
+#include "model/model.h"
 #include "model/state.h"
 #include "model/tables.h"
 #include "search/search.h"
 
 namespace {
 
-// Largest value each option may take; options not listed take any int (the memory and
-// transistor kinds read every other value as 3D memory and HP, the checks as on/off).
+// Largest value each option may take, from the active model's lists and axes; options not
+// listed take any int (the memory and transistor kinds read every other value as 3D memory and
+// HP, the checks as on/off).
 struct OptionBound {
     int index;
     int last;
     const char *name;
 };
 
-constexpr OptionBound kBounds[] = {
-    {0, kWorkloads - 1, "workload"},          {3, kCoreKinds - 1, "core kind"},
-    {4, kNodes - 1, "technology node"},       {8, kCoreCounts - 1, "core-count index"},
-    {9, kCacheSizes - 1, "cache-size index"}, {10, kScaleSteps - 1, "scale index"},
-};
+std::vector<OptionBound> option_bounds() {
+    const Model &m = active_model();
+    return {
+        {0, int(m.workloads.size()) - 1, "workload"},
+        {3, int(m.core_kinds.size()) - 1, "core kind"},
+        {4, int(m.nodes.size()) - 1, "technology node"},
+        {8, kCoreCounts - 1, "core-count index"},
+        {9, kCacheSizes - 1, "cache-size index"},
+        {10, kScaleSteps - 1, "scale index"},
+    };
+}
 
 } // namespace
 
@@ -42,7 +51,7 @@ void User_Option_set(int option_index, double option_value) {
         return;
     }
     int value = static_cast<int>(whole);
-    for (const OptionBound &bound : kBounds) {
+    for (const OptionBound &bound : option_bounds()) {
         if (bound.index == option_index && (value < 0 || value > bound.last)) {
             fprintf(stderr,
                     "User_Option_set: refused value %g for option index %d: %s must be 0 to %d\n",

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/area.h"
+#include "model/model.h"
 #include "model/power.h"
 #include "model/scaling.h"
 #include "model/speedup.h"
@@ -14,17 +15,17 @@ namespace {
 
 // Everything the model needs that depends only on the option selections.
 struct Selection {
+    const Model &model;
     const TranTechRecord &node;
-    const AppTechRecord &workload;
-    const AppTechRecord &kind;
-    const AppTechRecord &ref; // the reference chip, App_Tech[0]
+    const WorkloadRecord &workload;
+    const CoreKindRecord &kind;
+    const ReferenceChip &ref;
     bool stacked;             // 3D memory
     int transistor;           // 0 LOP, 1 LOP/HP, anything else HP
     bool core_lop, cache_lop; // which flavour feeds the cores and the L2 cache
     double core_area, l2_area_per_mb;
-    const double *l2_latency; // the node's row of the cache technology's latency table
-    double base_year;
-    double stack_miss_rate; // share of the L2 misses that miss in the memory stack too
+    const double *l2_latency; // the node's row of the cache technology's latencies
+    double stack_miss_rate;   // share of the L2 misses that miss in the memory stack too
 
     double fmax_core() const { return core_lop ? node.fmax_LOP : node.fmax_HP; }
     double vdd_core() const { return core_lop ? node.Vdd_LOP : node.Vdd_HP; }
@@ -41,12 +42,17 @@ struct Selection {
 
     // Footprint of the memory stack's interface; 0 with plain memory.
     double stack_area() const {
-        return stacked ? stack_interface_area(node.node_nm, Mem_3D_Tech[0], Mem_3D_Tech[8]) : 0.0;
+        return stacked ? stack_interface_area(node.node_nm, model.stack.ref_node_nm,
+                                              model.stack.tsv_area)
+                       : 0.0;
     }
 
+    // Power of the memory stack's own layers.
+    double stack_power() const { return model.stack.layers * model.stack.layer_power; }
+
     double miss_rate(double cache_mb) const {
-        return L2_model_missRate(workload.miss_alpha, cache_mb, Workload_Factor, node.year,
-                                 base_year, workload.miss_beta, workload.miss_gamma);
+        return L2_model_missRate(workload.miss_alpha, cache_mb, model.working_set_growth, node.year,
+                                 model.base_year, workload.miss_beta, workload.miss_gamma);
     }
 
     // Voltage ratio of a scale step under the transistor kind's rule.
@@ -61,36 +67,33 @@ struct Selection {
 };
 
 Selection current_selection() {
-    int core_kind = User_Option[3];
-    int node = User_Option[4];
-    int transistor = User_Option[2];
-    bool core_lop = transistor == 0;
-    bool cache_lop = transistor == 0 || transistor == 1;
-    const TranTechRecord &record = Tran_Tech[node];
-    const AppTechRecord &workload = App_Tech[User_Option[0]];
-    const double *core_areas = core_lop ? Core_Area_LOP_data : Core_Area_data;
-    const double *latencies = cache_lop ? Cache_Latency_LOP : Cache_Latency;
+    const Model &m = active_model();
+    const int core_kind = User_Option[3];
+    const int transistor = User_Option[2];
+    const bool core_lop = transistor == 0;
+    const bool cache_lop = transistor == 0 || transistor == 1;
+    const NodeRecord &entry = m.nodes[User_Option[4]];
+    const TranTechRecord &record = entry.tech;
+    const WorkloadRecord &workload = m.workloads[User_Option[0]];
     return Selection{
+        m,
         record,
         workload,
-        App_Tech[core_kind],
-        App_Tech[0],
+        m.core_kinds[core_kind],
+        m.reference,
         User_Option[1] != 0,
         transistor,
         core_lop,
         cache_lop,
-        core_areas[core_kind * kNodes + node],
+        (core_lop ? entry.core_area_LOP : entry.core_area_HP)[core_kind],
         cache_lop ? record.L2_area_LOP : record.L2_area_HP,
-        latencies + node * kCacheSizes,
-        Tran_Tech[1].year,
+        (cache_lop ? entry.l2_latency_LOP : entry.l2_latency_HP).data(),
         // The same for every configuration: worked out once, not in each model function.
-        stack_miss_rate(workload.miss_alpha, Mem_3D_Tech[4], Mem_3D_Tech[5], Workload_Factor,
-                        record.year, Tran_Tech[1].year, workload.miss_beta, workload.miss_gamma),
+        stack_miss_rate(workload.miss_alpha, m.stack.layer_capacity, m.stack.layers,
+                        m.working_set_growth, record.year, m.base_year, workload.miss_beta,
+                        workload.miss_gamma),
     };
 }
-
-// Power of the memory stack's own layers: layers x layer_power.
-const double kStackPower = Mem_3D_Tech[5] * Mem_3D_Tech[3];
 
 // Ratios of a scale step, or of the current operating point when the scale is held.
 struct OperatingPoint {
@@ -99,7 +102,7 @@ struct OperatingPoint {
 };
 
 OperatingPoint operating_point(const Selection &s, int scale, int fix_scale) {
-    const double target = Target_Array[scale];
+    const double target = s.model.scale_steps[scale];
     OperatingPoint op;
     op.vdd_ratio = MUX(fix_scale, s.voltage_step(target), VDD_G / VDD_MAX);
     op.ok = guard_check(op.vdd_ratio, s.vdd_l2(), s.vth_l2());
@@ -123,34 +126,32 @@ Range range_of(int fix, int held, int count) {
 double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_ratio,
                 double f_ratio, double miss_rate, double miss_rate_ref) {
     const TranTechRecord &n = s.node;
-    const AppTechRecord &w = s.workload, &k = s.kind, &r = s.ref;
-    double uncore_other = User_Option[3] != 0 ? r.uncore_power : 0.0;
+    const WorkloadRecord &w = s.workload;
+    const CoreKindRecord &k = s.kind;
+    const ReferenceChip &r = s.ref;
     if (!s.stacked)
-        return power_W(n_cores, k.core_power, s.cgate_core(), Tran_Tech[0].Cgate_HP, s.vdd_core(),
-                       vdd_ratio, k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, uncore_other,
-                       r.ref_Vdd, r.ref_freq, r.l2_dyn_power, r.ref_cores, r.icn_power_a,
-                       r.icn_power_b, k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden,
-                       r.core_perf, App_Tech[2].cpi, App_Tech[2].latency_hidden, cache_mb,
-                       r.ref_l2_mb, r.l2_leak_power, s.ileak_core(), Tran_Tech[0].Ileak_HP,
-                       s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, miss_rate_ref,
-                       r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
-                       Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(),
-                       s.cgate_l2(), s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
+        return power_W(n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio,
+                       k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, k.reference_uncore_power,
+                       r.Vdd, r.freq, r.l2_dyn_power, r.cores, r.icn_power_a, r.icn_power_b,
+                       k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden, r.core_perf, r.cpi,
+                       r.latency_hidden, cache_mb, r.l2_mb, r.l2_leak_power, s.ileak_core(),
+                       r.Ileak, s.lgate_l2(), r.Lgate, miss_rate, miss_rate_ref, r.mem_if_power,
+                       n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip, s.core_area,
+                       s.density_core(), s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(),
+                       s.vdd_l2(), k.uncore_power);
     return power_W_stacked(
-        n_cores, k.core_power, s.cgate_core(), Tran_Tech[0].Cgate_HP, s.vdd_core(), vdd_ratio,
-        k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, uncore_other, r.ref_Vdd, r.ref_freq,
-        r.l2_dyn_power, r.ref_cores, r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi,
-        w.l2_access_rate, w.latency_hidden, r.core_perf, App_Tech[2].cpi,
-        App_Tech[2].latency_hidden, cache_mb, r.ref_l2_mb, r.l2_leak_power, s.ileak_core(),
-        Tran_Tech[0].Ileak_HP, s.lgate_l2(), Tran_Tech[0].Lgate_HP, miss_rate, s.stack_miss_rate,
-        miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.ref_mem_rate, n.bw_offchip,
-        Tran_Tech[0].bw_offchip, s.core_area, s.density_core(), s.wgate_core(), s.cgate_l2(),
-        s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
+        n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio, k.ref_Vdd, f_ratio,
+        s.fmax_core(), k.ref_freq, k.reference_uncore_power, r.Vdd, r.freq, r.l2_dyn_power, r.cores,
+        r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden,
+        r.core_perf, r.cpi, r.latency_hidden, cache_mb, r.l2_mb, r.l2_leak_power, s.ileak_core(),
+        r.Ileak, s.lgate_l2(), r.Lgate, miss_rate, s.stack_miss_rate, miss_rate_ref, r.mem_if_power,
+        n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip, s.core_area, s.density_core(),
+        s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
 }
 
 // Off-chip demand: with the memory stack, only what the stack does not serve.
 double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
-    const AppTechRecord &w = s.workload;
+    const WorkloadRecord &w = s.workload;
     if (!s.stacked)
         return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
                          w.bw_width, miss_rate, w.bw_norm);
@@ -160,7 +161,7 @@ double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, 
 
 // With the memory stack, the whole L2 miss traffic crosses the through-silicon vias.
 double tsv_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
-    const AppTechRecord &w = s.workload;
+    const WorkloadRecord &w = s.workload;
     return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
                      w.bw_width, miss_rate, w.bw_norm);
 }
@@ -168,16 +169,16 @@ double tsv_bandwidth_of(const Selection &s, double n_cores, double f_ratio, doub
 double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, double miss_rate,
                   double l2_latency) {
     const TranTechRecord &n = s.node;
-    const AppTechRecord &w = s.workload;
+    const WorkloadRecord &w = s.workload;
     if (!s.stacked)
-        return speedup_cores(ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction,
-                             n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
-                             l2_latency, n.mem_latency, n.wire_delay, n.wire_length,
-                             n.miss_overhead, 1.0);
-    return speedup_cores_stacked(ok, s.kind.core_perf, s.fmax_core(), f_ratio, Parallel_Fraction,
-                                 n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
-                                 l2_latency, s.stack_miss_rate, n.mem_latency, Mem_3D_Tech[2],
-                                 n.wire_delay, 0.0, n.miss_overhead, 1.0);
+        return speedup_cores(ok, s.kind.core_perf, s.fmax_core(), f_ratio,
+                             s.model.parallel_fraction, n_cores, w.cpi, w.l2_access_rate,
+                             w.latency_hidden, miss_rate, l2_latency, n.mem_latency, n.wire_delay,
+                             n.wire_length, n.miss_overhead, 1.0);
+    return speedup_cores_stacked(
+        ok, s.kind.core_perf, s.fmax_core(), f_ratio, s.model.parallel_fraction, n_cores, w.cpi,
+        w.l2_access_rate, w.latency_hidden, miss_rate, l2_latency, s.stack_miss_rate, n.mem_latency,
+        s.model.stack.latency_cut, n.wire_delay, 0.0, n.miss_overhead, 1.0);
 }
 
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
@@ -199,10 +200,13 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
 
     const double miss_rate_ref = s.miss_rate(4.0);
     const double stack_area = s.stack_area();
+    const double stack_power = s.stack_power();
+    const double *cache_sizes = s.model.cache_sizes.data();
+    const double *core_counts = s.model.core_counts.data();
     // The miss rate depends on the cache size alone: once per size, not once per scale step.
     double miss_rates[kCacheSizes];
     for (int j = caches.first; j <= caches.last; j++)
-        miss_rates[j] = s.miss_rate(Cache_Size[j]);
+        miss_rates[j] = s.miss_rate(cache_sizes[j]);
     // A configuration whose speedup is below the best so far cannot be accepted, whatever its
     // power and bandwidth. Unless its power line is due (3D memory with HP cores), the search
     // drops it before working those out: the same figures, the same outcome, less work.
@@ -214,10 +218,10 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
         const double vdd_ratio = op.vdd_ratio, f_ratio = op.f_ratio;
         const int ok = op.ok;
         for (int j = caches.first; j <= caches.last; j++) {
-            const double cache_mb = Cache_Size[j];
+            const double cache_mb = cache_sizes[j];
             const double miss_rate = miss_rates[j];
             for (int k = cores.first; k <= cores.last; k++) {
-                const double n_cores = Cores_Num[k];
+                const double n_cores = core_counts[k];
                 ConfigurationFigures f;
                 bool broken = false;
                 if (User_Option[5] != 0) {
@@ -238,7 +242,7 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
                     if (s.stacked) {
                         if (s.transistor != 0)
                             trace_power(f.power);
-                        f.power = f.power + kStackPower;
+                        f.power = f.power + stack_power;
                     }
                     if (f.power > POWER_CONSTRT) {
                         if (!evaluation)
@@ -285,13 +289,14 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
         BW_RESULT = best.figures.bandwidth;
         BW_RESULT_TSV = best.figures.bandwidth_tsv;
     }
-    trace_summary(best.speedup, Target_Array[best.scale], Cache_Size[best.cache],
-                  Cores_Num[best.cores]);
+    const Model &m = active_model();
+    trace_summary(best.speedup, m.scale_steps[best.scale], m.cache_sizes[best.cache],
+                  m.core_counts[best.cores]);
     User_Option[8] = best.cores;
     User_Option[9] = best.cache;
     User_Option[10] = best.scale;
     if (fix_scale == 0) {
-        const double target = Target_Array[best.scale];
+        const double target = m.scale_steps[best.scale];
         VDD_G = VDD_MAX * current_selection().voltage_step(target);
         FRE = FRE_MAX * f_scal(target);
     }
@@ -309,13 +314,13 @@ SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scal
 ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale) {
     const Selection s = current_selection();
     const OperatingPoint op = operating_point(s, scale, fix_scale);
-    const double n_cores = Cores_Num[cores], cache_mb = Cache_Size[cache];
+    const double n_cores = s.model.core_counts[cores], cache_mb = s.model.cache_sizes[cache];
     const double miss_rate = s.miss_rate(cache_mb);
     ConfigurationFigures f;
     f.area = area_of(s, n_cores, cache_mb, s.stack_area());
     f.power = power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
     if (s.stacked)
-        f.power = f.power + kStackPower;
+        f.power = f.power + s.stack_power();
     f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
     if (s.stacked)
         f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "model/model.h"
 #include "model/scaling.h"
 #include "model/state.h"
 #include "model/tables.h"
@@ -29,18 +30,20 @@ void show(int slot, const char *format, double value) {
 
 void show_cores() {
     char text[kLabelTextSize];
-    snprintf(text, sizeof text, "%d cores", static_cast<int>(Cores_Num[User_Option[8]]));
+    snprintf(text, sizeof text, "%d cores",
+             static_cast<int>(active_model().core_counts[User_Option[8]]));
     gtk_label_set_text(GTK_LABEL(label[0]), text);
 }
 
 void show_cache() {
     char text[kLabelTextSize];
-    snprintf(text, sizeof text, "%d MB", static_cast<int>(Cache_Size[User_Option[9]]));
+    snprintf(text, sizeof text, "%d MB",
+             static_cast<int>(active_model().cache_sizes[User_Option[9]]));
     gtk_label_set_text(GTK_LABEL(label[1]), text);
 }
 
 void show_target(const char *format) {
-    show(3, format, Target_Array[User_Option[10]]);
+    show(3, format, active_model().scale_steps[User_Option[10]]);
 }
 void show_frequency() {
     show(14, "%.2f GHz", FRE);
@@ -137,7 +140,7 @@ void list_changed(GtkComboBox *box, int *id) {
 
     // The node's defaults replace whatever limits were typed; each spin button that changes
     // runs spin_changed right here, with the ceilings of before.
-    const TranTechRecord &node = Tran_Tech[User_Option[4]];
+    const TranTechRecord &node = active_model().nodes[User_Option[4]].tech;
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin_button[2]), node.area_budget);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin_button[3]), node.power_budget);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin_button[4]), node.bw_offchip);

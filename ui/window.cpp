@@ -1,7 +1,9 @@
 #include "ui/window.h"
 
-#include <initializer_list>
+#include <cmath>
 
+#include "model/model.h"
+#include "model/state.h"
 #include "ui/handlers.h"
 #include "widgets/mycpu.h"
 
@@ -41,12 +43,19 @@ GtkWidget *make_spin_button(int slot, double initial) {
     return spin;
 }
 
-GtkWidget *make_option_box(std::initializer_list<const char *> items, int active) {
+// The option box of a list of the model's options, in the model's order: the item's position
+// is the option's value.
+template <typename Entries> GtkWidget *make_option_box(const Entries &entries, int active) {
     GtkWidget *box = gtk_combo_box_new_text();
-    for (const char *item : items)
-        gtk_combo_box_append_text(GTK_COMBO_BOX(box), item);
+    for (const OptionName &entry : entries)
+        gtk_combo_box_append_text(GTK_COMBO_BOX(box), entry.window_item.c_str());
     gtk_combo_box_set_active(GTK_COMBO_BOX(box), active);
     return box;
+}
+
+// A default limit as the spin buttons hold it, to their two decimals.
+double to_hundredths(double value) {
+    return std::round(value * 100) / 100;
 }
 
 // A control that is driven and read like the others but packed nowhere: the window holds it
@@ -76,12 +85,13 @@ ExplorerWindow build_explorer_window() {
     for (int c = 1; c <= 6; c++)
         cell[c] = gtk_hbox_new(TRUE, 90);
 
-    // Row 1: the options (the item's position is the option's value) and the search button.
-    w.option_box[0] = make_option_box({"DB2/TPCC", "DB2/TPCH", "Apache/Web"}, 0);
-    w.option_box[1] = make_option_box({"Plain Memory", "3D Memory"}, 0);
-    w.option_box[2] = make_option_box({"LOP", "LOP/HP", "HP"}, 0);
-    w.option_box[3] = make_option_box({"Niagara", "FPGA", "ASIC", "ARM"}, 0);
-    w.option_box[4] = make_option_box({"  ", "65nm", "45nm", "32nm", "20nm"}, 1); // "  " is 90 nm
+    // Row 1: the options and the search button.
+    const Model &model = active_model();
+    w.option_box[0] = make_option_box(model.workloads, 0);
+    w.option_box[1] = make_option_box(model.memory_kinds, 0);
+    w.option_box[2] = make_option_box(model.transistor_kinds, 0);
+    w.option_box[3] = make_option_box(model.core_kinds, 0);
+    w.option_box[4] = make_option_box(model.nodes, model.start_node);
     w.best_button = gtk_button_new_with_label("Best Performance");
     for (GtkWidget *box : w.option_box)
         pack(row[1], box, FALSE, FALSE);
@@ -115,10 +125,17 @@ ExplorerWindow build_explorer_window() {
     for (int c = 1; c <= 6; c++)
         pack(row[4], cell[c], TRUE, TRUE);
 
-    // Rows 5 to 7: the limits, their captions and the results.
-    pack(row[5], make_spin_button(2, 221.88), TRUE, FALSE);
-    pack(row[5], make_spin_button(3, 102), TRUE, FALSE);
-    pack(row[5], make_spin_button(4, 46.44), TRUE, FALSE);
+    // Rows 5 to 7: the limits, their captions and the results. The limits start at the
+    // start-up node's defaults to the spin buttons' two decimals (221.88 mm^2, 102 W and
+    // 46.44 GB/s at 65 nm in the built-in model, the design state's initial limits) and the
+    // TSV limit at 0, as plain memory loads it.
+    const TranTechRecord &start = model.nodes[model.start_node].tech;
+    AREA_CONSTRT = to_hundredths(start.area_budget);
+    POWER_CONSTRT = to_hundredths(start.power_budget);
+    BW_CONSTRT = to_hundredths(start.bw_offchip);
+    pack(row[5], make_spin_button(2, AREA_CONSTRT), TRUE, FALSE);
+    pack(row[5], make_spin_button(3, POWER_CONSTRT), TRUE, FALSE);
+    pack(row[5], make_spin_button(4, BW_CONSTRT), TRUE, FALSE);
     pack(row[5], make_spin_button(5, 0), TRUE, FALSE);
     pack(row[6], make_label(7, "Area Constraint", 4), TRUE, TRUE);
     pack(row[6], make_label(8, "Power Constraint(W)", 4), TRUE, TRUE);
