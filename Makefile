@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 
 PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-dev \
            libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
-           libx11-dev valgrind xdotool
+           libx11-dev valgrind xdotool libtomlplusplus-dev
 
 .PHONY: deps build debug run test bench test-asan soak memcheck
 

@@ -18,6 +18,8 @@
 #include "cli/design.h"
 #include "cli/plot.h"
 #include "cli/report.h"
+#include "model/model.h"
+#include "modelfile/model_file.h"
 #include "search/trace.h"
 
 namespace {
@@ -27,8 +29,8 @@ constexpr const char *kProgram = "cpu-widget-cli";
 // Arguments as typed; each is checked by its option's validator while the command line is
 // parsed, and read into a Request afterwards.
 struct Arguments {
-    std::string workload = "DB2/TPCC", memory = "plain", transistor = "LOP", core = "Niagara",
-                node = "65nm";
+    std::string model; // read before the command line is parsed (load_model_option)
+    std::string workload, memory, transistor, core, node; // default: the model's first, start node
     std::string area, power, bandwidth, tsv;
     std::string cores, cache, scale, vdd, freq;
     std::string format = "text";
@@ -98,16 +100,49 @@ std::string one_of(Choice choice, const char *fallback) {
 }
 
 void add_option_set(CLI::App *command, Arguments &a) {
-    add(command, "--workload", a.workload, "NAME", "workload", one_of(Choice::Workload, "DB2/TPCC"),
-        choice_check(Choice::Workload, "a workload"));
+    add(command, "--workload", a.workload, "NAME", "workload",
+        one_of(Choice::Workload, a.workload.c_str()), choice_check(Choice::Workload, "a workload"));
     add(command, "--memory", a.memory, "KIND", "plain or 3D-stacked memory",
-        one_of(Choice::Memory, "plain"), choice_check(Choice::Memory, "a memory kind"));
+        one_of(Choice::Memory, a.memory.c_str()), choice_check(Choice::Memory, "a memory kind"));
     add(command, "--transistor", a.transistor, "KIND", "transistors of the cores/L2 cache",
-        one_of(Choice::Transistor, "LOP"), choice_check(Choice::Transistor, "a transistor kind"));
-    add(command, "--core", a.core, "KIND", "core kind", one_of(Choice::CoreKind, "Niagara"),
+        one_of(Choice::Transistor, a.transistor.c_str()),
+        choice_check(Choice::Transistor, "a transistor kind"));
+    add(command, "--core", a.core, "KIND", "core kind", one_of(Choice::CoreKind, a.core.c_str()),
         choice_check(Choice::CoreKind, "a core kind"));
-    add(command, "--node", a.node, "NODE", "technology node", one_of(Choice::Node, "65nm"),
+    add(command, "--node", a.node, "NODE", "technology node", one_of(Choice::Node, a.node.c_str()),
         choice_check(Choice::Node, "a technology node"));
+}
+
+// The model file option of every command. The file is read before the command line is parsed
+// (the option names and their accepted values come from it); here it is only accepted.
+void add_model(CLI::App *command, Arguments &a) {
+    add(command, "--model", a.model, "FILE", "model file to use instead of the built-in model",
+        "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)",
+        [](const std::string &) { return std::string(); });
+}
+
+// The choices' defaults: the first of each list, the model's start-up node.
+void set_default_options(Arguments &a) {
+    const Model &m = active_model();
+    a.workload = m.workloads[0].name;
+    a.memory = m.memory_kinds[0].name;
+    a.transistor = m.transistor_kinds[0].name;
+    a.core = m.core_kinds[0].name;
+    a.node = m.nodes[m.start_node].name;
+}
+
+// The value of the first "--model FILE" or "--model=FILE" before a lone "--"; empty when none.
+std::string model_argument(int argc, char **argv) {
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--")
+            break;
+        if (arg == "--model" && i + 1 < argc)
+            return argv[i + 1];
+        if (arg.rfind("--model=", 0) == 0)
+            return arg.substr(8);
+    }
+    return {};
 }
 
 void add_limits(CLI::App *command, Arguments &a) {
@@ -247,6 +282,29 @@ std::string run_space(const Request &r, const std::string &format) {
                      format == "text" ? request_text(r) + "\n" + space_text(rows, stacked) : "");
 }
 
+// model export: the model in use, to a file or to standard output.
+int write_model(const std::string &path) {
+    const std::string text = export_model(active_model());
+    if (path.empty()) {
+        if (emit(text))
+            return 0;
+        fprintf(stderr, "%s: cannot write the output: %s\n", kProgram, strerror(errno));
+        return 1;
+    }
+    FILE *file = fopen(path.c_str(), "wb");
+    bool written = file != nullptr && fwrite(text.data(), 1, text.size(), file) == text.size();
+    int error = errno;
+    if (file != nullptr && fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        fprintf(stderr, "%s: cannot write '%s': %s\n", kProgram, path.c_str(), strerror(error));
+        return 1;
+    }
+    return 0;
+}
+
 bool is_command(CLI::App &app, const std::string &name) {
     for (const CLI::App *command : app.get_subcommands({}))
         if (command->get_name() == name)
@@ -260,15 +318,32 @@ int main(int argc, char **argv) {
     // The model's trace lines belong to the window's console, not to this tool's output.
     trace_set_enabled(false);
 
+    // The model comes first: the accepted option names and every default come from it.
+    const std::string model_path = model_argument(argc, argv);
+    if (!model_path.empty()) {
+        const ModelFileResult loaded = load_model_file(model_path);
+        if (!loaded.model) {
+            for (const std::string &error : loaded.errors)
+                fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return 2;
+        }
+        set_active_model(loaded.model);
+    }
+
     CLI::App app{"Explores the design space of a multicore processor chip without the window: "
                  "searches, sweeps, enumerates and draws it with the window's model.",
                  kProgram};
+    app.footer("The model, its equations, units and assumptions: docs/model.md in the source "
+               "tree. Every command takes --model FILE to use a model file instead of the "
+               "built-in model.");
     app.set_version_flag("--version", std::string(kProgram) + " " + CPU_WIDGET_VERSION);
     app.require_subcommand(1);
     Arguments a;
+    set_default_options(a);
 
     CLI::App *search =
         app.add_subcommand("search", "The best configuration of one option set within its limits.");
+    add_model(search, a);
     add_option_set(search, a);
     add_limits(search, a);
     add_held_dimensions(search, a);
@@ -278,6 +353,7 @@ int main(int argc, char **argv) {
     CLI::App *sweep_command = app.add_subcommand(
         "sweep", "The best configuration of every option combination (360 rows), each under its "
                  "node's limits or the limits given.");
+    add_model(sweep_command, a);
     add_limits(sweep_command, a);
     add_held_dimensions(sweep_command, a);
     add_scale(sweep_command, a);
@@ -286,6 +362,7 @@ int main(int argc, char **argv) {
     CLI::App *space_command = app.add_subcommand(
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
                  "limits it breaks.");
+    add_model(space_command, a);
     add_option_set(space_command, a);
     add_limits(space_command, a);
     add_held_dimensions(space_command, a);
@@ -295,6 +372,7 @@ int main(int argc, char **argv) {
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
                 "best configuration's), with the limits and the best configuration marked.");
+    add_model(plot, a);
     add_option_set(plot, a);
     add_limits(plot, a);
     add_operating_point(plot, a, add_scale(plot, a));
@@ -306,7 +384,18 @@ int main(int argc, char **argv) {
         })
         ->required();
 
-    const std::string commands = "search, sweep, space, plot";
+    CLI::App *model_command =
+        app.add_subcommand("model", "The model in use as a model file: 'model export'.");
+    model_command->require_subcommand(1);
+    CLI::App *export_command = model_command->add_subcommand(
+        "export", "Writes the model in use (the built-in one unless --model is given) as a model "
+                  "file, a comment per field with its meaning and unit.");
+    add_model(export_command, a);
+    add(export_command, "-o,--output", a.output, "FILE", "the file to write",
+        "a file name (default: standard output)",
+        [](const std::string &) { return std::string(); });
+
+    const std::string commands = "search, sweep, space, plot, model";
     if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
         fprintf(stderr, "%s: unknown command '%s'; accepted: %s\n", kProgram, argv[1],
                 commands.c_str());
@@ -344,6 +433,8 @@ int main(int argc, char **argv) {
         return 2;
     }
 
+    if (export_command->parsed())
+        return write_model(a.output);
     if (plot->parsed()) {
         const std::string failure = write_plot(plot_data(r), a.output, *image_format_of(a.output));
         release_drawing_caches();

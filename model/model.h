@@ -43,7 +43,8 @@ struct WorkloadRecord : OptionName {
 };
 
 struct CoreKindRecord : OptionName {
-    double core_perf;  // performance of one core at 1 GHz, relative to the reference core
+    double core_perf;  // throughput of one core per GHz: one core of perf 1 at 1 GHz that
+                       // never stalls is a speedup of 1
     double core_power; // dynamic power of one core at ref_Vdd and ref_freq, W
     double ref_Vdd;    // V
     double ref_freq;   // GHz

@@ -14,12 +14,16 @@
 #include <tuple>
 #include <unistd.h>
 
+#include "cli/choices.h"
 #include "cli/design.h"
 #include "cli/plot.h"
+#include "model/model.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "modelfile/model_file.h"
 #include "search/search.h"
 #include "search/trace.h"
+#include "tests/bad_model_files.h"
 
 extern char **environ;
 
@@ -57,8 +61,9 @@ class CliCommand : public testing::Test {
 
     // Runs the program with standard output and error captured in files (standard output in
     // another file when one is given).
-    Outcome run(const std::vector<std::string> &arguments, const fs::path &output = {}) {
-        std::vector<char *> argv{const_cast<char *>(CLI_PROGRAM)};
+    Outcome run(const std::vector<std::string> &arguments, const fs::path &output = {},
+                const char *program = CLI_PROGRAM) {
+        std::vector<char *> argv{const_cast<char *>(program)};
         for (const std::string &argument : arguments)
             argv.push_back(const_cast<char *>(argument.c_str()));
         argv.push_back(nullptr);
@@ -73,7 +78,7 @@ class CliCommand : public testing::Test {
                                          0600);
         pid_t child;
         Outcome outcome;
-        if (posix_spawn(&child, CLI_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
+        if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) == 0) {
             int status = 0;
             waitpid(child, &status, 0);
             outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -173,7 +178,8 @@ TEST_F(CliCommand, SweepWritesEveryOptionCombination) {
     }
     EXPECT_GE(infeasible, 72u);
     const Outcome text = run({"sweep"});
-    EXPECT_EQ(count_lines(text.out), 361u);
+    EXPECT_EQ(count_lines(text.out), 362u); // the model line, the header, 360 rows
+    EXPECT_EQ(text.out.rfind("Model:    built-in, parallel fraction 0.99", 0), 0u);
 }
 
 TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {
@@ -304,6 +310,92 @@ TEST_F(CliCommand, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("cpu-widget-cli ", 0), 0u);
     EXPECT_EQ(count_lines(version.out), 1u);
+}
+
+// Model files: the committed export, the examples, a file's own names, and refusals.
+
+const fs::path kModels = fs::path(SOURCE_DIR) / "models";
+
+TEST_F(CliCommand, ModelExportIsTheCommittedBuiltInModelFile) {
+    const Outcome o = run({"model", "export"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, slurp(kModels / "builtin.toml"));
+    const Outcome to_file = run({"model", "export", "-o", (folder / "m.toml").string()});
+    EXPECT_EQ(to_file.status, 0);
+    EXPECT_EQ(to_file.out, "");
+    EXPECT_EQ(slurp(folder / "m.toml"), o.out);
+}
+
+// The examples through the program give what the library gives with the same file active.
+TEST_F(CliCommand, ExampleModelFilesChangeOnlyWhatTheyName) {
+    struct Case {
+        const char *file, *workload;
+        double parallel;
+    };
+    for (const Case &c :
+         {Case{"builtin.toml", "DB2/TPCC", 0.99}, Case{"parallel-0.95.toml", "DB2/TPCC", 0.95},
+          Case{"extra-workload.toml", "Analytics", 0.99}}) {
+        const std::string path = (kModels / c.file).string();
+        SCOPED_TRACE(path);
+        const Outcome json = run({"search", "--model", path, "--workload", c.workload, "--memory",
+                                  "3d", "--node", "32nm", "--format", "json"});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const Outcome text = run({"search", "--model", path, "--workload", c.workload});
+        EXPECT_NE(
+            text.out.find("Model:    " + path + ", parallel fraction " + shortest(c.parallel)),
+            std::string::npos)
+            << text.out;
+
+        const ModelFileResult loaded = load_model_file(path);
+        ASSERT_TRUE(loaded.model);
+        set_active_model(loaded.model);
+        OptionSet options{*find_choice(Choice::Workload, c.workload), 1, 0, 0, 3};
+        apply_request(Request{options, {}, {}});
+        const double speedup = speedup_max(0, 0, 0);
+        set_active_model(nullptr);
+        EXPECT_EQ(nlohmann::json::parse(json.out).at(0)["speedup"].get<double>(), speedup);
+    }
+    const Outcome builtin = run({"search", "--workload", "Analytics"});
+    EXPECT_EQ(builtin.status, 2);
+    const Outcome rows =
+        run({"sweep", "--model", (kModels / "extra-workload.toml").string(), "--format", "csv"});
+    EXPECT_EQ(count_lines(rows.out), 1u + 4 * 2 * 3 * 4 * 5);
+}
+
+// A node the file adds is an option like the built-in ones, under its own name.
+TEST_F(CliCommand, NodeNamesComeFromTheModelFile) {
+    Model model = builtin_model();
+    NodeRecord node = model.nodes.back();
+    node.name = node.window_item = "7nm";
+    node.tech.area_budget = 100;
+    model.nodes.push_back(node);
+    const fs::path path = folder / "seven.toml";
+    std::ofstream(path) << export_model(model);
+    const Outcome o = run({"search", "--model", path.string(), "--node", "7nm"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("Niagara, 7nm"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("area 100 mm^2"), std::string::npos) << o.out;
+    EXPECT_EQ(run({"search", "--node", "7nm"}).status, 2);
+}
+
+// Every kind of bad file: refused by the tool and by the window's program alike, with the
+// file, line and field named, status 2 and nothing on standard output.
+TEST_F(CliCommand, BadModelFilesAreRefusedWithFileLineAndField) {
+    for (const BadModelFile &bad : kBadModelFiles) {
+        SCOPED_TRACE(bad.name);
+        const fs::path path = folder / "bad.toml";
+        std::ofstream(path, std::ios::binary) << bad.text;
+        for (const bool window : {false, true}) {
+            const char *program = window ? WINDOW_PROGRAM : CLI_PROGRAM;
+            const Outcome o = window ? run({"--model", path.string()}, {}, program)
+                                     : run({"search", "--model", path.string()});
+            EXPECT_EQ(o.status, 2) << program;
+            EXPECT_EQ(o.out, "") << program;
+            const std::string where = path.string() + ":" + std::to_string(bad.line) + ":";
+            EXPECT_NE(o.err.find(where), std::string::npos) << o.err;
+            EXPECT_NE(o.err.find(bad.field), std::string::npos) << o.err;
+        }
+    }
 }
 
 } // namespace

@@ -10,8 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "model/model.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "modelfile/model_file.h"
 #include "search/search.h"
 
 namespace {
@@ -119,7 +121,7 @@ uint64_t digest_of_every_combination(Limits limits) {
                         User_Option[2] = transistor, User_Option[3] = kind;
                         User_Option[4] = node;
                         if (limits != Limits::Initial) {
-                            const TranTechRecord &record = Tran_Tech[node];
+                            const TranTechRecord &record = active_model().nodes[node].tech;
                             AREA_CONSTRT = record.area_budget;
                             POWER_CONSTRT = record.power_budget;
                             BW_CONSTRT = record.bw_offchip;
@@ -155,16 +157,40 @@ TEST(Digest, FoldsBytesAsPublishedForFnv1a) {
     EXPECT_EQ(hex(foobar.value()), "0x85944171f73967e8");
 }
 
-TEST(Digest, EveryCombinationWithTheNodesLimitsGivesTheRecordedResultsAndOutput) {
+// The same digests with the built-in tables and with the built-in model written as a model file
+// and read back: the file must carry every bit of the model.
+class EveryCombination : public testing::TestWithParam<const char *> {
+  protected:
+    void SetUp() override {
+        if (std::string(GetParam()) == "ExportedFile") {
+            const ModelFileResult loaded =
+                parse_model_text(export_model(builtin_model()), "exported.toml");
+            ASSERT_TRUE(loaded.model) << (loaded.errors.empty() ? "" : loaded.errors[0]);
+            set_active_model(loaded.model);
+        }
+        reset_design_state();
+    }
+    void TearDown() override {
+        set_active_model(nullptr);
+        reset_design_state();
+    }
+};
+
+TEST_P(EveryCombination, WithTheNodesLimitsGivesTheRecordedResultsAndOutput) {
     EXPECT_EQ(hex(digest_of_every_combination(Limits::Node)), "0x9e2b67cb7458a91e");
 }
 
-TEST(Digest, EveryCombinationWithTheInitialLimitsGivesTheRecordedResultsAndOutput) {
+TEST_P(EveryCombination, WithTheInitialLimitsGivesTheRecordedResultsAndOutput) {
     EXPECT_EQ(hex(digest_of_every_combination(Limits::Initial)), "0x0afae8dafeb99b7f");
 }
 
-TEST(Digest, EveryCombinationWithChecksOffGivesTheRecordedResultsAndOutput) {
+TEST_P(EveryCombination, WithChecksOffGivesTheRecordedResultsAndOutput) {
     EXPECT_EQ(hex(digest_of_every_combination(Limits::ChecksOff)), "0x7c5103260a424ab2");
 }
+
+INSTANTIATE_TEST_SUITE_P(Model, EveryCombination, testing::Values("BuiltIn", "ExportedFile"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             return std::string(info.param);
+                         });
 
 } // namespace

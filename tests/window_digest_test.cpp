@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "model/model.h"
 #include "model/state.h"
+#include "modelfile/model_file.h"
 #include "tests/gtk_test_support.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
@@ -33,15 +35,25 @@ struct Digest {
     }
 };
 
-class WindowWalk : public testing::Test {
+// Walked with the built-in tables and with the built-in model written as a model file and
+// read back, as `cpu-widget --model` reads it.
+class WindowWalk : public testing::TestWithParam<const char *> {
   protected:
     void SetUp() override {
         ASSERT_DISPLAY_OPEN();
+        if (std::string(GetParam()) == "ExportedFile") {
+            const ModelFileResult loaded =
+                parse_model_text(export_model(builtin_model()), "exported.toml");
+            ASSERT_TRUE(loaded.model) << (loaded.errors.empty() ? "" : loaded.errors[0]);
+            set_active_model(loaded.model);
+        }
         reset_design_state();
         w = open_explorer_window();
     }
     void TearDown() override {
-        close_explorer_window(w);
+        if (w.window != nullptr)
+            close_explorer_window(w);
+        set_active_model(nullptr);
         reset_design_state();
     }
 
@@ -77,11 +89,11 @@ class WindowWalk : public testing::Test {
         act([&] { gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.lock_button[i]), on); });
     }
 
-    ExplorerWindow w;
+    ExplorerWindow w{};
     Digest d;
 };
 
-TEST_F(WindowWalk, EveryOptionAndControlGivesTheRecordedOutputAndDisplay) {
+TEST_P(WindowWalk, EveryOptionAndControlGivesTheRecordedOutputAndDisplay) {
     for (int node : {2, 3, 4, 0, 1}) {
         choose(4, node);
         for (int memory : {1, 0}) {
@@ -130,5 +142,10 @@ TEST_F(WindowWalk, EveryOptionAndControlGivesTheRecordedOutputAndDisplay) {
     snprintf(text, sizeof text, "0x%016" PRIx64, d.state);
     EXPECT_STREQ(text, "0x284ddc9563c4e37f");
 }
+
+INSTANTIATE_TEST_SUITE_P(Model, WindowWalk, testing::Values("BuiltIn", "ExportedFile"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             return std::string(info.param);
+                         });
 
 } // namespace
