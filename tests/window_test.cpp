@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "model/state.h"
 #include "search/search.h"
+#include "search/trace.h"
 #include "tests/gtk_test_support.h"
+#include "ui/standard_streams.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -385,6 +390,61 @@ TEST_F(Window, EachActionsLinesReachStandardOutputAsItHappens) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(buffer, n),
               "0 2\n" + kEvaluatedOneCoreAtZeroVolts + kEvaluatedOneCoreAtZeroVolts);
+}
+
+// Runs `child` in a forked process and returns its exit status, or -signal when a signal
+// ended it.
+template <typename Child> int status_of_child(Child child) {
+    fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(child());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+TEST(StandardStreams, ClosedOnesAreOpenedOnNullBeforeAnyFile) {
+    // As "cpu-widget <&- >&- 2>&-": the next file opened, the X connection in the program,
+    // must not become standard output.
+    const int status = status_of_child([] {
+        close(0), close(1), close(2);
+        secure_standard_streams();
+        const int next = open("/dev/zero", O_RDONLY);
+        struct stat null_device, out;
+        stat("/dev/null", &null_device);
+        fstat(1, &out);
+        return next > 2 && out.st_rdev == null_device.st_rdev ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(StandardStreams, ATraceWhoseReaderHasGoneIsToldOnce) {
+    // As "cpu-widget | true": the trace's pipe has no reader left. The program starts with
+    // SIGPIPE's default action, whatever this test inherited.
+    const int status = status_of_child([] {
+        signal(SIGPIPE, SIG_DFL);
+        int fds[2];
+        if (pipe(fds) != 0)
+            return 3;
+        dup2(fds[1], 1);
+        close(fds[0]), close(fds[1]);
+        const int told = fileno(tmpfile());
+        dup2(told, 2);
+        secure_standard_streams();
+        for (int action = 0; action < 2; action++) {
+            trace_option(0, action);
+            trace_flush();
+        }
+        char text[512] = {};
+        const ssize_t n = pread(told, text, sizeof text - 1, 0);
+        const std::string line(text, n > 0 ? n : 0);
+        return line.find("the trace cannot be written") != std::string::npos &&
+                       line.find('\n') == line.size() - 1
+                   ? 0
+                   : 2;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <gtk/gtk.h>
 
+#include "ui/standard_streams.h"
 #include "ui/window.h"
 
 int main(int argc, char **argv) {
+    secure_standard_streams();
     if (!gtk_init_check(&argc, &argv)) {
         fprintf(stderr, "cpu-widget: cannot open a display (is DISPLAY set?). On a machine "
                         "without one, run it on a virtual display: xvfb-run make run\n");
