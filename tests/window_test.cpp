@@ -128,6 +128,9 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndComputesNothing) {
     EXPECT_EQ(top_of(2), 100);
     EXPECT_EQ(top_of(4), 10);
     EXPECT_EQ(gauge(), 0);
+    // The ceilings are the selected 65 nm LOP node's, as after an option change.
+    EXPECT_EQ(FRE_MAX, 2.526);
+    EXPECT_EQ(VDD_MAX, 0.8);
     // The TSV spin button shows 0 while its limit is 100 until the button first changes.
     EXPECT_EQ(gtk_spin_button_get_value(GTK_SPIN_BUTTON(spin_button[5])), 0);
     EXPECT_EQ(BW_CONSTRT_TSV, 100);
@@ -229,7 +232,7 @@ TEST_F(Window, ConstraintEditReevaluatesAndRescalesOnly) {
     EXPECT_EQ(set_limit(3, 80), "");
 }
 
-TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
+TEST_F(Window, BestPerformanceBeforeAnyOptionShowsTheSelectedNodesOperatingPoint) {
     const std::string out = press_best();
     EXPECT_EQ(out, "SpeedUp_max = 31.424401\nScale = 1.0\nCache_Size = 1Mb\nCore_Num = 12\n");
     EXPECT_NEAR(best, 31.4244, 5e-5);
@@ -239,14 +242,15 @@ TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
     EXPECT_EQ(value_of(0), 6);
     EXPECT_EQ(value_of(1), 0);
     EXPECT_EQ(value_of(3), 0);
-    EXPECT_EQ(value_of(4), 3.0);
-    EXPECT_EQ(top_of(4), 3.0);
-    EXPECT_EQ(value_of(5), 1.5); // 2.0 V is past the voltage slider's top
+    // Scale step 1.0 of the 65 nm LOP node: 0.8 V and 2.526 GHz, as cpu-widget-cli reports.
+    EXPECT_EQ(value_of(4), 2.526);
+    EXPECT_EQ(top_of(4), 2.526);
+    EXPECT_EQ(value_of(5), 0.8);
     EXPECT_STREQ(text_of(0), "12 cores");
     EXPECT_STREQ(text_of(1), "1 MB");
     EXPECT_STREQ(text_of(3), "1.000000 ");
-    EXPECT_STREQ(text_of(14), "3.00 GHz");
-    EXPECT_STREQ(text_of(15), "2.00 V");
+    EXPECT_STREQ(text_of(14), "2.53 GHz");
+    EXPECT_STREQ(text_of(15), "0.80 V");
     EXPECT_STREQ(text_of(11), "Area: 217.70 mm^2");
     expect_results_shown();
     EXPECT_EQ(flag, 1);
@@ -257,7 +261,7 @@ TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
     EXPECT_EQ(User_Option[10], 1);
     EXPECT_STREQ(text_of(3), "Target: 0.900000");
     EXPECT_EQ(AREA_RESULT, area);
-    EXPECT_STREQ(text_of(14), "3.00 GHz");
+    EXPECT_STREQ(text_of(14), "2.53 GHz");
 }
 
 TEST_F(Window, LockedSlidersSnapBackWithoutSearching) {
@@ -271,10 +275,10 @@ TEST_F(Window, LockedSlidersSnapBackWithoutSearching) {
     EXPECT_EQ(move(1, 9), "");
     EXPECT_EQ(value_of(1), 0);
     EXPECT_EQ(move(4, 1.0), "");
-    EXPECT_EQ(value_of(4), 3.0);
+    EXPECT_EQ(value_of(4), 2.526);
     EXPECT_EQ(move(5, 0.5), "");
-    EXPECT_EQ(value_of(5), 1.5); // back to VDD_G as far as the slider's range allows
-    EXPECT_EQ(VDD_G, 2.0);
+    EXPECT_EQ(value_of(5), 0.8);
+    EXPECT_EQ(VDD_G, 0.8);
     EXPECT_STREQ(text_of(0), "12 cores");
     lock(0, false);
     EXPECT_EQ(check[0], 0);
@@ -311,11 +315,11 @@ TEST_F(Window, SliderMovesHoldTheirDimensionAndSearchTheRest) {
 }
 
 TEST_F(Window, VoltageSliderSetsTheFrequencyFromTheTable) {
-    const std::string out = move(5, 1.0);
-    EXPECT_EQ(VDD_G, 1.0);
-    EXPECT_EQ(FRE, 3.0 * 0.44);
-    EXPECT_STREQ(text_of(15), "1.00 V");
-    EXPECT_STREQ(text_of(14), "1.32 GHz");
+    const std::string out = move(5, 0.4); // half the 65 nm LOP node's 0.8 V
+    EXPECT_EQ(VDD_G, 0.4);
+    EXPECT_EQ(FRE, 2.526 * 0.44);
+    EXPECT_STREQ(text_of(15), "0.40 V");
+    EXPECT_STREQ(text_of(14), "1.11 GHz");
     EXPECT_EQ(top_of(4), FRE);
     EXPECT_EQ(value_of(4), FRE);
     EXPECT_EQ(out.rfind("SpeedUp_max = ", 0), 0u);
@@ -324,7 +328,7 @@ TEST_F(Window, VoltageSliderSetsTheFrequencyFromTheTable) {
     // A supply of 0 has no frequency: the frequency slider keeps its range, GTK says nothing.
     move(5, 0);
     EXPECT_EQ(FRE, 0);
-    EXPECT_EQ(top_of(4), 3.0 * 0.44);
+    EXPECT_EQ(top_of(4), 2.526 * 0.44);
     EXPECT_EQ(value_of(4), 0);
 }
 

@@ -22,6 +22,7 @@ struct ExplorerWindow {
 };
 
 // Builds the window with every control at its initial value, fills the widget tables and
-// only then connects the handlers, so construction computes nothing. Closing the window ends
-// the GTK main loop. The window is not shown.
+// only then connects the handlers, so construction searches and prints nothing; it loads the
+// selected options' ceilings (load_ceilings). Closing the window ends the GTK main loop. The
+// window is not shown.
 ExplorerWindow build_explorer_window();
