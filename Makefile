@@ -6,9 +6,9 @@ JOBS ?= $(shell nproc)
 
 PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-dev \
            libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
-           libx11-dev valgrind xdotool libtomlplusplus-dev
+           libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev
 
-.PHONY: deps build debug run test bench test-asan soak memcheck
+.PHONY: deps build debug run test bench test-asan soak memcheck fuzz
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -81,3 +81,19 @@ bench: build
 	xvfb-run -a $(BUILD_DIR)/bench/bench_search $(BENCH_ARGS)
 	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
+
+# Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
+# UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 1 s on
+# one input), a leak or a sanitizer report fails it and keeps the input in
+# tests/fuzz/<target>/regressions, which make test replays.
+FUZZ_DIR ?= build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = cli_args search_options model_file
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPU_WIDGET_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	for target in $(FUZZ_TARGETS); do \
+	  tests/fuzz/run.sh $(FUZZ_DIR)/tests/fuzz/fuzz_$$target $$target $(FUZZ_SECONDS) \
+	    $(FUZZ_DIR)/corpus/$$target || exit 1; \
+	done

@@ -124,7 +124,7 @@ std::optional<double> parse_number(std::string_view text) {
     auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value))
         return std::nullopt;
-    return value;
+    return value == 0 ? 0.0 : value; // "-0" is the limit 0, printed as 0
 }
 
 std::string shortest(double value) {

@@ -44,8 +44,8 @@ std::string core_count_list();
 std::string cache_size_list();
 std::string scale_step_list();
 
-// A whole argument read as a finite decimal number ("12", "0.8", "1e3", "+5"); none for
-// anything else, including empty text, trailing characters, "inf" and "nan".
+// A whole argument read as a finite decimal number ("12", "0.8", "1e3", "+5"; "-0" reads as
+// 0); none for anything else, including empty text, trailing characters, "inf" and "nan".
 std::optional<double> parse_number(std::string_view text);
 
 // Shortest text that reads back to the same double ("46.44288", "0.1", "12").

@@ -5,19 +5,25 @@
 // they were traced, and nothing is held back once a search has returned.
 #include "search/trace.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <langinfo.h>
+#include <string_view>
 
 namespace {
 
 bool trace_enabled = true;
+bool write_failure_told = false;
 
 // Large enough for thousands of power lines; a line is at most kLongestLine bytes ("%lf" of
-// the largest double has 309 digits before the point).
+// the largest double has 309 digits before the point; a locale's decimal point is one
+// character, a few bytes; a longer one is left to printf).
 constexpr size_t kBufferSize = 1 << 16;
 constexpr size_t kLongestLine = 400;
+constexpr size_t kLongestPoint = 16;
 char buffer[kBufferSize];
 size_t used = 0;
 
@@ -28,12 +34,20 @@ void write_gathered() {
 }
 
 // The bytes of printf's "%lf": std::to_chars with fixed precision 6 rounds exactly as printf
-// does. Infinities and NaNs take printf's own path, so that their spelling (a NaN's sign
-// included) is printf's whatever the library.
-char *format_lf(char *out, char *end, double value) {
+// does, and its full stop is replaced with `point`, the decimal point of the locale the
+// program runs in, which printf writes (a comma under many locales). Infinities and NaNs take
+// printf's own path, so that their spelling (a NaN's sign included) is printf's whatever the
+// library.
+char *format_lf(char *out, char *end, double value, std::string_view point) {
     if (!std::isfinite(value))
         return out + snprintf(out, end - out, "%lf", value);
-    return std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
+    char *stop = std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
+    if (point == ".")
+        return stop;
+    char *decimals = stop - 6;
+    memmove(decimals - 1 + point.size(), decimals, 6);
+    memcpy(decimals - 1, point.data(), point.size());
+    return decimals - 1 + point.size() + 6;
 }
 
 } // namespace
@@ -46,12 +60,20 @@ void trace_set_enabled(bool enabled) {
 void trace_power(double power) {
     if (!trace_enabled)
         return;
+    // Looked up for every line, as printf does: the locale may change between two lines. The
+    // radix character is localeconv()'s decimal point, at a quarter of its cost.
+    const std::string_view point = nl_langinfo(RADIXCHAR);
+    if (point.size() > kLongestPoint) {
+        write_gathered();
+        printf("power_W_result1 = %lf\n", power);
+        return;
+    }
     if (kBufferSize - used < kLongestLine)
         write_gathered();
     static constexpr char kPrefix[] = "power_W_result1 = ";
     char *out = buffer + used;
     memcpy(out, kPrefix, sizeof kPrefix - 1);
-    out = format_lf(out + sizeof kPrefix - 1, buffer + kBufferSize, power);
+    out = format_lf(out + sizeof kPrefix - 1, buffer + kBufferSize, power, point);
     *out++ = '\n';
     used = out - buffer;
 }
@@ -84,5 +106,16 @@ void trace_search_end() {
 
 void trace_flush() {
     write_gathered();
-    fflush(stdout);
+    errno = 0;
+    if (fflush(stdout) == 0 && !ferror(stdout))
+        return;
+    const int error = errno;
+    clearerr(stdout);
+    if (write_failure_told)
+        return;
+    write_failure_told = true;
+    fprintf(stderr,
+            "%s: the trace cannot be written to standard output (%s); the program goes on "
+            "without it\n",
+            program_invocation_short_name, error != 0 ? strerror(error) : "write error");
 }

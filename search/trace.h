@@ -12,7 +12,9 @@ void trace_scale(int scale_index);                                              
 // as they return, so that whatever their caller prints next follows their lines.
 void trace_search_end();
 
-// Pushes what has been traced so far out to standard output.
+// Pushes what has been traced so far out to standard output. The first time standard output
+// refuses it (a full disk, a closed pipe), one line on standard error says so; the program
+// goes on, and the lines that cannot be written are lost.
 void trace_flush();
 
 // Lines are written by default; disabled, they are dropped.

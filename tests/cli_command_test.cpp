@@ -17,6 +17,7 @@
 #include "cli/choices.h"
 #include "cli/design.h"
 #include "cli/plot.h"
+#include "cli/run.h"
 #include "model/model.h"
 #include "model/state.h"
 #include "model/tables.h"
@@ -43,6 +44,9 @@ std::string slurp(const fs::path &path) {
     return text.str();
 }
 
+// Standard output closed, as by ">&-".
+const fs::path kClosed = "<closed>";
+
 // A scratch folder of its own for each test.
 class CliCommand : public testing::Test {
   protected:
@@ -60,7 +64,7 @@ class CliCommand : public testing::Test {
     }
 
     // Runs the program with standard output and error captured in files (standard output in
-    // another file when one is given).
+    // another file when one is given, or closed).
     Outcome run(const std::vector<std::string> &arguments, const fs::path &output = {},
                 const char *program = CLI_PROGRAM) {
         std::vector<char *> argv{const_cast<char *>(program)};
@@ -72,8 +76,11 @@ class CliCommand : public testing::Test {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+        if (output == kClosed)
+            posix_spawn_file_actions_addclose(&actions, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
         pid_t child;
@@ -84,7 +91,7 @@ class CliCommand : public testing::Test {
             outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         posix_spawn_file_actions_destroy(&actions);
-        if (output.empty()) {
+        if (output.empty() || output == kClosed) {
             outcome.out = slurp(out);
             fs::remove(out);
         }
@@ -254,10 +261,71 @@ TEST_F(CliCommand, PlotThatCannotBeWrittenFailsAndLeavesNothing) {
 }
 
 TEST_F(CliCommand, OutputThatCannotBeWrittenIsAFailure) {
-    const Outcome o = run({"sweep", "--format", "csv"}, "/dev/full");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(count_lines(o.err), 1u);
-    EXPECT_NE(o.err.find("cannot write"), std::string::npos);
+    for (const fs::path &output : {fs::path("/dev/full"), kClosed})
+        for (const std::vector<std::string> &arguments :
+             std::vector<std::vector<std::string>>{{"sweep", "--format", "csv"},
+                                                   {"--version"},
+                                                   {"--help"},
+                                                   {"search", "--help"},
+                                                   {"plot", "--help"}}) {
+            const Outcome o = run(arguments, output);
+            SCOPED_TRACE(arguments[0] + " " + arguments.back() + " > " + output.string());
+            EXPECT_EQ(o.status, 1);
+            EXPECT_EQ(count_lines(o.err), 1u);
+            EXPECT_NE(o.err.find("cannot write"), std::string::npos) << o.err;
+        }
+}
+
+// The tool run in-process, its two streams read back.
+Outcome run_in_process(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "cpu-widget-cli");
+    std::vector<const char *> argv;
+    for (const std::string &argument : arguments)
+        argv.push_back(argument.c_str());
+    FILE *out = tmpfile(), *err = tmpfile();
+    Outcome o;
+    o.status = run_cli(int(argv.size()), argv.data(), out, err);
+    for (auto [file, text] : {std::pair{out, &o.out}, std::pair{err, &o.err}}) {
+        rewind(file);
+        for (int c; (c = fgetc(file)) != EOF;)
+            *text += char(c);
+        fclose(file);
+    }
+    return o;
+}
+
+TEST_F(CliCommand, MessagesReadAsTyped) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string says;
+    };
+    const std::vector<Case> refused{
+        {{"search", "--parallel", "0.99"}, "arguments were not expected: --parallel 0.99;"},
+        {{"sweep", "a", "b", "c"}, "arguments were not expected: a b c;"},
+        {{"search", "--workload", "a\nb\x1b\x7f"}, "'a\\nb\\x1b\\x7f' is not a workload"},
+        {{"search", "--area", "1\t2"}, "'1\\t2' is not a number"},
+        {{"search\r"}, "unknown command 'search\\r'"},
+        {{"search", "--format", "XML"}, "'XML' is not a format"},
+    };
+    for (const Case &c : refused) {
+        const Outcome o = run_in_process(c.arguments);
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(count_lines(o.err), 1u) << o.err;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
+
+    // A format in any letter case, as every other value; zero of either sign is 0.
+    EXPECT_EQ(run_in_process({"search", "--format", "CSV"}).out,
+              run_in_process({"search", "--format", "csv"}).out);
+    EXPECT_EQ(run_in_process({"search", "--format", "Json"}).out,
+              run_in_process({"search", "--format", "json"}).out);
+    const Outcome text = run_in_process({"search", "--area", "-0", "--bw", "-0.0"});
+    EXPECT_NE(text.out.find("area 0 mm^2"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("off-chip bandwidth 0 GB/s"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("-0"), std::string::npos) << text.out;
+    const Outcome json = run_in_process({"search", "--power", "-0", "--format", "json"});
+    EXPECT_EQ(json.out.find("-0"), std::string::npos) << json.out;
 }
 
 TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {

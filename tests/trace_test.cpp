@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,7 +18,9 @@
 
 namespace {
 
+using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
 std::string printf_power_line(double value) {
@@ -50,7 +53,25 @@ class Trace : public testing::Test {
     }
 };
 
-TEST_F(Trace, PowerLinesHaveTheBytesOfPrintf) {
+// Under the locale named by the parameter: printf writes its decimal point, a comma under
+// de_DE.UTF-8 (from Debian's locales-all).
+class TraceUnderLocale : public Trace, public testing::WithParamInterface<const char *> {
+  protected:
+    void SetUp() override {
+        Trace::SetUp();
+        if (setlocale(LC_ALL, GetParam()) == nullptr)
+            GTEST_SKIP() << "locale " << GetParam() << " cannot be set here (Debian's "
+                         << "locales-all provides it)";
+    }
+    void TearDown() override {
+        setlocale(LC_ALL, "C");
+        Trace::TearDown();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, TraceUnderLocale, testing::Values("C", "de_DE.UTF-8"));
+
+TEST_P(TraceUnderLocale, PowerLinesHaveTheBytesOfPrintf) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<double> values = {
@@ -138,6 +159,29 @@ TEST_F(Trace, DisabledLinesAreDropped) {
     trace_scale(5);
     trace_flush();
     EXPECT_EQ(GetCapturedStdout(), "5\n");
+}
+
+TEST_F(Trace, OutputThatCannotBeWrittenIsToldOnceAndTheProgramGoesOn) {
+    fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int full = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    dup2(full, STDOUT_FILENO);
+    close(full);
+    CaptureStderr();
+    for (int action = 0; action < 3; action++) {
+        trace_option(0, action);
+        trace_power(1.5);
+        trace_flush();
+    }
+    const std::string told = GetCapturedStderr();
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    clearerr(stdout);
+    EXPECT_EQ(told.find("the trace cannot be written to standard output (No space left"),
+              told.find(": ") + 2)
+        << told;
+    EXPECT_EQ(told.find('\n'), told.size() - 1) << told;
 }
 
 TEST_F(Trace, FlushPutsEveryLineIntoTheFile) {

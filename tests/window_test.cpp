@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "model/state.h"
 #include "search/search.h"
+#include "search/trace.h"
 #include "tests/gtk_test_support.h"
+#include "ui/standard_streams.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -123,6 +128,9 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndComputesNothing) {
     EXPECT_EQ(top_of(2), 100);
     EXPECT_EQ(top_of(4), 10);
     EXPECT_EQ(gauge(), 0);
+    // The ceilings are the selected 65 nm LOP node's, as after an option change.
+    EXPECT_EQ(FRE_MAX, 2.526);
+    EXPECT_EQ(VDD_MAX, 0.8);
     // The TSV spin button shows 0 while its limit is 100 until the button first changes.
     EXPECT_EQ(gtk_spin_button_get_value(GTK_SPIN_BUTTON(spin_button[5])), 0);
     EXPECT_EQ(BW_CONSTRT_TSV, 100);
@@ -224,7 +232,7 @@ TEST_F(Window, ConstraintEditReevaluatesAndRescalesOnly) {
     EXPECT_EQ(set_limit(3, 80), "");
 }
 
-TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
+TEST_F(Window, BestPerformanceBeforeAnyOptionShowsTheSelectedNodesOperatingPoint) {
     const std::string out = press_best();
     EXPECT_EQ(out, "SpeedUp_max = 31.424401\nScale = 1.0\nCache_Size = 1Mb\nCore_Num = 12\n");
     EXPECT_NEAR(best, 31.4244, 5e-5);
@@ -234,14 +242,15 @@ TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
     EXPECT_EQ(value_of(0), 6);
     EXPECT_EQ(value_of(1), 0);
     EXPECT_EQ(value_of(3), 0);
-    EXPECT_EQ(value_of(4), 3.0);
-    EXPECT_EQ(top_of(4), 3.0);
-    EXPECT_EQ(value_of(5), 1.5); // 2.0 V is past the voltage slider's top
+    // Scale step 1.0 of the 65 nm LOP node: 0.8 V and 2.526 GHz, as cpu-widget-cli reports.
+    EXPECT_EQ(value_of(4), 2.526);
+    EXPECT_EQ(top_of(4), 2.526);
+    EXPECT_EQ(value_of(5), 0.8);
     EXPECT_STREQ(text_of(0), "12 cores");
     EXPECT_STREQ(text_of(1), "1 MB");
     EXPECT_STREQ(text_of(3), "1.000000 ");
-    EXPECT_STREQ(text_of(14), "3.00 GHz");
-    EXPECT_STREQ(text_of(15), "2.00 V");
+    EXPECT_STREQ(text_of(14), "2.53 GHz");
+    EXPECT_STREQ(text_of(15), "0.80 V");
     EXPECT_STREQ(text_of(11), "Area: 217.70 mm^2");
     expect_results_shown();
     EXPECT_EQ(flag, 1);
@@ -252,7 +261,7 @@ TEST_F(Window, BestPerformanceBeforeAnyOptionUsesTheInitialCeilings) {
     EXPECT_EQ(User_Option[10], 1);
     EXPECT_STREQ(text_of(3), "Target: 0.900000");
     EXPECT_EQ(AREA_RESULT, area);
-    EXPECT_STREQ(text_of(14), "3.00 GHz");
+    EXPECT_STREQ(text_of(14), "2.53 GHz");
 }
 
 TEST_F(Window, LockedSlidersSnapBackWithoutSearching) {
@@ -266,10 +275,10 @@ TEST_F(Window, LockedSlidersSnapBackWithoutSearching) {
     EXPECT_EQ(move(1, 9), "");
     EXPECT_EQ(value_of(1), 0);
     EXPECT_EQ(move(4, 1.0), "");
-    EXPECT_EQ(value_of(4), 3.0);
+    EXPECT_EQ(value_of(4), 2.526);
     EXPECT_EQ(move(5, 0.5), "");
-    EXPECT_EQ(value_of(5), 1.5); // back to VDD_G as far as the slider's range allows
-    EXPECT_EQ(VDD_G, 2.0);
+    EXPECT_EQ(value_of(5), 0.8);
+    EXPECT_EQ(VDD_G, 0.8);
     EXPECT_STREQ(text_of(0), "12 cores");
     lock(0, false);
     EXPECT_EQ(check[0], 0);
@@ -306,11 +315,11 @@ TEST_F(Window, SliderMovesHoldTheirDimensionAndSearchTheRest) {
 }
 
 TEST_F(Window, VoltageSliderSetsTheFrequencyFromTheTable) {
-    const std::string out = move(5, 1.0);
-    EXPECT_EQ(VDD_G, 1.0);
-    EXPECT_EQ(FRE, 3.0 * 0.44);
-    EXPECT_STREQ(text_of(15), "1.00 V");
-    EXPECT_STREQ(text_of(14), "1.32 GHz");
+    const std::string out = move(5, 0.4); // half the 65 nm LOP node's 0.8 V
+    EXPECT_EQ(VDD_G, 0.4);
+    EXPECT_EQ(FRE, 2.526 * 0.44);
+    EXPECT_STREQ(text_of(15), "0.40 V");
+    EXPECT_STREQ(text_of(14), "1.11 GHz");
     EXPECT_EQ(top_of(4), FRE);
     EXPECT_EQ(value_of(4), FRE);
     EXPECT_EQ(out.rfind("SpeedUp_max = ", 0), 0u);
@@ -319,7 +328,7 @@ TEST_F(Window, VoltageSliderSetsTheFrequencyFromTheTable) {
     // A supply of 0 has no frequency: the frequency slider keeps its range, GTK says nothing.
     move(5, 0);
     EXPECT_EQ(FRE, 0);
-    EXPECT_EQ(top_of(4), 3.0 * 0.44);
+    EXPECT_EQ(top_of(4), 2.526 * 0.44);
     EXPECT_EQ(value_of(4), 0);
 }
 
@@ -385,6 +394,61 @@ TEST_F(Window, EachActionsLinesReachStandardOutputAsItHappens) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(buffer, n),
               "0 2\n" + kEvaluatedOneCoreAtZeroVolts + kEvaluatedOneCoreAtZeroVolts);
+}
+
+// Runs `child` in a forked process and returns its exit status, or -signal when a signal
+// ended it.
+template <typename Child> int status_of_child(Child child) {
+    fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(child());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+TEST(StandardStreams, ClosedOnesAreOpenedOnNullBeforeAnyFile) {
+    // As "cpu-widget <&- >&- 2>&-": the next file opened, the X connection in the program,
+    // must not become standard output.
+    const int status = status_of_child([] {
+        close(0), close(1), close(2);
+        secure_standard_streams();
+        const int next = open("/dev/zero", O_RDONLY);
+        struct stat null_device, out;
+        stat("/dev/null", &null_device);
+        fstat(1, &out);
+        return next > 2 && out.st_rdev == null_device.st_rdev ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(StandardStreams, ATraceWhoseReaderHasGoneIsToldOnce) {
+    // As "cpu-widget | true": the trace's pipe has no reader left. The program starts with
+    // SIGPIPE's default action, whatever this test inherited.
+    const int status = status_of_child([] {
+        signal(SIGPIPE, SIG_DFL);
+        int fds[2];
+        if (pipe(fds) != 0)
+            return 3;
+        dup2(fds[1], 1);
+        close(fds[0]), close(fds[1]);
+        const int told = fileno(tmpfile());
+        dup2(told, 2);
+        secure_standard_streams();
+        for (int action = 0; action < 2; action++) {
+            trace_option(0, action);
+            trace_flush();
+        }
+        char text[512] = {};
+        const ssize_t n = pread(told, text, sizeof text - 1, 0);
+        const std::string line(text, n > 0 ? n : 0);
+        return line.find("the trace cannot be written") != std::string::npos &&
+                       line.find('\n') == line.size() - 1
+                   ? 0
+                   : 2;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

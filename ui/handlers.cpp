@@ -131,6 +131,17 @@ void show_operating_point(GtkWidget **scales) {
 
 } // namespace
 
+void load_ceilings() {
+    const TranTechRecord &node = Tran_Tech[User_Option[4]];
+    if (User_Option[2] > 0) {
+        FRE_MAX = node.fmax_HP;
+        VDD_MAX = node.Vdd_HP;
+    } else {
+        FRE_MAX = node.fmax_LOP;
+        VDD_MAX = node.Vdd_LOP;
+    }
+}
+
 void list_changed(GtkComboBox *box, int *id) {
     const int active = gtk_combo_box_get_active(box);
     if (active < 0)
@@ -147,13 +158,7 @@ void list_changed(GtkComboBox *box, int *id) {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin_button[5]),
                               User_Option[1] != 0 ? node.bw_tsv : 0);
 
-    if (User_Option[2] > 0) {
-        FRE_MAX = node.fmax_HP;
-        VDD_MAX = node.Vdd_HP;
-    } else {
-        FRE_MAX = node.fmax_LOP;
-        VDD_MAX = node.Vdd_LOP;
-    }
+    load_ceilings();
 
     if (flag != 0) {
         flag = 0;

@@ -5,6 +5,10 @@
 
 #include "widgets/mycpu.h"
 
+// The frequency and supply at scale step 1.0 (FRE_MAX, VDD_MAX) of the selected node and
+// transistor kind, as every option change loads them.
+void load_ceilings();
+
 // Option boxes ("changed"); *id is the option index 0 to 4.
 void list_changed(GtkComboBox *box, int *id);
 // Constraint spin buttons ("value-changed"); *id is the slot 2 to 5.

@@ -12,6 +12,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "ui/standard_streams.h"
 #include "ui/window.h"
 
 namespace {
@@ -43,6 +44,8 @@ bool take_model_option(int &argc, char **argv, std::string &path) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Before anything else, so that nothing the program opens takes descriptor 0, 1 or 2.
+    secure_standard_streams();
     std::string path;
     if (!take_model_option(argc, argv, path))
         return 2;

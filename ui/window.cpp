@@ -168,5 +168,8 @@ ExplorerWindow build_explorer_window() {
     for (int slot = 2; slot <= 5; slot++)
         connect(spin_button[slot], "value-changed", G_CALLBACK(spin_changed), &ids[slot]);
     connect(w.window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+
+    // The ceilings of the selected options, as an option change loads them; nothing is searched.
+    load_ceilings();
     return w;
 }

@@ -22,7 +22,8 @@ struct ExplorerWindow {
 };
 
 // Builds the window with every control at its initial value, fills the widget tables and
-// only then connects the handlers, so construction computes nothing. The option boxes list the
-// active model's options; the limits start at its start-up node's defaults. Closing the window ends
-// the GTK main loop. The window is not shown.
+// only then connects the handlers, so construction searches and prints nothing; it loads the
+// selected options' ceilings (load_ceilings). The option boxes list the active model's options;
+// the limits start at its start-up node's defaults. Closing the window ends the GTK main loop.
+// The window is not shown.
 ExplorerWindow build_explorer_window();

@@ -4,7 +4,9 @@
 //
 // Exit status: 0 on success (also when no configuration meets the limits: that is an
 // outcome), 2 on bad arguments (one line on standard error, nothing on standard output), 1
-// when the output cannot be written.
+// when the output, help and version included, cannot be written.
+#include "cli/run.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "cli/choices.h"
@@ -19,6 +22,7 @@
 #include "cli/plot.h"
 #include "cli/report.h"
 #include "model/model.h"
+#include "model/state.h"
 #include "modelfile/model_file.h"
 #include "search/trace.h"
 
@@ -95,6 +99,15 @@ Check axis_check(std::optional<int> (*index_of)(double), const char *kind) {
     };
 }
 
+// The format named, in any letter case as every other value: "text", "csv", "json" or, for
+// any other name, empty.
+std::string format_of(const std::string &text) {
+    std::string name;
+    for (char c : text)
+        name += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return name == "text" || name == "csv" || name == "json" ? name : std::string();
+}
+
 std::string one_of(Choice choice, const char *fallback) {
     return "one of " + choice_list(choice) + " (default " + fallback + ")";
 }
@@ -132,7 +145,7 @@ void set_default_options(Arguments &a) {
 }
 
 // The value of the first "--model FILE" or "--model=FILE" before a lone "--"; empty when none.
-std::string model_argument(int argc, char **argv) {
+std::string model_argument(int argc, const char *const *argv) {
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         if (arg == "--")
@@ -183,9 +196,7 @@ void add_operating_point(CLI::App *command, Arguments &a, CLI::Option *scale) {
 void add_format(CLI::App *command, Arguments &a) {
     add(command, "--format", a.format, "FORMAT", "output format",
         "text, csv or json (default text)", [](const std::string &text) {
-            return text == "text" || text == "csv" || text == "json"
-                       ? std::string()
-                       : quoted(text) + " is not a format";
+            return format_of(text).empty() ? quoted(text) + " is not a format" : std::string();
         });
 }
 
@@ -214,15 +225,35 @@ Request request_of(const Arguments &a) {
     return r;
 }
 
+// The arguments that no option or command took, in the order they were typed.
+std::vector<std::string> unexpected_arguments(const CLI::App &app) {
+    std::vector<std::string> extras = app.remaining();
+    for (const CLI::App *command : app.get_subcommands())
+        if (extras.empty())
+            extras = command->remaining();
+    return extras;
+}
+
 // One line for a command line that CLI11 refused, naming the argument and what it accepts.
-std::string refusal(const CLI::ParseError &error, const std::string &command) {
-    const std::string what = error.what();
+std::string refusal(const CLI::ParseError &error, const CLI::App &app) {
+    const std::vector<CLI::App *> given = app.get_subcommands();
+    const std::string command = given.empty() ? "" : given[0]->get_name();
+    std::string what = error.what();
     const std::string help = "run '" + std::string(kProgram) + (command.empty() ? "" : " ") +
                              command + " --help' for the accepted arguments";
     if (dynamic_cast<const CLI::ValidationError *>(&error) != nullptr)
         return what;
-    if (dynamic_cast<const CLI::ExtrasError *>(&error) != nullptr)
+    if (dynamic_cast<const CLI::ExtrasError *>(&error) != nullptr) {
+        // CLI11 words this one with the arguments in reverse order.
+        const std::vector<std::string> extras = unexpected_arguments(app);
+        if (!extras.empty()) {
+            what = extras.size() > 1 ? "The following arguments were not expected:"
+                                     : "The following argument was not expected:";
+            for (const std::string &extra : extras)
+                what += " " + extra;
+        }
         return what + "; " + help;
+    }
     // CLI11 starts its other messages with the option's name.
     const std::string name = what.substr(0, what.find_first_of(": "));
     const auto known = accepted.find(name);
@@ -235,10 +266,40 @@ std::string refusal(const CLI::ParseError &error, const std::string &command) {
     return what + "; accepted: " + known->second;
 }
 
-// Writes everything to standard output; false when it could not be written.
-bool emit(const std::string &text) {
-    const bool written = fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    return fflush(stdout) == 0 && written && !ferror(stdout);
+// The message as one line: control characters, which would break the line or act on the
+// terminal, are written as escapes ("\n", "\t", "\r", "\x1b").
+std::string one_line(const std::string &message) {
+    std::string line;
+    for (unsigned char c : message) {
+        if (c >= 0x20 && c != 0x7f) {
+            line += char(c);
+            continue;
+        }
+        const char *named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+        char escape[8];
+        if (named == nullptr)
+            snprintf(escape, sizeof escape, "\\x%02x", c);
+        line += named != nullptr ? named : escape;
+    }
+    return line;
+}
+
+// One line on the error stream, "cpu-widget-cli: message".
+void say(FILE *err, const std::string &message) {
+    fprintf(err, "%s: %s\n", kProgram, one_line(message).c_str());
+    fflush(err);
+}
+
+// Writes everything to the output; false (saying why on the error stream) when it could not
+// be written.
+bool emit(FILE *out, FILE *err, const std::string &text) {
+    errno = 0;
+    const bool written = fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (fflush(out) == 0 && written && !ferror(out))
+        return true;
+    say(err,
+        std::string("cannot write the output: ") + (errno != 0 ? strerror(errno) : "write error"));
+    return false;
 }
 
 std::string formatted(const std::vector<Record> &records, const std::string &format,
@@ -283,14 +344,10 @@ std::string run_space(const Request &r, const std::string &format) {
 }
 
 // model export: the model in use, to a file or to standard output.
-int write_model(const std::string &path) {
+int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
-    if (path.empty()) {
-        if (emit(text))
-            return 0;
-        fprintf(stderr, "%s: cannot write the output: %s\n", kProgram, strerror(errno));
-        return 1;
-    }
+    if (path.empty())
+        return emit(out, err, text) ? 0 : 1;
     FILE *file = fopen(path.c_str(), "wb");
     bool written = file != nullptr && fwrite(text.data(), 1, text.size(), file) == text.size();
     int error = errno;
@@ -299,11 +356,23 @@ int write_model(const std::string &path) {
         error = errno;
     }
     if (!written) {
-        fprintf(stderr, "%s: cannot write '%s': %s\n", kProgram, path.c_str(), strerror(error));
+        say(err, "cannot write '" + path + "': " + strerror(error));
         return 1;
     }
     return 0;
 }
+
+// A model read for one run is given back when the run ends, so that an in-process caller finds
+// the built-in model again, with the design state in range for it.
+struct ModelForOneRun {
+    bool replaced = false;
+    ~ModelForOneRun() {
+        if (replaced) {
+            set_active_model(nullptr);
+            reset_design_state();
+        }
+    }
+};
 
 bool is_command(CLI::App &app, const std::string &name) {
     for (const CLI::App *command : app.get_subcommands({}))
@@ -314,20 +383,22 @@ bool is_command(CLI::App &app, const std::string &name) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     // The model's trace lines belong to the window's console, not to this tool's output.
     trace_set_enabled(false);
 
     // The model comes first: the accepted option names and every default come from it.
     const std::string model_path = model_argument(argc, argv);
+    ModelForOneRun model_in_use;
     if (!model_path.empty()) {
         const ModelFileResult loaded = load_model_file(model_path);
         if (!loaded.model) {
             for (const std::string &error : loaded.errors)
-                fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+                say(err, error);
             return 2;
         }
         set_active_model(loaded.model);
+        model_in_use.replaced = true;
     }
 
     CLI::App app{"Explores the design space of a multicore processor chip without the window: "
@@ -397,49 +468,48 @@ int main(int argc, char **argv) {
 
     const std::string commands = "search, sweep, space, plot, model";
     if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
-        fprintf(stderr, "%s: unknown command '%s'; accepted: %s\n", kProgram, argv[1],
-                commands.c_str());
+        say(err, "unknown command '" + std::string(argv[1]) + "'; accepted: " + commands);
         return 2;
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
-        return app.exit(e, std::cout, std::cerr);
+        std::ostringstream help, refused;
+        app.exit(e, help, refused);
+        return emit(out, err, help.str()) ? 0 : 1;
     } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e, std::cout, std::cerr);
+        std::ostringstream help, refused;
+        app.exit(e, help, refused);
+        return emit(out, err, help.str()) ? 0 : 1;
     } catch (const CLI::CallForVersion &e) {
-        printf("%s\n", e.what());
-        return 0;
+        return emit(out, err, std::string(e.what()) + "\n") ? 0 : 1;
     } catch (const CLI::RequiredError &e) {
-        const std::vector<CLI::App *> given = app.get_subcommands();
-        if (given.empty()) {
-            fprintf(stderr, "%s: a command is required; accepted: %s\n", kProgram,
-                    commands.c_str());
+        if (app.get_subcommands().empty()) {
+            say(err, "a command is required; accepted: " + commands);
             return 2;
         }
-        fprintf(stderr, "%s: %s\n", kProgram, refusal(e, given[0]->get_name()).c_str());
+        say(err, refusal(e, app));
         return 2;
     } catch (const CLI::ParseError &e) {
-        const std::vector<CLI::App *> given = app.get_subcommands();
-        fprintf(stderr, "%s: %s\n", kProgram,
-                refusal(e, given.empty() ? "" : given[0]->get_name()).c_str());
+        say(err, refusal(e, app));
         return 2;
     }
+    a.format = format_of(a.format);
 
     const Request r = request_of(a);
     const std::string refused = operating_point_error(r.options, r.holds);
     if (!refused.empty()) {
-        fprintf(stderr, "%s: %s\n", kProgram, refused.c_str());
+        say(err, refused);
         return 2;
     }
 
     if (export_command->parsed())
-        return write_model(a.output);
+        return write_model(a.output, out, err);
     if (plot->parsed()) {
         const std::string failure = write_plot(plot_data(r), a.output, *image_format_of(a.output));
         release_drawing_caches();
         if (!failure.empty()) {
-            fprintf(stderr, "%s: %s\n", kProgram, failure.c_str());
+            say(err, failure);
             return 1;
         }
         return 0;
@@ -447,9 +517,5 @@ int main(int argc, char **argv) {
     const std::string output = search->parsed()          ? run_search(r, a.format)
                                : sweep_command->parsed() ? run_sweep(r, a.format)
                                                          : run_space(r, a.format);
-    if (!emit(output)) {
-        fprintf(stderr, "%s: cannot write the output: %s\n", kProgram, strerror(errno));
-        return 1;
-    }
-    return 0;
+    return emit(out, err, output) ? 0 : 1;
 }
