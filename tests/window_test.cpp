@@ -6,12 +6,14 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "model/model.h"
 #include "model/state.h"
 #include "search/search.h"
 #include "search/trace.h"
@@ -394,6 +396,52 @@ TEST_F(Window, EachActionsLinesReachStandardOutputAsItHappens) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(buffer, n),
               "0 2\n" + kEvaluatedOneCoreAtZeroVolts + kEvaluatedOneCoreAtZeroVolts);
+}
+
+// A model with a workload and a node of its own, the node selected at start-up: the boxes list
+// the model's items in its order and the window starts on that node's limits and ceilings.
+TEST(WindowOfAModel, ListsItsOptionsAndStartsOnItsStartNode) {
+    ASSERT_DISPLAY_OPEN();
+    auto model = std::make_shared<Model>(builtin_model());
+    WorkloadRecord workload = model->workloads[2];
+    workload.name = workload.window_item = "Analytics";
+    model->workloads.push_back(workload);
+    NodeRecord node = model->nodes[4];
+    node.name = node.window_item = "7nm";
+    node.tech.area_budget = 123.456;
+    node.tech.fmax_LOP = 7.5;
+    model->nodes.push_back(node);
+    model->start_node = 5;
+    set_active_model(model);
+    reset_design_state();
+
+    CaptureStdout();
+    ExplorerWindow w = open_explorer_window();
+    EXPECT_EQ(GetCapturedStdout(), "");
+    auto items = [](GtkWidget *box) {
+        return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(box)), nullptr);
+    };
+    EXPECT_EQ(items(w.option_box[0]), 4);
+    EXPECT_EQ(items(w.option_box[4]), 6);
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(w.option_box[4])), 5);
+    EXPECT_EQ(User_Option[4], 5);
+    EXPECT_EQ(gtk_spin_button_get_value(GTK_SPIN_BUTTON(spin_button[2])), 123.46);
+    EXPECT_EQ(AREA_CONSTRT, 123.46);
+    EXPECT_EQ(FRE_MAX, 7.5);
+
+    CaptureStdout();
+    gtk_combo_box_set_active(GTK_COMBO_BOX(w.option_box[0]), 3);
+    const std::string printed = GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("0 3\n", 0), 0u) << printed;
+    EXPECT_EQ(User_Option[0], 3);
+    EXPECT_EQ(AREA_CONSTRT, 123.456);
+    gchar *text = gtk_combo_box_get_active_text(GTK_COMBO_BOX(w.option_box[0]));
+    EXPECT_STREQ(text, "Analytics");
+    g_free(text);
+
+    close_explorer_window(w);
+    set_active_model(nullptr);
+    reset_design_state();
 }
 
 // Runs `child` in a forked process and returns its exit status, or -signal when a signal

@@ -132,7 +132,7 @@ void show_operating_point(GtkWidget **scales) {
 } // namespace
 
 void load_ceilings() {
-    const TranTechRecord &node = Tran_Tech[User_Option[4]];
+    const TranTechRecord &node = active_model().nodes[User_Option[4]].tech;
     if (User_Option[2] > 0) {
         FRE_MAX = node.fmax_HP;
         VDD_MAX = node.Vdd_HP;
