@@ -13,8 +13,8 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "model/tables.h"
-#include "modelfile/model_file.h"
 #include "search/search.h"
+#include "tests/model_sources.h"
 
 namespace {
 
@@ -162,12 +162,7 @@ TEST(Digest, FoldsBytesAsPublishedForFnv1a) {
 class EveryCombination : public testing::TestWithParam<const char *> {
   protected:
     void SetUp() override {
-        if (std::string(GetParam()) == "ExportedFile") {
-            const ModelFileResult loaded =
-                parse_model_text(export_model(builtin_model()), "exported.toml");
-            ASSERT_TRUE(loaded.model) << (loaded.errors.empty() ? "" : loaded.errors[0]);
-            set_active_model(loaded.model);
-        }
+        use_model_source(GetParam());
         reset_design_state();
     }
     void TearDown() override {
@@ -188,9 +183,6 @@ TEST_P(EveryCombination, WithChecksOffGivesTheRecordedResultsAndOutput) {
     EXPECT_EQ(hex(digest_of_every_combination(Limits::ChecksOff)), "0x7c5103260a424ab2");
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, EveryCombination, testing::Values("BuiltIn", "ExportedFile"),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             return std::string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Model, EveryCombination, kModelSources, model_source_name);
 
 } // namespace

@@ -11,8 +11,8 @@
 
 #include "model/model.h"
 #include "model/state.h"
-#include "modelfile/model_file.h"
 #include "tests/gtk_test_support.h"
+#include "tests/model_sources.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -41,12 +41,7 @@ class WindowWalk : public testing::TestWithParam<const char *> {
   protected:
     void SetUp() override {
         ASSERT_DISPLAY_OPEN();
-        if (std::string(GetParam()) == "ExportedFile") {
-            const ModelFileResult loaded =
-                parse_model_text(export_model(builtin_model()), "exported.toml");
-            ASSERT_TRUE(loaded.model) << (loaded.errors.empty() ? "" : loaded.errors[0]);
-            set_active_model(loaded.model);
-        }
+        use_model_source(GetParam());
         reset_design_state();
         w = open_explorer_window();
     }
@@ -143,9 +138,6 @@ TEST_P(WindowWalk, EveryOptionAndControlGivesTheRecordedOutputAndDisplay) {
     EXPECT_STREQ(text, "0x284ddc9563c4e37f");
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, WindowWalk, testing::Values("BuiltIn", "ExportedFile"),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             return std::string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Model, WindowWalk, kModelSources, model_source_name);
 
 } // namespace
