@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
+#include "model/model.h"
 #include "model/state.h"
 #include "search/entry_points.h"
 
@@ -18,7 +20,10 @@ using testing::internal::GetCapturedStdout;
 class EntryPoints : public testing::Test {
   protected:
     void SetUp() override { reset_design_state(); }
-    void TearDown() override { reset_design_state(); }
+    void TearDown() override {
+        set_active_model(nullptr);
+        reset_design_state();
+    }
 };
 
 TEST_F(EntryPoints, ValuesAreCutTowardZero) {
@@ -106,3 +111,31 @@ TEST_F(EntryPoints, RefusedOptionStillSearchesWithTheOptionsUnchanged) {
 }
 
 } // namespace
+
+// The bounds follow the active model's lists: a model with a sixth node and a fourth workload
+// admits them, the built-in one does not.
+TEST_F(EntryPoints, BoundsComeFromTheActiveModel) {
+    auto model = std::make_shared<Model>(builtin_model());
+    model->nodes.push_back(model->nodes.back());
+    model->nodes.back().name = "7nm";
+    model->workloads.push_back(model->workloads.back());
+    model->workloads.back().name = "Extra";
+    set_active_model(model);
+    User_Option_set(4, 5);
+    User_Option_set(0, 3);
+    EXPECT_EQ(User_Option[4], 5);
+    EXPECT_EQ(User_Option[0], 3);
+    CaptureStderr();
+    User_Option_set(4, 6);
+    User_Option_set(3, 4);
+    EXPECT_NE(GetCapturedStderr().find("technology node must be 0 to 5"), std::string::npos);
+
+    set_active_model(nullptr);
+    reset_design_state();
+    CaptureStderr();
+    User_Option_set(4, 5);
+    User_Option_set(0, 3);
+    GetCapturedStderr();
+    EXPECT_EQ(User_Option[4], 1);
+    EXPECT_EQ(User_Option[0], 0);
+}
