@@ -103,23 +103,22 @@ Model make_builtin_model() {
     return m;
 }
 
+// Owns the active model when it is not the built-in one.
 std::shared_ptr<const Model> &active_slot() {
-    static std::shared_ptr<const Model> active;
-    return active;
+    static std::shared_ptr<const Model> owner;
+    return owner;
 }
 
 } // namespace
+
+const Model *model_detail::active = &builtin_model();
 
 const Model &builtin_model() {
     static const Model model = make_builtin_model();
     return model;
 }
 
-const Model &active_model() {
-    const std::shared_ptr<const Model> &active = active_slot();
-    return active ? *active : builtin_model();
-}
-
 void set_active_model(std::shared_ptr<const Model> model) {
     active_slot() = std::move(model);
+    model_detail::active = active_slot() ? active_slot().get() : &builtin_model();
 }

@@ -29,7 +29,7 @@ struct MemoryKindName : OptionName {
     std::string description; // in one-line summaries: "plain memory", "3D memory"
 };
 
-struct WorkloadRecord : OptionName {
+struct WorkloadFigures {
     double cpi;            // cycles per instruction
     double l2_access_rate; // L2 accesses per instruction
     double latency_hidden; // fraction of the L2 access latency the core hides
@@ -42,7 +42,9 @@ struct WorkloadRecord : OptionName {
     double miss_gamma;
 };
 
-struct CoreKindRecord : OptionName {
+struct WorkloadRecord : OptionName, WorkloadFigures {};
+
+struct CoreKindFigures {
     double core_perf;  // throughput of one core per GHz: one core of perf 1 at 1 GHz that
                        // never stalls is a speedup of 1
     double core_power; // dynamic power of one core at ref_Vdd and ref_freq, W
@@ -54,6 +56,8 @@ struct CoreKindRecord : OptionName {
     double uncore_power;           // W
     double reference_uncore_power; // W
 };
+
+struct CoreKindRecord : OptionName, CoreKindFigures {};
 
 struct NodeRecord : OptionName {
     TranTechRecord tech;
@@ -123,8 +127,14 @@ struct Model {
 const Model &builtin_model();
 
 // The model the searches, the window and the command-line tool read; the built-in one until
-// another is made active.
-const Model &active_model();
+// another is made active. Inline: the searches ask for it on every call.
+namespace model_detail {
+extern const Model *active; // null until the first set_active_model or static initialisation
+}
+inline const Model &active_model() {
+    const Model *model = model_detail::active;
+    return model != nullptr ? *model : builtin_model();
+}
 
 // Makes a model active (the built-in one when null). The design state's option indices must
 // be put in range for it by the caller (reset_design_state does).

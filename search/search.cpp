@@ -14,14 +14,20 @@
 namespace {
 
 // Everything the model needs that depends only on the option selections.
+//
+// The figures are copies, not references into the model: no call in the search loops can change
+// a local, so the compiler keeps them in registers and works out what depends on them alone
+// once per search.
 struct Selection {
-    const Model &model;
-    const TranTechRecord &node;
-    const WorkloadRecord &workload;
-    const CoreKindRecord &kind;
-    const ReferenceChip &ref;
-    bool stacked;             // 3D memory
-    int transistor;           // 0 LOP, 1 LOP/HP, anything else HP
+    TranTechRecord node;
+    WorkloadFigures workload;
+    CoreKindFigures kind;
+    ReferenceChip ref;
+    MemoryStack stack;
+    double parallel_fraction, working_set_growth, base_year;
+    const double *scale_steps, *cache_sizes, *core_counts; // the model's axes
+    bool stacked;                                          // 3D memory
+    int transistor;                                        // 0 LOP, 1 LOP/HP, anything else HP
     bool core_lop, cache_lop; // which flavour feeds the cores and the L2 cache
     double core_area, l2_area_per_mb;
     const double *l2_latency; // the node's row of the cache technology's latencies
@@ -42,29 +48,33 @@ struct Selection {
 
     // Footprint of the memory stack's interface; 0 with plain memory.
     double stack_area() const {
-        return stacked ? stack_interface_area(node.node_nm, model.stack.ref_node_nm,
-                                              model.stack.tsv_area)
+        return stacked ? stack_interface_area(node.node_nm, stack.ref_node_nm, stack.tsv_area)
                        : 0.0;
     }
 
     // Power of the memory stack's own layers.
-    double stack_power() const { return model.stack.layers * model.stack.layer_power; }
+    double stack_power() const { return stack.layers * stack.layer_power; }
 
     double miss_rate(double cache_mb) const {
-        return L2_model_missRate(workload.miss_alpha, cache_mb, model.working_set_growth, node.year,
-                                 model.base_year, workload.miss_beta, workload.miss_gamma);
+        return L2_model_missRate(workload.miss_alpha, cache_mb, working_set_growth, node.year,
+                                 base_year, workload.miss_beta, workload.miss_gamma);
     }
 
-    // Voltage ratio of a scale step under the transistor kind's rule.
-    double voltage_step(double target) const {
-        if (transistor == 0)
-            return Vdd_scale(node.Vdd_LOP, target, node.Vth_LOP);
-        if (transistor == 1)
-            return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_LOP,
-                                    node.Vth_LOP);
-        return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
-    }
+    double voltage_step(double target) const;
 };
+
+// Voltage ratio of a scale step under the transistor kind's rule (0 LOP, 1 LOP/HP, else HP).
+double voltage_step(const TranTechRecord &node, int transistor, double target) {
+    if (transistor == 0)
+        return Vdd_scale(node.Vdd_LOP, target, node.Vth_LOP);
+    if (transistor == 1)
+        return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_LOP, node.Vth_LOP);
+    return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
+}
+
+double Selection::voltage_step(double target) const {
+    return ::voltage_step(node, transistor, target);
+}
 
 Selection current_selection() {
     const Model &m = active_model();
@@ -76,11 +86,17 @@ Selection current_selection() {
     const TranTechRecord &record = entry.tech;
     const WorkloadRecord &workload = m.workloads[User_Option[0]];
     return Selection{
-        m,
         record,
         workload,
         m.core_kinds[core_kind],
         m.reference,
+        m.stack,
+        m.parallel_fraction,
+        m.working_set_growth,
+        m.base_year,
+        m.scale_steps.data(),
+        m.cache_sizes.data(),
+        m.core_counts.data(),
         User_Option[1] != 0,
         transistor,
         core_lop,
@@ -102,7 +118,7 @@ struct OperatingPoint {
 };
 
 OperatingPoint operating_point(const Selection &s, int scale, int fix_scale) {
-    const double target = s.model.scale_steps[scale];
+    const double target = s.scale_steps[scale];
     OperatingPoint op;
     op.vdd_ratio = MUX(fix_scale, s.voltage_step(target), VDD_G / VDD_MAX);
     op.ok = guard_check(op.vdd_ratio, s.vdd_l2(), s.vth_l2());
@@ -126,8 +142,8 @@ Range range_of(int fix, int held, int count) {
 double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_ratio,
                 double f_ratio, double miss_rate, double miss_rate_ref) {
     const TranTechRecord &n = s.node;
-    const WorkloadRecord &w = s.workload;
-    const CoreKindRecord &k = s.kind;
+    const WorkloadFigures &w = s.workload;
+    const CoreKindFigures &k = s.kind;
     const ReferenceChip &r = s.ref;
     if (!s.stacked)
         return power_W(n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio,
@@ -151,7 +167,7 @@ double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_
 
 // Off-chip demand: with the memory stack, only what the stack does not serve.
 double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
-    const WorkloadRecord &w = s.workload;
+    const WorkloadFigures &w = s.workload;
     if (!s.stacked)
         return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
                          w.bw_width, miss_rate, w.bw_norm);
@@ -161,7 +177,7 @@ double offchip_bandwidth_of(const Selection &s, double n_cores, double f_ratio, 
 
 // With the memory stack, the whole L2 miss traffic crosses the through-silicon vias.
 double tsv_bandwidth_of(const Selection &s, double n_cores, double f_ratio, double miss_rate) {
-    const WorkloadRecord &w = s.workload;
+    const WorkloadFigures &w = s.workload;
     return bandwidth(w.bw_rate, f_ratio, s.fmax_core(), w.bw_cpi, n_cores, s.kind.core_perf,
                      w.bw_width, miss_rate, w.bw_norm);
 }
@@ -169,16 +185,16 @@ double tsv_bandwidth_of(const Selection &s, double n_cores, double f_ratio, doub
 double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, double miss_rate,
                   double l2_latency) {
     const TranTechRecord &n = s.node;
-    const WorkloadRecord &w = s.workload;
+    const WorkloadFigures &w = s.workload;
     if (!s.stacked)
-        return speedup_cores(ok, s.kind.core_perf, s.fmax_core(), f_ratio,
-                             s.model.parallel_fraction, n_cores, w.cpi, w.l2_access_rate,
-                             w.latency_hidden, miss_rate, l2_latency, n.mem_latency, n.wire_delay,
-                             n.wire_length, n.miss_overhead, 1.0);
-    return speedup_cores_stacked(
-        ok, s.kind.core_perf, s.fmax_core(), f_ratio, s.model.parallel_fraction, n_cores, w.cpi,
-        w.l2_access_rate, w.latency_hidden, miss_rate, l2_latency, s.stack_miss_rate, n.mem_latency,
-        s.model.stack.latency_cut, n.wire_delay, 0.0, n.miss_overhead, 1.0);
+        return speedup_cores(ok, s.kind.core_perf, s.fmax_core(), f_ratio, s.parallel_fraction,
+                             n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
+                             l2_latency, n.mem_latency, n.wire_delay, n.wire_length,
+                             n.miss_overhead, 1.0);
+    return speedup_cores_stacked(ok, s.kind.core_perf, s.fmax_core(), f_ratio, s.parallel_fraction,
+                                 n_cores, w.cpi, w.l2_access_rate, w.latency_hidden, miss_rate,
+                                 l2_latency, s.stack_miss_rate, n.mem_latency, s.stack.latency_cut,
+                                 n.wire_delay, 0.0, n.miss_overhead, 1.0);
 }
 
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
@@ -201,8 +217,8 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
     const double miss_rate_ref = s.miss_rate(4.0);
     const double stack_area = s.stack_area();
     const double stack_power = s.stack_power();
-    const double *cache_sizes = s.model.cache_sizes.data();
-    const double *core_counts = s.model.core_counts.data();
+    const double *cache_sizes = s.cache_sizes;
+    const double *core_counts = s.core_counts;
     // The miss rate depends on the cache size alone: once per size, not once per scale step.
     double miss_rates[kCacheSizes];
     for (int j = caches.first; j <= caches.last; j++)
@@ -297,7 +313,7 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
     User_Option[10] = best.scale;
     if (fix_scale == 0) {
         const double target = m.scale_steps[best.scale];
-        VDD_G = VDD_MAX * current_selection().voltage_step(target);
+        VDD_G = VDD_MAX * voltage_step(m.nodes[User_Option[4]].tech, User_Option[2], target);
         FRE = FRE_MAX * f_scal(target);
     }
     return best.speedup;
@@ -314,7 +330,7 @@ SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scal
 ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale) {
     const Selection s = current_selection();
     const OperatingPoint op = operating_point(s, scale, fix_scale);
-    const double n_cores = s.model.core_counts[cores], cache_mb = s.model.cache_sizes[cache];
+    const double n_cores = s.core_counts[cores], cache_mb = s.cache_sizes[cache];
     const double miss_rate = s.miss_rate(cache_mb);
     ConfigurationFigures f;
     f.area = area_of(s, n_cores, cache_mb, s.stack_area());
