@@ -10,7 +10,9 @@ template <size_t N> std::array<double, N> array_of(const double *values) {
     return out;
 }
 
-Model make_builtin_model() {
+} // namespace
+
+Model model_detail::make_builtin_model() {
     Model m;
     m.parallel_fraction = Parallel_Fraction;
     m.working_set_growth = Workload_Factor;
@@ -103,6 +105,8 @@ Model make_builtin_model() {
     return m;
 }
 
+namespace {
+
 // Owns the active model when it is not the built-in one.
 std::shared_ptr<const Model> &active_slot() {
     static std::shared_ptr<const Model> owner;
@@ -111,14 +115,7 @@ std::shared_ptr<const Model> &active_slot() {
 
 } // namespace
 
-const Model *model_detail::active = &builtin_model();
-
-const Model &builtin_model() {
-    static const Model model = make_builtin_model();
-    return model;
-}
-
 void set_active_model(std::shared_ptr<const Model> model) {
     active_slot() = std::move(model);
-    model_detail::active = active_slot() ? active_slot().get() : &builtin_model();
+    model_detail::active = active_slot().get();
 }

@@ -123,14 +123,22 @@ struct Model {
     MemoryStack stack;
 };
 
-// The model made from the constant tables.
-const Model &builtin_model();
+namespace model_detail {
+Model make_builtin_model();
+// The model made active by set_active_model; null for the built-in one. Constant-initialised,
+// so that it is right even for other files' static initialisation.
+inline constinit const Model *active = nullptr;
+} // namespace model_detail
+
+// The model made from the constant tables. Inline, as active_model, because the searches ask
+// for the model on every call.
+inline const Model &builtin_model() {
+    static const Model model = model_detail::make_builtin_model();
+    return model;
+}
 
 // The model the searches, the window and the command-line tool read; the built-in one until
-// another is made active. Inline: the searches ask for it on every call.
-namespace model_detail {
-extern const Model *active; // null until the first set_active_model or static initialisation
-}
+// another is made active.
 inline const Model &active_model() {
     const Model *model = model_detail::active;
     return model != nullptr ? *model : builtin_model();
