@@ -343,6 +343,17 @@ std::string run_space(const Request &r, const std::string &format) {
                      format == "text" ? request_text(r) + "\n" + space_text(rows, stacked) : "");
 }
 
+// The arguments of a command on one option set: the model, the options, the limits, the held
+// dimensions and operating point, and the output format.
+void add_one_request(CLI::App *command, Arguments &a) {
+    add_model(command, a);
+    add_option_set(command, a);
+    add_limits(command, a);
+    add_held_dimensions(command, a);
+    add_operating_point(command, a, add_scale(command, a));
+    add_format(command, a);
+}
+
 // model export: the model in use, to a file or to standard output.
 int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
@@ -414,12 +425,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
 
     CLI::App *search =
         app.add_subcommand("search", "The best configuration of one option set within its limits.");
-    add_model(search, a);
-    add_option_set(search, a);
-    add_limits(search, a);
-    add_held_dimensions(search, a);
-    add_operating_point(search, a, add_scale(search, a));
-    add_format(search, a);
+    add_one_request(search, a);
 
     CLI::App *sweep_command = app.add_subcommand(
         "sweep", "The best configuration of every option combination (360 rows), each under its "
@@ -433,12 +439,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     CLI::App *space_command = app.add_subcommand(
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
                  "limits it breaks.");
-    add_model(space_command, a);
-    add_option_set(space_command, a);
-    add_limits(space_command, a);
-    add_held_dimensions(space_command, a);
-    add_operating_point(space_command, a, add_scale(space_command, a));
-    add_format(space_command, a);
+    add_one_request(space_command, a);
 
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
