@@ -7,11 +7,10 @@
 #include "model/speedup.h"
 #include "model/tables.h"
 
-// Frequency ratio that belongs to a voltage ratio of the voltage-to-frequency table; a ratio
-// the table does not pair with a frequency is returned unchanged.
-// The table is the active model's (vdd_ratios, freq_ratios).
-inline double f_scal(double vdd_ratio) {
-    const Model &model = active_model();
+// Frequency ratio that belongs to a voltage ratio of a model's voltage-to-frequency table
+// (vdd_ratios, freq_ratios); a ratio the table does not pair with a frequency is returned
+// unchanged.
+inline double f_scal(const Model &model, double vdd_ratio) {
     for (int position = 0; position < 11; position++) {
         if (model.vdd_ratios[position] == vdd_ratio) {
             // The last three voltage ratios (0.2, 0.1, 0.0 in the built-in model) have no
@@ -20,6 +19,11 @@ inline double f_scal(double vdd_ratio) {
         }
     }
     return vdd_ratio;
+}
+
+// The same with the active model's table.
+inline double f_scal(double vdd_ratio) {
+    return f_scal(active_model(), vdd_ratio);
 }
 
 // A scaled supply must stay at or above 2.3 times the threshold voltage of what it feeds.

@@ -2,6 +2,8 @@
 // counts under the options, limits and operating point held in the design state.
 #pragma once
 
+#include "search/engine.h"
+
 // Each flag, when not 0, holds its dimension at the index already in User_Option[8] (cores),
 // [9] (cache) or [10] (scale); a held scale evaluates at FRE / FRE_MAX and VDD_G / VDD_MAX.
 // With all three held the one configuration is evaluated, and one that breaks a limit scores 0.
@@ -12,23 +14,6 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale);
 
 // The same enumeration, recording and printing nothing: the peak speedup.
 double speedup_max_1(int fix_cores, int fix_cache, int fix_scale);
-
-// The figures of one configuration. A figure whose check is switched off is not computed by
-// the searches and stays 0.
-struct ConfigurationFigures {
-    double area = 0;          // mm^2, the stack's interface included
-    double power = 0;         // W, the stack's layers included
-    double bandwidth = 0;     // GB/s off-chip (behind the stack with 3D memory)
-    double bandwidth_tsv = 0; // GB/s through the vias; 0 with plain memory
-    double speedup = 0;
-};
-
-struct SearchOutcome {
-    bool found = false; // false: nothing qualified and the indices are the fallback ones
-    double speedup = 0.0;
-    int scale = 7, cache = 0, cores = 0;
-    ConfigurationFigures figures; // of the configuration found
-};
 
 // The enumeration of speedup_max, recording nothing: what speedup_max would select.
 SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scale);

@@ -91,7 +91,7 @@ TEST(HostileModelInput, EveryFunctionTakesEveryHostileFigureInEveryArgument) {
     calls += SWEEP(stack_capacity_mb);
     calls += SWEEP(power_W);
     calls += SWEEP(power_W_3d_mem);
-    calls += SWEEP(f_scal);
+    calls += sweep<double (*)(double), 1>("f_scal", &f_scal);
     calls += SWEEP(Vdd_scale);
     calls += SWEEP(Vdd_scale_HP_LOP);
     calls += SWEEP(guard_check);

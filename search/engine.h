@@ -1,0 +1,69 @@
+// The search engine: the constrained enumeration of the design space (8 scale steps x 67 cache
+// sizes x 35 core counts) on an explicit description of one search. It reads nothing but that
+// description and the model it names, and writes nothing, so that any number of searches can
+// run at once on any number of threads. The window's entry points are one caller of it.
+#pragma once
+
+#include "model/model.h"
+
+// The figures of one configuration. A figure whose check is switched off is not computed by
+// the searches and stays 0.
+struct ConfigurationFigures {
+    double area = 0;          // mm^2, the stack's interface included
+    double power = 0;         // W, the stack's layers included
+    double bandwidth = 0;     // GB/s off-chip (behind the stack with 3D memory)
+    double bandwidth_tsv = 0; // GB/s through the vias; 0 with plain memory
+    double speedup = 0;
+};
+
+struct SearchOutcome {
+    bool found = false; // false: nothing qualified and the indices are the fallback ones
+    double speedup = 0.0;
+    int scale = 7, cache = 0, cores = 0;
+    ConfigurationFigures figures; // of the configuration found
+};
+
+// Which limits are checked and their values.
+struct LimitChecks {
+    bool area = true, power = true, bandwidth = true; // bandwidth: off-chip and, with 3D memory, TSV
+    double area_limit = 0;      // mm^2
+    double power_limit = 0;     // W
+    double bandwidth_limit = 0; // GB/s off-chip
+    double tsv_limit = 0;       // GB/s through the vias, checked with 3D memory only
+};
+
+// One search: the options (indices into the model's lists), the limits, the held dimensions
+// and the operating point of a held scale step.
+struct SearchSpec {
+    const Model *model = nullptr; // must outlive the search
+    int workload = 0;
+    int memory = 0;     // 0 plain, anything else 3D-stacked
+    int transistor = 0; // 0 LOP, 1 LOP/HP (LOP cache), anything else HP
+    int core_kind = 0;
+    int node = 0;
+    LimitChecks limits;
+    // A held dimension is searched at its index only. A held scale step runs at the operating
+    // point given as ratios to the ceilings (frequency and supply at step 1.0).
+    bool hold_cores = false, hold_cache = false, hold_scale = false;
+    int cores = 0, cache = 0, scale = 0;
+    double vdd_ratio = 1, f_ratio = 1;
+
+    bool evaluation() const { return hold_cores && hold_cache && hold_scale; }
+};
+
+// The best configuration accepted: every checked limit met, speedup at least 0 and at least
+// that of every other (ties go to the later configuration, scale outermost and cores innermost;
+// NaN is never accepted). With every dimension held the one configuration is evaluated, and one
+// that breaks a limit scores 0.
+//
+// With power_lines, each power figure of a 3D-memory search with HP cores is traced
+// (trace_power), as the window's console shows them; the trace is not reentrant.
+SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines = false);
+
+// Every figure of one configuration, whatever the checks and limits. A held scale step
+// (spec.hold_scale) evaluates at the spec's operating point.
+ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache,
+                                           int cores);
+
+// Voltage ratio of a scale step's target under the transistor kind's floor rule.
+double voltage_step(const TranTechRecord &node, int transistor, double target);
