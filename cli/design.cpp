@@ -52,39 +52,37 @@ Range range_of(const std::optional<int> &held, int count) {
 
 // The limits that no configuration in range meets on its own. The fewest cores with the
 // smallest cache, at each scale step, meet nearly every limit that anything meets, so they are
-// tried first; a limit they all break is settled by rerunning the search with only that limit
-// checked (the two bandwidth limits share one check, so the other one is lifted). The design
-// state is put back afterwards.
-std::vector<Limit> unmeetable_alone(const Request &r, const LimitValues &limits, int fix_cores,
-                                    int fix_cache, int fix_scale) {
+// tried first; a limit they all break is settled by searching with only that limit checked
+// (the two bandwidth limits share one check, so the other one is lifted).
+std::vector<Limit> unmeetable_alone(const Request &r, const SearchSpec &spec) {
     const OptionSet &o = r.options;
     bool met[4] = {};
     const Range scales = range_of(r.holds.scale, kScaleSteps);
     for (int i = scales.first; i <= scales.last; i++) {
         bool breaks[4];
-        find_breaks(evaluate_configuration(i, r.holds.cache.value_or(0), r.holds.cores.value_or(0),
-                                           fix_scale),
-                    limits, o.memory != 0, breaks);
+        find_breaks(evaluate_design_point(spec, i, r.holds.cache.value_or(0),
+                                          r.holds.cores.value_or(0)),
+                    limits_in_force(o, r.limits), o.memory != 0, breaks);
         for (int l = 0; l < 4; l++)
             met[l] = met[l] || !breaks[l];
     }
 
-    const int checks[3] = {User_Option[5], User_Option[6], User_Option[7]};
-    const double bandwidth = BW_CONSTRT, tsv = BW_CONSTRT_TSV;
     std::vector<Limit> unmeetable;
     for (Limit limit : limits_of(o)) {
         if (met[int(limit)])
             continue;
-        User_Option[5] = limit == Limit::Area;
-        User_Option[6] = limit == Limit::Power;
-        User_Option[7] = limit == Limit::Bandwidth || limit == Limit::Tsv;
-        BW_CONSTRT = limit == Limit::Tsv ? kUnlimited : bandwidth;
-        BW_CONSTRT_TSV = limit == Limit::Bandwidth ? kUnlimited : tsv;
-        if (!find_best_configuration(fix_cores, fix_cache, fix_scale).found)
+        SearchSpec alone = spec;
+        LimitChecks &l = alone.limits;
+        l.area = limit == Limit::Area;
+        l.power = limit == Limit::Power;
+        l.bandwidth = limit == Limit::Bandwidth || limit == Limit::Tsv;
+        if (limit == Limit::Tsv)
+            l.bandwidth_limit = kUnlimited;
+        if (limit == Limit::Bandwidth)
+            l.tsv_limit = kUnlimited;
+        if (!search_design_space(alone).found)
             unmeetable.push_back(limit);
     }
-    User_Option[5] = checks[0], User_Option[6] = checks[1], User_Option[7] = checks[2];
-    BW_CONSTRT = bandwidth, BW_CONSTRT_TSV = tsv;
     return unmeetable;
 }
 
@@ -201,22 +199,46 @@ void apply_request(const Request &r) {
     }
 }
 
-BestConfiguration search_best(const Request &r) {
-    apply_request(r);
+SearchSpec spec_of(const Request &r) {
     const OptionSet &o = r.options;
-    const int fix_cores = r.holds.cores ? 1 : 0;
-    const int fix_cache = r.holds.cache ? 1 : 0;
-    const int fix_scale = r.holds.scale ? 1 : 0;
-    const SearchOutcome outcome = find_best_configuration(fix_cores, fix_cache, fix_scale);
+    SearchSpec spec;
+    spec.model = &active_model();
+    spec.workload = o.workload;
+    spec.memory = o.memory;
+    spec.transistor = o.transistor;
+    spec.core_kind = o.core_kind;
+    spec.node = o.node;
+    const LimitValues l = limits_in_force(o, r.limits);
+    spec.limits = LimitChecks{true, true, true, l.area, l.power, l.bandwidth, l.tsv};
+    spec.hold_cores = r.holds.cores.has_value();
+    spec.hold_cache = r.holds.cache.has_value();
+    spec.hold_scale = r.holds.scale.has_value();
+    spec.cores = r.holds.cores.value_or(0);
+    spec.cache = r.holds.cache.value_or(0);
+    spec.scale = r.holds.scale.value_or(0);
+    if (spec.hold_scale) {
+        // As the window holds it: the operating point over the ceilings.
+        const OperatingPoint op = held_operating_point(o, r.holds);
+        const Ceilings c = ceilings_of(o);
+        spec.vdd_ratio = op.vdd / c.vdd;
+        spec.f_ratio = op.freq / c.freq;
+    }
+    return spec;
+}
+
+BestConfiguration search_best(const Request &r) {
+    const SearchSpec spec = spec_of(r);
+    const OptionSet &o = r.options;
+    const SearchOutcome outcome = search_design_space(spec);
 
     BestConfiguration best;
     best.options = o;
     best.limits = limits_in_force(o, r.limits);
-    if (fix_cores && fix_cache && fix_scale) {
+    if (spec.evaluation()) {
         // Evaluating one configuration, the search scores a broken one 0 and still "finds" it:
         // whether it meets the limits is read from its figures.
         bool breaks[4];
-        find_breaks(evaluate_configuration(outcome.scale, outcome.cache, outcome.cores, 1),
+        find_breaks(evaluate_design_point(spec, outcome.scale, outcome.cache, outcome.cores),
                     best.limits, o.memory != 0, breaks);
         for (Limit limit : limits_of(o))
             if (breaks[int(limit)])
@@ -225,7 +247,7 @@ BestConfiguration search_best(const Request &r) {
     } else {
         best.feasible = outcome.found;
         if (!best.feasible)
-            best.unmeetable = unmeetable_alone(r, best.limits, fix_cores, fix_cache, fix_scale);
+            best.unmeetable = unmeetable_alone(r, spec);
     }
     if (!best.feasible)
         return best;
@@ -235,14 +257,16 @@ BestConfiguration search_best(const Request &r) {
     best.cache = outcome.cache;
     best.cores = outcome.cores;
     best.figures = outcome.figures;
-    if (fix_scale) {
-        best.vdd = VDD_G;
-        best.freq = FRE;
-        best.below_voltage_floor = !meets_voltage_floor(o, VDD_G / VDD_MAX);
+    const Ceilings c = ceilings_of(o);
+    if (spec.hold_scale) {
+        const OperatingPoint op = held_operating_point(o, r.holds);
+        best.vdd = op.vdd;
+        best.freq = op.freq;
+        best.below_voltage_floor = !meets_voltage_floor(o, op.vdd / c.vdd);
     } else {
         // The operating point the library's speedup_max records for the step it chose.
-        best.vdd = VDD_MAX * step_voltage_ratio(o, outcome.scale);
-        best.freq = FRE_MAX * f_scal(active_model().scale_steps[outcome.scale]);
+        best.vdd = c.vdd * step_voltage_ratio(o, outcome.scale);
+        best.freq = c.freq * f_scal(active_model().scale_steps[outcome.scale]);
     }
     return best;
 }
@@ -265,23 +289,25 @@ std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds) {
 }
 
 std::vector<SpaceRow> space(const Request &r) {
-    apply_request(r);
+    const SearchSpec spec = spec_of(r);
     const OptionSet &o = r.options;
     const LimitValues limits = limits_in_force(o, r.limits);
-    const int fix_scale = r.holds.scale ? 1 : 0;
     const Range scales = range_of(r.holds.scale, kScaleSteps);
     const Range caches = range_of(r.holds.cache, kCacheSizes);
     const Range cores = range_of(r.holds.cores, kCoreCounts);
+    const Ceilings c = ceilings_of(o);
+    const OperatingPoint held = held_operating_point(o, r.holds);
 
     std::vector<SpaceRow> rows;
     rows.reserve(size_t(scales.last - scales.first + 1) * (caches.last - caches.first + 1) *
                  (cores.last - cores.first + 1));
     for (int i = scales.first; i <= scales.last; i++) {
-        const double vdd = fix_scale ? VDD_G : VDD_MAX * step_voltage_ratio(o, i);
-        const double freq = fix_scale ? FRE : FRE_MAX * f_scal(active_model().scale_steps[i]);
+        const double vdd = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, i);
+        const double freq =
+            spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[i]);
         for (int j = caches.first; j <= caches.last; j++)
             for (int k = cores.first; k <= cores.last; k++) {
-                SpaceRow row{i, j, k, vdd, freq, evaluate_configuration(i, j, k, fix_scale), {}};
+                SpaceRow row{i, j, k, vdd, freq, evaluate_design_point(spec, i, j, k), {}};
                 find_breaks(row.figures, limits, o.memory != 0, row.breaks);
                 rows.push_back(row);
             }

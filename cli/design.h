@@ -83,8 +83,12 @@ struct BestConfiguration {
     bool below_voltage_floor = false;
 };
 
-// Runs the library's search (find_best_configuration) on the request; with every dimension
-// held, evaluates that one configuration.
+// The search engine's description of a request: its options, the limits in force (every one
+// checked), its held dimensions and operating point, on the active model.
+SearchSpec spec_of(const Request &request);
+
+// Runs the search engine on the request; with every dimension held, evaluates that one
+// configuration. Reads and writes no design state, so requests can run on many threads.
 BestConfiguration search_best(const Request &request);
 
 // The best configuration of every option combination (workload outermost, node innermost),

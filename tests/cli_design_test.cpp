@@ -189,19 +189,20 @@ TEST_F(CliSearch, LimitsThatFailOnlyTogetherAreNotBlamedAlone) {
     EXPECT_TRUE(best.unmeetable.empty());
 }
 
-TEST_F(CliSearch, DiagnosisLeavesTheDesignStateAsApplied) {
+TEST_F(CliSearch, SearchAndDiagnosisLeaveTheDesignStateAlone) {
     // Nothing meets an off-chip limit of 0, so the search reruns with that check alone and
-    // the TSV limit lifted.
+    // the TSV limit lifted; none of it goes through the window's design state.
+    reset_design_state();
+    User_Option[7] = 0;
+    BW_CONSTRT = 12.5;
     Limits none;
     none.bandwidth = 0.0;
     const Request r{options(0, 1, 0, 0, 1), none, {}};
     EXPECT_EQ(search_best(r).unmeetable, std::vector<Limit>{Limit::Bandwidth});
-    EXPECT_EQ(User_Option[5], 1);
-    EXPECT_EQ(User_Option[6], 1);
-    EXPECT_EQ(User_Option[7], 1);
-    EXPECT_EQ(AREA_CONSTRT, 221.88);
-    EXPECT_EQ(BW_CONSTRT, 0.0);
-    EXPECT_EQ(BW_CONSTRT_TSV, 375.296);
+    EXPECT_EQ(User_Option[1], 0);
+    EXPECT_EQ(User_Option[7], 0);
+    EXPECT_EQ(BW_CONSTRT, 12.5);
+    EXPECT_EQ(BW_CONSTRT_TSV, 100.0);
 }
 
 TEST_F(CliSearch, OneHeldConfigurationThatBreaksLimitsIsInfeasible) {
