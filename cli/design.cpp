@@ -60,9 +60,9 @@ std::vector<Limit> unmeetable_alone(const Request &r, const SearchSpec &spec) {
     const Range scales = range_of(r.holds.scale, kScaleSteps);
     for (int i = scales.first; i <= scales.last; i++) {
         bool breaks[4];
-        find_breaks(evaluate_design_point(spec, i, r.holds.cache.value_or(0),
-                                          r.holds.cores.value_or(0)),
-                    limits_in_force(o, r.limits), o.memory != 0, breaks);
+        find_breaks(
+            evaluate_design_point(spec, i, r.holds.cache.value_or(0), r.holds.cores.value_or(0)),
+            limits_in_force(o, r.limits), o.memory != 0, breaks);
         for (int l = 0; l < 4; l++)
             met[l] = met[l] || !breaks[l];
     }

@@ -38,7 +38,6 @@ struct LimitValues {
     double area, power, bandwidth, tsv;
 };
 
-enum class Limit { Area, Power, Bandwidth, Tsv };
 const char *limit_name(Limit limit); // "area", "power", "bandwidth", "tsv"
 
 LimitValues limits_in_force(const OptionSet &options, const Limits &limits);

@@ -307,6 +307,24 @@ double voltage_step(const TranTechRecord &node, int transistor, double target) {
     return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
 }
 
+double &LimitChecks::value(Limit limit) {
+    return limit == Limit::Area        ? area_limit
+           : limit == Limit::Power     ? power_limit
+           : limit == Limit::Bandwidth ? bandwidth_limit
+                                       : tsv_limit;
+}
+
+double LimitChecks::value(Limit limit) const {
+    return const_cast<LimitChecks &>(*this).value(limit);
+}
+
+double figure_of(const ConfigurationFigures &f, Limit limit) {
+    return limit == Limit::Area        ? f.area
+           : limit == Limit::Power     ? f.power
+           : limit == Limit::Bandwidth ? f.bandwidth
+                                       : f.bandwidth_tsv;
+}
+
 SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines) {
     return power_lines ? find_best<true>(spec) : find_best<false>(spec);
 }
@@ -327,4 +345,46 @@ ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, in
         f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
     f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[cache]);
     return f;
+}
+
+// The loops of the search without its checks: what depends on the scale step or the cache size
+// alone is worked out once per step or size, as the search does.
+[[gnu::flatten]] std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec) {
+    const Selection s = selection_of(spec);
+    const Range scales = range_of(spec.hold_scale, spec.scale, kScaleSteps);
+    const Range caches = range_of(spec.hold_cache, spec.cache, kCacheSizes);
+    const Range cores = range_of(spec.hold_cores, spec.cores, kCoreCounts);
+    const double miss_rate_ref = s.miss_rate(4.0);
+    const double stack_area = s.stack_area();
+    const double stack_power = s.stack_power();
+    double miss_rates[kCacheSizes];
+    for (int j = caches.first; j <= caches.last; j++)
+        miss_rates[j] = s.miss_rate(s.cache_sizes[j]);
+
+    std::vector<EvaluatedConfiguration> all;
+    all.reserve(size_t(scales.last - scales.first + 1) * (caches.last - caches.first + 1) *
+                (cores.last - cores.first + 1));
+    for (int i = scales.first; i <= scales.last; i++) {
+        const OperatingPoint op = operating_point(s, spec, i);
+        for (int j = caches.first; j <= caches.last; j++) {
+            const double cache_mb = s.cache_sizes[j];
+            const double miss_rate = miss_rates[j];
+            for (int k = cores.first; k <= cores.last; k++) {
+                const double n_cores = s.core_counts[k];
+                EvaluatedConfiguration c{i, j, k, {}};
+                ConfigurationFigures &f = c.figures;
+                f.area = area_of(s, n_cores, cache_mb, stack_area);
+                f.power = power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate,
+                                   miss_rate_ref);
+                if (s.stacked)
+                    f.power = f.power + stack_power;
+                f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+                if (s.stacked)
+                    f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+                f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[j]);
+                all.push_back(c);
+            }
+        }
+    }
+    return all;
 }

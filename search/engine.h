@@ -4,6 +4,8 @@
 // run at once on any number of threads. The window's entry points are one caller of it.
 #pragma once
 
+#include <vector>
+
 #include "model/model.h"
 
 // The figures of one configuration. A figure whose check is switched off is not computed by
@@ -23,14 +25,30 @@ struct SearchOutcome {
     ConfigurationFigures figures; // of the configuration found
 };
 
+// The limits, in the order of their figures.
+enum class Limit { Area, Power, Bandwidth, Tsv };
+
 // Which limits are checked and their values.
 struct LimitChecks {
-    bool area = true, power = true, bandwidth = true; // bandwidth: off-chip and, with 3D memory, TSV
+    bool area = true, power = true,
+         bandwidth = true;      // bandwidth: off-chip and, with 3D memory, TSV
     double area_limit = 0;      // mm^2
     double power_limit = 0;     // W
     double bandwidth_limit = 0; // GB/s off-chip
     double tsv_limit = 0;       // GB/s through the vias, checked with 3D memory only
+
+    double &value(Limit limit);
+    double value(Limit limit) const;
+    bool checked(Limit limit) const {
+        return limit == Limit::Area ? area : limit == Limit::Power ? power : bandwidth;
+    }
+    void check(Limit limit) {
+        (limit == Limit::Area ? area : limit == Limit::Power ? power : bandwidth) = true;
+    }
 };
+
+// The figure a limit bounds.
+double figure_of(const ConfigurationFigures &figures, Limit limit);
 
 // One search: the options (indices into the model's lists), the limits, the held dimensions
 // and the operating point of a held scale step.
@@ -62,8 +80,15 @@ SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines = fal
 
 // Every figure of one configuration, whatever the checks and limits. A held scale step
 // (spec.hold_scale) evaluates at the spec's operating point.
-ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache,
-                                           int cores);
+ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache, int cores);
+
+// Every configuration in range, in the search's order (scale, cache, cores ascending), with all
+// of its figures whatever the checks and limits, as evaluate_design_point gives them.
+struct EvaluatedConfiguration {
+    int scale, cache, cores;
+    ConfigurationFigures figures;
+};
+std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec);
 
 // Voltage ratio of a scale step's target under the transistor kind's floor rule.
 double voltage_step(const TranTechRecord &node, int transistor, double target);

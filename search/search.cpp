@@ -18,9 +18,9 @@ SearchSpec spec_from_design_state(int fix_cores, int fix_cache, int fix_scale) {
     spec.transistor = User_Option[2];
     spec.core_kind = User_Option[3];
     spec.node = User_Option[4];
-    spec.limits = LimitChecks{User_Option[5] != 0, User_Option[6] != 0, User_Option[7] != 0,
-                              AREA_CONSTRT,        POWER_CONSTRT,       BW_CONSTRT,
-                              BW_CONSTRT_TSV};
+    spec.limits =
+        LimitChecks{User_Option[5] != 0, User_Option[6] != 0, User_Option[7] != 0, AREA_CONSTRT,
+                    POWER_CONSTRT,       BW_CONSTRT,          BW_CONSTRT_TSV};
     spec.hold_cores = fix_cores != 0;
     spec.hold_cache = fix_cache != 0;
     spec.hold_scale = fix_scale != 0;

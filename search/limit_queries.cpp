@@ -1,0 +1,216 @@
+#include "search/limit_queries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <stdexcept>
+
+namespace {
+
+constexpr Limit kLimits[] = {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv};
+constexpr int kNone = -1;
+
+int bit(Limit limit) {
+    return 1 << int(limit);
+}
+
+// The search drops a configuration when its figure is above the limit; a NaN figure is never
+// above anything, so it passes like -infinity.
+double key_of(double figure) {
+    return std::isnan(figure) ? -std::numeric_limits<double>::infinity() : figure;
+}
+
+// How many of the ascending keys a limit admits (key <= limit; a NaN limit admits them all).
+size_t admitted(const std::vector<double> &ascending_keys, double limit) {
+    if (std::isnan(limit))
+        return ascending_keys.size();
+    return size_t(std::upper_bound(ascending_keys.begin(), ascending_keys.end(), limit) -
+                  ascending_keys.begin());
+}
+
+// For candidates sorted by one key, the best (lowest) rank among the first n, for every n.
+std::vector<int> prefix_best(const std::vector<int> &ranks) {
+    std::vector<int> best(ranks.size());
+    int so_far = std::numeric_limits<int>::max();
+    for (size_t i = 0; i < ranks.size(); i++)
+        best[i] = so_far = std::min(so_far, ranks[i]);
+    return best;
+}
+
+} // namespace
+
+LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.memory != 0) {
+    if (spec.evaluation())
+        throw std::invalid_argument("LimitQueries: at least one dimension must be free");
+    const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
+    std::vector<int> order;
+    for (size_t i = 0; i < all.size(); i++) {
+        const double speedup = all[i].figures.speedup;
+        if (speedup >= 0) // neither NaN nor below the search's starting best of 0
+            order.push_back(int(i));
+    }
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const double sa = all[a].figures.speedup, sb = all[b].figures.speedup;
+        return sa > sb || (sa == sb && a > b);
+    });
+    ranked_.reserve(order.size());
+    for (int i : order) {
+        const EvaluatedConfiguration &e = all[i];
+        Candidate c{e.scale, e.cache, e.cores, e.figures, {}};
+        for (Limit limit : kLimits)
+            c.key[int(limit)] = key_of(figure_of(e.figures, limit));
+        ranked_.push_back(c);
+    }
+}
+
+bool LimitQueries::meets(const Candidate &c, const LimitChecks &limits, int skipped) const {
+    for (Limit limit : kLimits) {
+        if ((skipped & bit(limit)) != 0 || !limits.checked(limit))
+            continue;
+        if (limit == Limit::Tsv && !stacked_)
+            continue;
+        if (c.key[int(limit)] > limits.value(limit))
+            return false;
+    }
+    return true;
+}
+
+std::vector<int> LimitQueries::meeting(const LimitChecks &limits, int skipped) const {
+    std::vector<int> ranks;
+    for (size_t r = 0; r < ranked_.size(); r++)
+        if (meets(ranked_[r], limits, skipped))
+            ranks.push_back(int(r));
+    return ranks;
+}
+
+int LimitQueries::best_index(const LimitChecks &limits) const {
+    for (size_t r = 0; r < ranked_.size(); r++)
+        if (meets(ranked_[r], limits))
+            return int(r);
+    return kNone;
+}
+
+SearchOutcome LimitQueries::best(const LimitChecks &limits) const {
+    return outcome(best_index(limits), limits);
+}
+
+std::vector<int> LimitQueries::curve(const LimitChecks &limits, Limit varied,
+                                     const std::vector<double> &values) const {
+    LimitChecks checked = limits;
+    checked.check(varied);
+    const bool applies = varied != Limit::Tsv || stacked_;
+    std::vector<int> ranks = meeting(checked, applies ? bit(varied) : 0);
+    if (!applies) {
+        const int answer = ranks.empty() ? kNone : ranks.front();
+        return std::vector<int>(values.size(), answer);
+    }
+    std::sort(ranks.begin(), ranks.end(), [&](int a, int b) {
+        const double ka = ranked_[a].key[int(varied)], kb = ranked_[b].key[int(varied)];
+        return ka < kb || (ka == kb && a < b);
+    });
+    std::vector<double> keys(ranks.size());
+    for (size_t i = 0; i < ranks.size(); i++)
+        keys[i] = ranked_[ranks[i]].key[int(varied)];
+    const std::vector<int> best = prefix_best(ranks);
+
+    std::vector<int> answers(values.size());
+    for (size_t v = 0; v < values.size(); v++) {
+        const size_t n = admitted(keys, values[v]);
+        answers[v] = n == 0 ? kNone : best[n - 1];
+    }
+    return answers;
+}
+
+std::vector<int> LimitQueries::map(const LimitChecks &limits, Limit x,
+                                   const std::vector<double> &xs, Limit y,
+                                   const std::vector<double> &ys) const {
+    if (x == y || (x == Limit::Tsv && !stacked_) || (y == Limit::Tsv && !stacked_)) {
+        // One limit, or one that does not apply: each row or column is a curve.
+        std::vector<int> answers;
+        answers.reserve(xs.size() * ys.size());
+        for (double y_value : ys) {
+            LimitChecks row = limits;
+            row.check(y);
+            row.value(y) = y_value;
+            const std::vector<int> line = curve(row, x, xs);
+            answers.insert(answers.end(), line.begin(), line.end());
+        }
+        return answers;
+    }
+    LimitChecks checked = limits;
+    checked.check(x);
+    checked.check(y);
+    const std::vector<int> ranks = meeting(checked, bit(x) | bit(y));
+
+    // The candidates in ascending order of each key.
+    auto sorted_by = [&](Limit limit) {
+        std::vector<int> order(ranks.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const double ka = ranked_[ranks[a]].key[int(limit)],
+                         kb = ranked_[ranks[b]].key[int(limit)];
+            return ka < kb || (ka == kb && a < b);
+        });
+        return order;
+    };
+    const std::vector<int> by_x = sorted_by(x), by_y = sorted_by(y);
+    std::vector<double> x_keys(ranks.size()), y_keys(ranks.size());
+    for (size_t i = 0; i < ranks.size(); i++) {
+        x_keys[i] = ranked_[ranks[by_x[i]]].key[int(x)];
+        y_keys[i] = ranked_[ranks[by_y[i]]].key[int(y)];
+    }
+    std::vector<int> position_by_y(ranks.size());
+    for (size_t i = 0; i < ranks.size(); i++)
+        position_by_y[by_y[i]] = int(i);
+
+    // Columns from the smallest x limit up: each admits the candidates of the one before and
+    // those whose x figure it newly admits. A NaN limit admits every candidate, so it comes last.
+    std::vector<int> columns(xs.size());
+    std::iota(columns.begin(), columns.end(), 0);
+    std::stable_sort(columns.begin(), columns.end(), [&](int a, int b) {
+        return !std::isnan(xs[a]) && (std::isnan(xs[b]) || xs[a] < xs[b]);
+    });
+    std::vector<int> answers(xs.size() * ys.size(), kNone);
+    std::vector<int> in_column(ranks.size(), std::numeric_limits<int>::max()); // by y order
+    std::vector<int> best;
+    size_t taken = 0;
+    for (size_t c = 0; c < columns.size(); c++) {
+        const size_t now = admitted(x_keys, xs[columns[c]]);
+        if (c == 0 || now != taken) {
+            for (; taken < now; taken++)
+                in_column[position_by_y[by_x[taken]]] = ranks[by_x[taken]];
+            best = prefix_best(in_column);
+        }
+        for (size_t row = 0; row < ys.size(); row++) {
+            const size_t n = admitted(y_keys, ys[row]);
+            const int answer = n == 0 ? kNone : best[n - 1];
+            answers[row * xs.size() + columns[c]] =
+                answer == std::numeric_limits<int>::max() ? kNone : answer;
+        }
+    }
+    return answers;
+}
+
+SearchOutcome LimitQueries::outcome(int index, const LimitChecks &limits) const {
+    SearchOutcome o;
+    o.scale = spec_.hold_scale ? spec_.scale : 7;
+    o.cache = spec_.hold_cache ? spec_.cache : 0;
+    o.cores = spec_.hold_cores ? spec_.cores : 0;
+    if (index < 0)
+        return o;
+    const Candidate &c = ranked_[size_t(index)];
+    o.found = true;
+    o.speedup = c.figures.speedup;
+    o.scale = c.scale;
+    o.cache = c.cache;
+    o.cores = c.cores;
+    o.figures = c.figures;
+    if (!limits.area)
+        o.figures.area = 0;
+    if (!limits.power)
+        o.figures.power = 0;
+    if (!limits.bandwidth)
+        o.figures.bandwidth = o.figures.bandwidth_tsv = 0;
+    return o;
+}

@@ -1,0 +1,54 @@
+// Many searches of one option set that differ only in their limits, answered from one
+// evaluation of its configurations: budget curves, maps over two limits and what-if questions
+// cost a lookup each instead of a search each.
+//
+// Every answer is the configuration that search_design_space selects under the same limits,
+// its speedup and figures bit for bit: the best accepted speedup, ties to the later
+// configuration, and nothing found when no configuration meets the limits.
+#pragma once
+
+#include <vector>
+
+#include "search/engine.h"
+
+class LimitQueries {
+  public:
+    // Evaluates every configuration in the spec's range once; its checks and limits are not used.
+    explicit LimitQueries(const SearchSpec &spec);
+
+    // What search_design_space would return for the spec under these checks and limits.
+    SearchOutcome best(const LimitChecks &limits) const;
+
+    // The configuration best() selects, as a handle for outcome(); -1 when none qualifies.
+    int best_index(const LimitChecks &limits) const;
+
+    // best_index as one limit takes each of the values (the limit checked, the others as in
+    // limits).
+    std::vector<int> curve(const LimitChecks &limits, Limit varied,
+                           const std::vector<double> &values) const;
+
+    // best_index over a grid of two limits: ys outermost, xs innermost.
+    std::vector<int> map(const LimitChecks &limits, Limit x, const std::vector<double> &xs, Limit y,
+                         const std::vector<double> &ys) const;
+
+    // The outcome of a handle under the checks it was found with (a figure whose check is off
+    // is 0, as the search leaves it); a handle of -1 gives the search's "nothing found".
+    SearchOutcome outcome(int index, const LimitChecks &limits) const;
+
+  private:
+    struct Candidate {
+        int scale, cache, cores;
+        ConfigurationFigures figures;
+        double key[4]; // the figure each limit bounds, a NaN as -infinity (it passes any limit)
+    };
+
+    bool meets(const Candidate &c, const LimitChecks &limits,
+               int skipped = 0) const; // skipped: limits as bits
+    std::vector<int> meeting(const LimitChecks &limits, int skipped) const;
+
+    SearchSpec spec_;
+    bool stacked_;
+    // The configurations whose speedup can be accepted (not NaN, not below 0), best first, the
+    // later configuration first among equals: the first one that meets the limits is the answer.
+    std::vector<Candidate> ranked_;
+};

@@ -1,0 +1,137 @@
+// Searches answered from one evaluation of an option set against the search itself, on random
+// limits over every option set: the same configuration, speedup and figures, bit for bit.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "model/model.h"
+#include "search/limit_queries.h"
+
+namespace {
+
+constexpr Limit kLimits[] = {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv};
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::string differences(const SearchOutcome &a, const SearchOutcome &b) {
+    std::string why;
+    auto same = [&](const char *name, double x, double y) {
+        if (std::bit_cast<uint64_t>(x) != std::bit_cast<uint64_t>(y))
+            why += std::string(" ") + name + " " + std::to_string(x) + " vs " + std::to_string(y);
+    };
+    if (a.found != b.found || a.scale != b.scale || a.cache != b.cache || a.cores != b.cores)
+        why += " configuration " + std::to_string(a.found) + "/" + std::to_string(a.scale) + "/" +
+               std::to_string(a.cache) + "/" + std::to_string(a.cores) + " vs " +
+               std::to_string(b.found) + "/" + std::to_string(b.scale) + "/" +
+               std::to_string(b.cache) + "/" + std::to_string(b.cores);
+    same("speedup", a.speedup, b.speedup);
+    same("figure speedup", a.figures.speedup, b.figures.speedup);
+    for (Limit limit : kLimits)
+        same("figure", figure_of(a.figures, limit), figure_of(b.figures, limit));
+    return why;
+}
+
+// Every option set of the built-in model, workload outermost and node innermost.
+std::vector<SearchSpec> every_option_set() {
+    const Model &m = builtin_model();
+    std::vector<SearchSpec> specs;
+    for (int w = 0; w < int(m.workloads.size()); w++)
+        for (int memory = 0; memory < 2; memory++)
+            for (int t = 0; t < 3; t++)
+                for (int k = 0; k < int(m.core_kinds.size()); k++)
+                    for (int n = 0; n < int(m.nodes.size()); n++) {
+                        SearchSpec s;
+                        s.model = &m;
+                        s.workload = w, s.memory = memory, s.transistor = t, s.core_kind = k;
+                        s.node = n;
+                        specs.push_back(s);
+                    }
+    return specs;
+}
+
+// Limits around the node's defaults, now and then 0, unlimited, unchecked or exactly the
+// figure of some configuration (where ties between "meets" and "breaks" are decided).
+struct RandomLimits {
+    std::mt19937_64 random{20261207};
+
+    LimitChecks operator()(const SearchSpec &s, const ConfigurationFigures &some) {
+        const TranTechRecord &n = s.model->nodes[s.node].tech;
+        const double defaults[4] = {n.area_budget, n.power_budget, n.bw_offchip, n.bw_tsv};
+        LimitChecks l;
+        std::uniform_real_distribution<double> factor(0.0, 2.5);
+        std::uniform_int_distribution<int> kind(0, 9);
+        for (Limit limit : kLimits) {
+            const int k = kind(random);
+            l.value(limit) = k == 0   ? 0.0
+                             : k == 1 ? kInf
+                             : k == 2 ? figure_of(some, limit)
+                                      : defaults[int(limit)] * factor(random);
+        }
+        l.area = kind(random) != 0, l.power = kind(random) != 0, l.bandwidth = kind(random) != 0;
+        return l;
+    }
+};
+
+TEST(LimitQueries, EqualTheSearchOnRandomLimitsOverEveryOptionSet) {
+    RandomLimits random_limits;
+    std::uniform_int_distribution<int> hold(0, 7), cores(0, 34), cache(0, 66);
+    int compared = 0;
+    for (SearchSpec spec : every_option_set()) {
+        // Now and then one or two dimensions held, as the window's lock buttons hold them.
+        const int held = hold(random_limits.random);
+        spec.hold_cores = held == 1 || held == 3, spec.hold_cache = held == 2 || held == 3;
+        spec.cores = cores(random_limits.random), spec.cache = cache(random_limits.random);
+        const LimitQueries queries(spec);
+        for (int i = 0; i < 30; i++) {
+            spec.limits =
+                random_limits(spec, evaluate_design_point(spec, i % 8, (i * 7) % 67, (i * 3) % 35));
+            const std::string why =
+                differences(queries.best(spec.limits), search_design_space(spec));
+            ASSERT_EQ(why, "") << "option set " << spec.workload << spec.memory << spec.transistor
+                               << spec.core_kind << spec.node << ", query " << i;
+            compared++;
+        }
+    }
+    EXPECT_GE(compared, 10000);
+}
+
+// Curves and maps are lookups into the same ranking: each point equals a query of its own.
+TEST(LimitQueries, CurvesAndMapsEqualOneQueryPerPoint) {
+    const std::vector<SearchSpec> specs = every_option_set();
+    for (size_t s = 0; s < specs.size(); s += 37) {
+        const SearchSpec &spec = specs[s];
+        const LimitQueries queries(spec);
+        const TranTechRecord &n = spec.model->nodes[spec.node].tech;
+        LimitChecks base{true, true, true, n.area_budget, n.power_budget, n.bw_offchip, n.bw_tsv};
+        for (Limit x : kLimits) {
+            std::vector<double> xs;
+            for (int i = 0; i <= 60; i++)
+                xs.push_back(base.value(x) * i / 30.0);
+            xs.push_back(std::nan(""));
+            const std::vector<int> line = queries.curve(base, x, xs);
+            for (size_t i = 0; i < xs.size(); i++) {
+                LimitChecks point = base;
+                point.value(x) = xs[i];
+                ASSERT_EQ(differences(queries.outcome(line[i], point), queries.best(point)), "")
+                    << int(x) << " at " << xs[i];
+            }
+            const Limit y = x == Limit::Area ? Limit::Power : Limit::Area;
+            xs.erase(xs.begin() + 20, xs.end() - 1);        // 0 to 19/30 of the default, NaN
+            std::vector<double> ys(xs.rbegin(), xs.rend()); // descending, NaN first
+            const std::vector<int> grid = queries.map(base, x, xs, y, ys);
+            for (size_t r = 0; r < ys.size(); r++)
+                for (size_t c = 0; c < xs.size(); c++) {
+                    LimitChecks point = base;
+                    point.value(x) = xs[c], point.value(y) = ys[r];
+                    ASSERT_EQ(differences(queries.outcome(grid[r * xs.size() + c], point),
+                                          queries.best(point)),
+                              "");
+                }
+        }
+    }
+}
+
+} // namespace
