@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "cli/parallel.h"
 #include "model/model.h"
 #include "model/scaling.h"
 #include "model/state.h"
@@ -271,20 +272,28 @@ BestConfiguration search_best(const Request &r) {
     return best;
 }
 
-std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds) {
+std::vector<OptionSet> every_option_set() {
     const Model &m = active_model();
     const int workloads = int(m.workloads.size()), kinds = int(m.core_kinds.size()),
               nodes = int(m.nodes.size());
-    std::vector<BestConfiguration> rows;
-    rows.reserve(size_t(workloads) * 2 * 3 * kinds * nodes);
-    Request r{OptionSet{}, limits, holds};
-    OptionSet &o = r.options;
+    std::vector<OptionSet> sets;
+    sets.reserve(size_t(workloads) * 2 * 3 * kinds * nodes);
+    OptionSet o;
     for (o.workload = 0; o.workload < workloads; o.workload++)
         for (o.memory = 0; o.memory < 2; o.memory++)
             for (o.transistor = 0; o.transistor < 3; o.transistor++)
                 for (o.core_kind = 0; o.core_kind < kinds; o.core_kind++)
                     for (o.node = 0; o.node < nodes; o.node++)
-                        rows.push_back(search_best(r));
+                        sets.push_back(o);
+    return sets;
+}
+
+std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs) {
+    const std::vector<OptionSet> sets = every_option_set();
+    std::vector<BestConfiguration> rows(sets.size());
+    run_in_parallel(sets.size(), jobs, [&](size_t i) {
+        rows[i] = search_best(Request{sets[i], limits, holds});
+    });
     return rows;
 }
 

@@ -90,9 +90,13 @@ SearchSpec spec_of(const Request &request);
 // configuration. Reads and writes no design state, so requests can run on many threads.
 BestConfiguration search_best(const Request &request);
 
-// The best configuration of every option combination (workload outermost, node innermost),
-// each under the given limits or its node's defaults.
-std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds);
+// Every option combination of the active model, workload outermost, then memory, transistor
+// and core kinds, node innermost.
+std::vector<OptionSet> every_option_set();
+
+// The best configuration of every option combination (in every_option_set's order), each under
+// the given limits or its node's defaults, searched on up to `jobs` threads.
+std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs = 1);
 
 // One configuration of the design space with its figures and the limits it breaks.
 struct SpaceRow {

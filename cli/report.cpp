@@ -7,9 +7,6 @@
 #include "model/model.h"
 #include "model/tables.h"
 
-namespace {
-
-// printf into a std::string.
 std::string format(const char *pattern, ...) {
     va_list args, copy;
     va_start(args, pattern);
@@ -22,6 +19,44 @@ std::string format(const char *pattern, ...) {
     va_end(args);
     return text;
 }
+
+const char *unit_of(Limit limit) {
+    return limit == Limit::Area ? "mm^2" : limit == Limit::Power ? "W" : "GB/s";
+}
+
+const char *caption_of(Limit limit) {
+    return limit == Limit::Area        ? "area"
+           : limit == Limit::Power     ? "power"
+           : limit == Limit::Bandwidth ? "off-chip bandwidth"
+                                       : "TSV bandwidth";
+}
+
+double limit_value(const LimitValues &l, Limit limit) {
+    return limit == Limit::Area        ? l.area
+           : limit == Limit::Power     ? l.power
+           : limit == Limit::Bandwidth ? l.bandwidth
+                                       : l.tsv;
+}
+
+Record option_fields(const OptionSet &o) {
+    return Record{
+        {"workload", choice_names(Choice::Workload)[o.workload]},
+        {"memory", choice_names(Choice::Memory)[o.memory]},
+        {"transistor", choice_names(Choice::Transistor)[o.transistor]},
+        {"core", choice_names(Choice::CoreKind)[o.core_kind]},
+        {"node", choice_names(Choice::Node)[o.node]},
+    };
+}
+
+std::string limits_line(const OptionSet &o, const LimitValues &l) {
+    std::string text = "area " + shortest(l.area) + " mm^2, power " + shortest(l.power) +
+                       " W, off-chip bandwidth " + shortest(l.bandwidth) + " GB/s";
+    if (o.memory != 0)
+        text += ", TSV bandwidth " + shortest(l.tsv) + " GB/s";
+    return text;
+}
+
+namespace {
 
 std::string join(const std::vector<std::string> &parts, const char *separator) {
     std::string text;
@@ -75,32 +110,6 @@ nlohmann::ordered_json json_field(const Field &field) {
     return std::visit(Writer{}, field);
 }
 
-const char *unit_of(Limit limit) {
-    return limit == Limit::Area ? "mm^2" : limit == Limit::Power ? "W" : "GB/s";
-}
-
-const char *caption_of(Limit limit) {
-    return limit == Limit::Area        ? "area"
-           : limit == Limit::Power     ? "power"
-           : limit == Limit::Bandwidth ? "off-chip bandwidth"
-                                       : "TSV bandwidth";
-}
-
-double limit_value(const LimitValues &l, Limit limit) {
-    return limit == Limit::Area        ? l.area
-           : limit == Limit::Power     ? l.power
-           : limit == Limit::Bandwidth ? l.bandwidth
-                                       : l.tsv;
-}
-
-std::string limits_line(const OptionSet &o, const LimitValues &l) {
-    std::string text = "area " + shortest(l.area) + " mm^2, power " + shortest(l.power) +
-                       " W, off-chip bandwidth " + shortest(l.bandwidth) + " GB/s";
-    if (o.memory != 0)
-        text += ", TSV bandwidth " + shortest(l.tsv) + " GB/s";
-    return text;
-}
-
 std::string scale_text(int scale) {
     return format("%.1f", active_model().scale_steps[scale]);
 }
@@ -115,12 +124,8 @@ Record best_record(const BestConfiguration &b) {
             return value;
         return std::monostate{};
     };
-    return Record{
-        {"workload", choice_names(Choice::Workload)[o.workload]},
-        {"memory", choice_names(Choice::Memory)[o.memory]},
-        {"transistor", choice_names(Choice::Transistor)[o.transistor]},
-        {"core", choice_names(Choice::CoreKind)[o.core_kind]},
-        {"node", choice_names(Choice::Node)[o.node]},
+    Record record = option_fields(o);
+    Record rest{
         {"area_limit_mm2", b.limits.area},
         {"power_limit_w", b.limits.power},
         {"bandwidth_limit_gbps", b.limits.bandwidth},
@@ -138,6 +143,8 @@ Record best_record(const BestConfiguration &b) {
         {"tsv_bandwidth_gbps", stacked ? when(b.figures.bandwidth_tsv) : Field()},
         {"unmeetable_limits", limit_names(b.unmeetable)},
     };
+    record.insert(record.end(), rest.begin(), rest.end());
+    return record;
 }
 
 Record space_record(const SpaceRow &row, bool stacked) {

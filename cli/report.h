@@ -16,6 +16,20 @@ using Field =
 // One row: the fields in column order. Every record of one output has the same columns.
 using Record = std::vector<std::pair<std::string, Field>>;
 
+// printf into a std::string.
+std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
+
+const char *unit_of(Limit limit);    // "mm^2", "W", "GB/s"
+const char *caption_of(Limit limit); // "area", "power", "off-chip bandwidth", "TSV bandwidth"
+double limit_value(const LimitValues &limits, Limit limit);
+
+// The option columns every record of an option set starts with: workload, memory,
+// transistor, core, node.
+Record option_fields(const OptionSet &options);
+
+// The limits in force as one line: "area 221.88 mm^2, power 102 W, off-chip bandwidth ...".
+std::string limits_line(const OptionSet &options, const LimitValues &limits);
+
 Record best_record(const BestConfiguration &best);
 Record space_record(const SpaceRow &row, bool stacked);
 

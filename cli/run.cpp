@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -19,6 +20,8 @@
 
 #include "cli/choices.h"
 #include "cli/design.h"
+#include "cli/explain.h"
+#include "cli/parallel.h"
 #include "cli/plot.h"
 #include "cli/report.h"
 #include "model/model.h"
@@ -39,6 +42,10 @@ struct Arguments {
     std::string cores, cache, scale, vdd, freq;
     std::string format = "text";
     std::string output;
+    std::string jobs; // default: one per core
+    std::string step = "10";
+    std::vector<std::string> vary;
+    std::string series;
 };
 
 // What each option accepts, for its help line and for the error messages that CLI11 words
@@ -200,6 +207,26 @@ void add_format(CLI::App *command, Arguments &a) {
         });
 }
 
+// Threads a command may use; more than this is surely a typing error.
+constexpr int kMostJobs = 1024;
+
+void add_jobs(CLI::App *command, Arguments &a) {
+    add(command, "--jobs", a.jobs, "N", "threads to search on",
+        "a whole number from 1 to " + std::to_string(kMostJobs) + " (default: one per core)",
+        [](const std::string &text) {
+            const std::optional<double> value = parse_number(text);
+            if (!value || *value != std::floor(*value))
+                return quoted(text) + " is not a whole number";
+            if (*value < 1 || *value > kMostJobs)
+                return text + " is out of range";
+            return std::string();
+        });
+}
+
+int jobs_of(const Arguments &a) {
+    return a.jobs.empty() ? all_cores() : int(*parse_number(a.jobs));
+}
+
 std::optional<double> number_of(const std::string &text) {
     return text.empty() ? std::nullopt : parse_number(text);
 }
@@ -323,8 +350,8 @@ std::string run_search(const Request &r, const std::string &format) {
     return formatted({best_record(best)}, format, text);
 }
 
-std::string run_sweep(const Request &r, const std::string &format) {
-    const std::vector<BestConfiguration> rows = sweep(r.limits, r.holds);
+std::string run_sweep(const Request &r, const std::string &format, int jobs) {
+    const std::vector<BestConfiguration> rows = sweep(r.limits, r.holds, jobs);
     std::vector<Record> records;
     if (format != "text")
         for (const BestConfiguration &row : rows)
@@ -352,6 +379,11 @@ void add_one_request(CLI::App *command, Arguments &a) {
     add_held_dimensions(command, a);
     add_operating_point(command, a, add_scale(command, a));
     add_format(command, a);
+}
+
+std::string run_explain(const Request &r, const Arguments &a) {
+    const Explanation e = explain(r, *parse_number(a.step) / 100);
+    return formatted(explain_records(e), a.format, a.format == "text" ? explain_text(e) : "");
 }
 
 // model export: the model in use, to a file or to standard output.
@@ -435,11 +467,23 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_held_dimensions(sweep_command, a);
     add_scale(sweep_command, a);
     add_format(sweep_command, a);
+    add_jobs(sweep_command, a);
 
     CLI::App *space_command = app.add_subcommand(
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
                  "limits it breaks.");
     add_one_request(space_command, a);
+
+    CLI::App *explain_command = app.add_subcommand(
+        "explain", "Which limit holds the best configuration of one option set back: each "
+                   "limit's figure, slack and whether it binds, the speedup with it relaxed by "
+                   "--step, and the smallest relaxation that changes the optimum.");
+    add_model(explain_command, a);
+    add_option_set(explain_command, a);
+    add_limits(explain_command, a);
+    add(explain_command, "--step", a.step, "PERCENT", "how far to relax each limit alone",
+        "a number of percent above 0 (default 10)", number_check(false));
+    add_format(explain_command, a);
 
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
@@ -467,7 +511,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         "a file name (default: standard output)",
         [](const std::string &) { return std::string(); });
 
-    const std::string commands = "search, sweep, space, plot, model";
+    const std::string commands = "search, sweep, space, explain, budget, plot, model";
     if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
         say(err, "unknown command '" + std::string(argv[1]) + "'; accepted: " + commands);
         return 2;
@@ -515,8 +559,10 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         }
         return 0;
     }
+    if (explain_command->parsed())
+        return emit(out, err, run_explain(r, a)) ? 0 : 1;
     const std::string output = search->parsed()          ? run_search(r, a.format)
-                               : sweep_command->parsed() ? run_sweep(r, a.format)
+                               : sweep_command->parsed() ? run_sweep(r, a.format, jobs_of(a))
                                                          : run_space(r, a.format);
     return emit(out, err, output) ? 0 : 1;
 }

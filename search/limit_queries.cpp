@@ -192,6 +192,41 @@ std::vector<int> LimitQueries::map(const LimitChecks &limits, Limit x,
     return answers;
 }
 
+double LimitQueries::changes_at(const LimitChecks &limits, Limit limit) const {
+    LimitChecks checked = limits;
+    checked.check(limit);
+    const int current = best_index(checked);
+    // Only a better-ranked configuration that meets the other limits can take over, once the
+    // limit admits its figure.
+    const size_t better = current < 0 ? ranked_.size() : size_t(current);
+    double least = std::numeric_limits<double>::infinity();
+    for (size_t r = 0; r < better; r++)
+        if (meets(ranked_[r], checked, bit(limit)))
+            least = std::min(least, ranked_[r].key[int(limit)]);
+    return least;
+}
+
+int LimitQueries::least_relaxed(const LimitChecks &limits) const {
+    int chosen = kNone;
+    double least = std::numeric_limits<double>::infinity();
+    for (size_t r = 0; r < ranked_.size(); r++) {
+        double largest = 1;
+        for (Limit limit : kLimits) {
+            if (!limits.checked(limit) || (limit == Limit::Tsv && !stacked_))
+                continue;
+            const double key = ranked_[r].key[int(limit)], value = limits.value(limit);
+            if (key > value)
+                largest = std::max(largest, value > 0 ? key / value
+                                                      : std::numeric_limits<double>::infinity());
+        }
+        if (chosen == kNone || largest < least) {
+            chosen = int(r);
+            least = largest;
+        }
+    }
+    return chosen;
+}
+
 SearchOutcome LimitQueries::outcome(int index, const LimitChecks &limits) const {
     SearchOutcome o;
     o.scale = spec_.hold_scale ? spec_.scale : 7;

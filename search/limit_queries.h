@@ -31,6 +31,18 @@ class LimitQueries {
     std::vector<int> map(const LimitChecks &limits, Limit x, const std::vector<double> &xs, Limit y,
                          const std::vector<double> &ys) const;
 
+    // The smallest value of one limit, the others as they are, at which best_index changes
+    // (with nothing found, at which some configuration qualifies); infinity when no value does.
+    double changes_at(const LimitChecks &limits, Limit limit) const;
+
+    // With nothing found: the configuration that qualifies with the least relaxation of the
+    // limits together (the smallest largest ratio of a figure to its limit); -1 when every
+    // configuration is unacceptable whatever the limits.
+    int least_relaxed(const LimitChecks &limits) const;
+
+    // A figure of a handle's configuration, as the searches compute it.
+    const ConfigurationFigures &figures(int index) const { return ranked_[size_t(index)].figures; }
+
     // The outcome of a handle under the checks it was found with (a figure whose check is off
     // is 0, as the search leaves it); a handle of -1 gives the search's "nothing found".
     SearchOutcome outcome(int index, const LimitChecks &limits) const;

@@ -1,0 +1,42 @@
+// Which limit holds a design back: for one option set under its limits, each limit's figure at
+// the optimum, its slack, whether it binds, what relaxing it alone would gain, and, when
+// nothing meets the limits, how far they must be relaxed to admit a configuration.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/design.h"
+#include "cli/report.h"
+
+struct LimitAnalysis {
+    Limit limit;
+    double value;         // the limit in force
+    double figure;        // at the optimum; NaN when nothing meets the limits
+    double relaxed_value; // value relaxed by the step
+    // The best configuration with this limit alone relaxed by the step.
+    bool relaxed_found;
+    double relaxed_speedup;
+    int relaxed_scale, relaxed_cache, relaxed_cores;
+    bool binds; // relaxing it alone by the step changes the optimum
+    // The smallest value of this limit alone at which the optimum changes (with nothing found,
+    // at which some configuration qualifies); infinity when none does.
+    double changes_at;
+};
+
+struct Explanation {
+    Request request;
+    double step; // relative, 0.1 for 10 %
+    BestConfiguration best;
+    std::vector<LimitAnalysis> limits; // area, power, off-chip bandwidth, TSV with 3D memory
+    // Nothing found and no limit alone can admit a configuration: the values of the limits
+    // together that admit the configuration needing the least relaxation.
+    std::vector<std::pair<Limit, double>> together;
+};
+
+// step: the relative relaxation (0.1 relaxes each limit by 10 %).
+Explanation explain(const Request &request, double step);
+
+std::string explain_text(const Explanation &explanation);
+// One record per limit, each with the option set, the optimum and the limit's analysis.
+std::vector<Record> explain_records(const Explanation &explanation);
