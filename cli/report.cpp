@@ -270,11 +270,29 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
     return text;
 }
 
+std::string best_columns_header() {
+    return format("%9s %5s %6s %5s %6s %6s %8s %7s %8s %8s\n", "speedup", "cores", "L2 MB", "scale",
+                  "Vdd V", "f GHz", "area mm2", "power W", "bw GB/s", "TSV GB/s");
+}
+
+std::string best_columns(const BestConfiguration &b) {
+    if (!b.feasible)
+        return b.unmeetable.empty()
+                   ? "no configuration: the limits together\n"
+                   : "no configuration: " + join(limit_names(b.unmeetable), "+") + " limit\n";
+    const ConfigurationFigures &f = b.figures;
+    std::string text =
+        format("%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
+               int(active_model().core_counts[b.cores]), int(active_model().cache_sizes[b.cache]),
+               active_model().scale_steps[b.scale], b.vdd, b.freq, f.area, f.power, f.bandwidth);
+    return text +
+           (b.options.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-"));
+}
+
 std::string sweep_text(const std::vector<BestConfiguration> &rows) {
     std::string text = model_line();
-    text += format("%-10s %-6s %-6s %-7s %-5s %9s %5s %6s %5s %6s %6s %8s %7s %8s %8s\n",
-                   "workload", "memory", "trans.", "core", "node", "speedup", "cores", "L2 MB",
-                   "scale", "Vdd V", "f GHz", "area mm2", "power W", "bw GB/s", "TSV GB/s");
+    text += format("%-10s %-6s %-6s %-7s %-5s ", "workload", "memory", "trans.", "core", "node") +
+            best_columns_header();
     for (const BestConfiguration &b : rows) {
         const OptionSet &o = b.options;
         text +=
@@ -282,19 +300,8 @@ std::string sweep_text(const std::vector<BestConfiguration> &rows) {
                    choice_names(Choice::Memory)[o.memory].c_str(),
                    choice_names(Choice::Transistor)[o.transistor].c_str(),
                    choice_names(Choice::CoreKind)[o.core_kind].c_str(),
-                   choice_names(Choice::Node)[o.node].c_str());
-        if (!b.feasible) {
-            text += b.unmeetable.empty()
-                        ? "no configuration: the limits together\n"
-                        : "no configuration: " + join(limit_names(b.unmeetable), "+") + " limit\n";
-            continue;
-        }
-        const ConfigurationFigures &f = b.figures;
-        text += format(
-            "%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
-            int(active_model().core_counts[b.cores]), int(active_model().cache_sizes[b.cache]),
-            active_model().scale_steps[b.scale], b.vdd, b.freq, f.area, f.power, f.bandwidth);
-        text += o.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-");
+                   choice_names(Choice::Node)[o.node].c_str()) +
+            best_columns(b);
     }
     return text;
 }

@@ -51,5 +51,10 @@ std::string model_line();
 // infeasible result, the least figure any configuration in range has.
 std::string best_text(const BestConfiguration &best, const std::vector<double> &least);
 
+// The best configuration as the columns of one table row, speedup to TSV bandwidth, and their
+// header; each ends the line.
+std::string best_columns(const BestConfiguration &best);
+std::string best_columns_header();
+
 std::string sweep_text(const std::vector<BestConfiguration> &rows);
 std::string space_text(const std::vector<SpaceRow> &rows, bool stacked);

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/budget.h"
 #include "cli/choices.h"
 #include "cli/design.h"
 #include "cli/explain.h"
@@ -44,7 +45,7 @@ struct Arguments {
     std::string output;
     std::string jobs; // default: one per core
     std::string step = "10";
-    std::vector<std::string> vary;
+    std::string vary;
     std::string series;
 };
 
@@ -223,6 +224,24 @@ void add_jobs(CLI::App *command, Arguments &a) {
         });
 }
 
+// The option a budget draws a curve per value of.
+std::optional<Choice> series_choice(const std::string &text) {
+    std::string name;
+    for (char c : text)
+        name += char(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "workload")
+        return Choice::Workload;
+    if (name == "memory")
+        return Choice::Memory;
+    if (name == "transistor")
+        return Choice::Transistor;
+    if (name == "core")
+        return Choice::CoreKind;
+    if (name == "node")
+        return Choice::Node;
+    return std::nullopt;
+}
+
 int jobs_of(const Arguments &a) {
     return a.jobs.empty() ? all_cores() : int(*parse_number(a.jobs));
 }
@@ -386,6 +405,35 @@ std::string run_explain(const Request &r, const Arguments &a) {
     return formatted(explain_records(e), a.format, a.format == "text" ? explain_text(e) : "");
 }
 
+std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a, FILE *err) {
+    BudgetRequest b{r, {}, std::nullopt, *parse_number(a.step) / 100};
+    for (size_t start = 0; start <= a.vary.size();) {
+        const size_t comma = std::min(a.vary.find(',', start), a.vary.size());
+        std::string error;
+        const std::optional<LimitRange> range =
+            parse_limit_range(a.vary.substr(start, comma - start), error);
+        if (!range) {
+            say(err, "--vary: " + error + "; accepted: " + accepted["--vary"]);
+            return std::nullopt;
+        }
+        b.varied.push_back(*range);
+        start = comma + 1;
+    }
+    if (!a.series.empty())
+        b.series = series_choice(a.series);
+    const std::string refused = budget_error(b);
+    if (!refused.empty()) {
+        say(err, refused);
+        return std::nullopt;
+    }
+    return b;
+}
+
+std::string run_budget(const BudgetRequest &request, const Arguments &a) {
+    const Budget b = budget(request, jobs_of(a));
+    return formatted(budget_records(b), a.format, a.format == "text" ? budget_text(b) : "");
+}
+
 // model export: the model in use, to a file or to standard output.
 int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
@@ -485,6 +533,29 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         "a number of percent above 0 (default 10)", number_check(false));
     add_format(explain_command, a);
 
+    CLI::App *budget_command = app.add_subcommand(
+        "budget", "The best speedup and configuration as one limit varies over a range (for one "
+                  "option set, or a curve per value of an option with --series), or as two "
+                  "limits vary (a map, with the limit that binds at each point).");
+    add_model(budget_command, a);
+    add_option_set(budget_command, a);
+    add_limits(budget_command, a);
+    add(budget_command, "--vary", a.vary, "LIMIT=START:END:STEP[,LIMIT=START:END:STEP]",
+        "the limit or two limits to vary",
+        "LIMIT one of area, power, bandwidth, tsv; 0 <= START <= END; STEP above 0; at most "
+        "10,000,000 points",
+        [](const std::string &) { return std::string(); })
+        ->required();
+    add(budget_command, "--series", a.series, "OPTION", "a curve per value of this option",
+        "one of workload, memory, transistor, core, node", [](const std::string &text) {
+            return series_choice(text) ? std::string() : quoted(text) + " is not an option";
+        });
+    add(budget_command, "--step", a.step, "PERCENT",
+        "with two limits, how far relaxing one alone must change the optimum for it to bind",
+        "a number of percent above 0 (default 10)", number_check(false));
+    add_jobs(budget_command, a);
+    add_format(budget_command, a);
+
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
                 "best configuration's), with the limits and the best configuration marked.");
@@ -561,6 +632,12 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     }
     if (explain_command->parsed())
         return emit(out, err, run_explain(r, a)) ? 0 : 1;
+    if (budget_command->parsed()) {
+        const std::optional<BudgetRequest> b = budget_request(r, a, err);
+        if (!b)
+            return 2;
+        return emit(out, err, run_budget(*b, a)) ? 0 : 1;
+    }
     const std::string output = search->parsed()          ? run_search(r, a.format)
                                : sweep_command->parsed() ? run_sweep(r, a.format, jobs_of(a))
                                                          : run_space(r, a.format);

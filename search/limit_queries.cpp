@@ -55,11 +55,14 @@ LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.
         return sa > sb || (sa == sb && a > b);
     });
     ranked_.reserve(order.size());
+    std::fill(std::begin(least_), std::end(least_), std::numeric_limits<double>::infinity());
     for (int i : order) {
         const EvaluatedConfiguration &e = all[i];
         Candidate c{e.scale, e.cache, e.cores, e.figures, {}};
-        for (Limit limit : kLimits)
+        for (Limit limit : kLimits) {
             c.key[int(limit)] = key_of(figure_of(e.figures, limit));
+            least_[int(limit)] = std::min(least_[int(limit)], c.key[int(limit)]);
+        }
         ranked_.push_back(c);
     }
 }

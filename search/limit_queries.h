@@ -40,6 +40,10 @@ class LimitQueries {
     // configuration is unacceptable whatever the limits.
     int least_relaxed(const LimitChecks &limits) const;
 
+    // The least figure of a limit over the configurations that can be accepted: above it, the
+    // limit on its own rules every one of them out. Infinity when none can be accepted.
+    double least(Limit limit) const { return least_[int(limit)]; }
+
     // A figure of a handle's configuration, as the searches compute it.
     const ConfigurationFigures &figures(int index) const { return ranked_[size_t(index)].figures; }
 
@@ -63,4 +67,5 @@ class LimitQueries {
     // The configurations whose speedup can be accepted (not NaN, not below 0), best first, the
     // later configuration first among equals: the first one that meets the limits is the answer.
     std::vector<Candidate> ranked_;
+    double least_[4];
 };
