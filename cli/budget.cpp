@@ -183,16 +183,19 @@ std::optional<LimitRange> parse_limit_range(const std::string &text, std::string
 
 std::string budget_error(const BudgetRequest &b) {
     if (b.varied.empty() || b.varied.size() > 2)
-        return "--vary: give one limit (a curve) or two (a map), not " +
-               std::to_string(b.varied.size());
+        return "--vary: " + std::to_string(b.varied.size()) +
+               " limits given; accepted: one limit (a curve) or two (a map)";
     if (b.varied.size() == 2 && b.varied[0].limit == b.varied[1].limit)
-        return std::string("--vary: ") + limit_name(b.varied[0].limit) + " is given twice";
+        return std::string("--vary: ") + limit_name(b.varied[0].limit) +
+               " is given twice; accepted: two different limits";
     if (b.varied.size() == 2 && b.series)
-        return "--series: draws a curve per option value, so --vary takes one limit with it";
+        return "--series: a curve per option value takes one varied limit, not two; accepted: "
+               "--series with one limit in --vary";
     for (const LimitRange &range : b.varied)
         if (range.limit == Limit::Tsv && b.request.options.memory == 0 &&
             b.series != Choice::Memory)
-            return "--vary: the TSV limit is checked with 3D memory only; add --memory 3D";
+            return "--vary: the TSV limit is checked with 3D memory only; accepted: tsv with "
+                   "--memory 3D or --series memory";
     const double points = points_of(b);
     if (!(points <= kMostBudgetPoints))
         return "--vary: " + format("%.0f", points) + " points are too many; accepted: at most " +

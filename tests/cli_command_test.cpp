@@ -350,6 +350,19 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
         {{"search", "--speed"}, "--speed"},
         {{"sweep", "--workload", "DB2/TPCC"}, "--workload"},
         {{"explore"}, "explore"},
+        {{"sweep", "--jobs", "0"}, "--jobs"},
+        {{"explain", "--step", "0"}, "--step"},
+        {{"budget"}, "--vary"},
+        {{"budget", "--vary", "speed=1:2:1"}, "--vary"},
+        {{"budget", "--vary", "power=300:20:1"}, "--vary"},
+        {{"budget", "--vary", "power=20:300:0"}, "--vary"},
+        {{"budget", "--vary", "power=20:300:-5"}, "--vary"},
+        {{"budget", "--vary", "power=0:1e8:1"}, "--vary"},
+        {{"budget", "--vary", "power=1:2:1,power=1:3:1"}, "--vary"},
+        {{"budget", "--vary", "tsv=1:2:1"}, "--vary"},
+        {{"budget", "--vary", "power=1:2:1,area=1:2:1", "--series", "node"}, "--series"},
+        {{"budget", "--vary", "power=1:2:1", "--series", "colour"}, "--series"},
+        {{"budget", "--vary", "power=1:2:1", "--jobs", "-1"}, "--jobs"},
         {{}, "search"},
     };
     for (const auto &[arguments, named] : cases) {
@@ -363,10 +376,26 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
     }
 }
 
+TEST_F(CliCommand, ThreadsChangeNoByteOfTheOutput) {
+    const std::vector<std::vector<std::string>> commands{
+        {"sweep", "--format", "csv"},
+        {"budget", "--vary", "power=10:200:7.5", "--series", "node", "--format", "json"},
+    };
+    for (const std::vector<std::string> &command : commands) {
+        std::vector<std::string> one = command, three = command;
+        one.insert(one.end(), {"--jobs", "1"});
+        three.insert(three.end(), {"--jobs", "3"});
+        const Outcome serial = run(one), parallel = run(three);
+        EXPECT_EQ(serial.status, 0);
+        EXPECT_GT(serial.out.size(), 1000u);
+        EXPECT_EQ(serial.out, parallel.out);
+    }
+}
+
 TEST_F(CliCommand, HelpAndVersionGoToStandardOutput) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char *command : {"search", "sweep", "space", "plot"})
+    for (const char *command : {"search", "sweep", "space", "explain", "budget", "plot"})
         EXPECT_NE(help.out.find(command), std::string::npos);
     for (const char *command : {"search", "sweep", "space", "plot"}) {
         const Outcome own = run({command, "--help"});

@@ -1,0 +1,132 @@
+// explain and budget against the search they stand for: every figure they give is what a
+// search with the limits of that point gives.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cli/budget.h"
+#include "cli/explain.h"
+#include "cli/report.h"
+#include "model/model.h"
+
+namespace {
+
+OptionSet options(int workload, int memory, int transistor, int core, int node) {
+    return OptionSet{workload, memory, transistor, core, node};
+}
+
+Limits with(Limits limits, Limit limit, double value) {
+    (limit == Limit::Area        ? limits.area
+     : limit == Limit::Power     ? limits.power
+     : limit == Limit::Bandwidth ? limits.bandwidth
+                                 : limits.tsv) = value;
+    return limits;
+}
+
+bool same_configuration(const BestConfiguration &a, const BestConfiguration &b) {
+    return a.feasible == b.feasible &&
+           (!a.feasible || (a.scale == b.scale && a.cache == b.cache && a.cores == b.cores));
+}
+
+// Option sets and limits where different limits bind, and one where nothing is feasible.
+const std::vector<Request> kRequests{
+    {options(0, 0, 0, 0, 1), {}, {}},
+    {options(0, 1, 2, 0, 3), {}, {}},
+    {options(2, 1, 1, 3, 4), Limits{300.0, 60.0, {}, 40.0}, {}},
+    {options(1, 0, 2, 1, 2), Limits{{}, {}, 5.0, {}}, {}},
+    {options(0, 0, 0, 0, 1), Limits{20.0, 0.5, 1.0, {}}, {}},
+};
+
+TEST(Explain, EachLimitsFiguresAreThoseOfSearchesWithThatLimitRelaxed) {
+    for (const Request &r : kRequests) {
+        const Explanation e = explain(r, 0.1);
+        const BestConfiguration best = search_best(r);
+        ASSERT_TRUE(same_configuration(e.best, best));
+        for (const LimitAnalysis &l : e.limits) {
+            SCOPED_TRACE(describe(r.options) + ", " + limit_name(l.limit));
+            const Request relaxed{r.options, with(r.limits, l.limit, l.relaxed_value), {}};
+            const BestConfiguration b = search_best(relaxed);
+            EXPECT_EQ(l.relaxed_found, b.feasible);
+            if (b.feasible) {
+                EXPECT_EQ(l.relaxed_speedup, b.speedup);
+            }
+            EXPECT_EQ(l.binds, !same_configuration(b, best));
+            if (std::isinf(l.changes_at))
+                continue;
+            // At that value the optimum changes; just below it, it does not yet.
+            const Request at{r.options, with(r.limits, l.limit, l.changes_at), {}};
+            EXPECT_FALSE(same_configuration(search_best(at), best));
+            const double below = std::nextafter(l.changes_at, 0.0);
+            const Request before{r.options, with(r.limits, l.limit, below), {}};
+            EXPECT_TRUE(below < l.value || same_configuration(search_best(before), best));
+        }
+        // Nothing feasible and no limit alone enough: the limits together admit one.
+        if (!e.together.empty()) {
+            Limits together = r.limits;
+            for (const auto &[limit, value] : e.together)
+                together = with(together, limit, value);
+            EXPECT_TRUE(search_best(Request{r.options, together, {}}).feasible);
+        }
+    }
+}
+
+std::string csv_without(const Record &record, const char *column) {
+    Record kept;
+    for (const auto &field : record)
+        if (field.first != column)
+            kept.push_back(field);
+    return to_csv({kept});
+}
+
+TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
+    const Request base{options(0, 1, 0, 0, 1), {}, {}};
+    std::string error;
+    const LimitRange power = *parse_limit_range("power=0:300:37.5", error);
+    const LimitRange area = *parse_limit_range("Area=100:300:100", error);
+    const BudgetRequest curve{base, {power}, Choice::Memory, 0.1};
+    const BudgetRequest map{base, {area, power}, std::nullopt, 0.1};
+    for (const BudgetRequest &request : {curve, map}) {
+        ASSERT_EQ(budget_error(request), "");
+        const std::vector<Record> records = budget_records(budget(request, 2));
+        ASSERT_EQ(records.size(), request.varied.size() == 1 ? 2 * 9u : 3 * 9u);
+        for (size_t i = 0; i < records.size(); i++) {
+            Request r = base;
+            const size_t point = i % 9;
+            r.options.memory = request.series ? int(i / 9) : base.options.memory;
+            if (request.varied.size() == 1) {
+                r.limits = with(r.limits, Limit::Power, power.value(point));
+            } else {
+                r.limits = with(r.limits, Limit::Area, area.value(i % 3));
+                r.limits = with(r.limits, Limit::Power, power.value(i / 3));
+            }
+            const BestConfiguration at = search_best(r);
+            EXPECT_EQ(csv_without(records[i], "binding"), to_csv({best_record(at)}));
+            if (request.varied.size() == 1)
+                continue;
+            // A limit binds where relaxing it alone by 10 % changes the optimum.
+            auto changes = [&](Limit limit, double value) {
+                Request relaxed = r;
+                relaxed.limits = with(r.limits, limit, value * 1.1);
+                return !same_configuration(search_best(relaxed), at);
+            };
+            const bool x = changes(Limit::Area, area.value(i % 3));
+            const bool y = changes(Limit::Power, power.value(i / 3));
+            const std::string binds = x && y ? "both" : x ? "area" : y ? "power" : "neither";
+            EXPECT_EQ(std::get<std::string>(records[i].back().second), binds);
+        }
+    }
+}
+
+TEST(Budget, RangesCountTheirEndOnceAndStayWithinIt) {
+    std::string error;
+    const LimitRange tenths = *parse_limit_range("bw=0.1:0.3:0.1", error);
+    EXPECT_EQ(tenths.count(), 3u);
+    EXPECT_EQ(tenths.value(2), 0.3);
+    const LimitRange uneven = *parse_limit_range("tsv=0:10:3", error);
+    EXPECT_EQ(uneven.count(), 4u);
+    EXPECT_EQ(uneven.value(3), 9.0);
+    EXPECT_FALSE(parse_limit_range("power=1:2", error));
+    EXPECT_NE(error, "");
+}
+
+} // namespace
