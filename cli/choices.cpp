@@ -82,10 +82,39 @@ std::string choice_list(Choice choice) {
 }
 
 std::string describe(const OptionSet &o) {
+    return describe_except(o, {});
+}
+
+std::string describe_except(const OptionSet &o, std::optional<Choice> left_out) {
     const Model &m = active_model();
-    return m.workloads[o.workload].name + ", " + m.memory_kinds[o.memory ? 1 : 0].description +
-           ", " + m.transistor_kinds[o.transistor].name + ", " + m.core_kinds[o.core_kind].name +
-           ", " + m.nodes[o.node].name;
+    const std::pair<Choice, std::string> parts[] = {
+        {Choice::Workload, m.workloads[o.workload].name},
+        {Choice::Memory, m.memory_kinds[o.memory ? 1 : 0].description},
+        {Choice::Transistor, m.transistor_kinds[o.transistor].name},
+        {Choice::CoreKind, m.core_kinds[o.core_kind].name},
+        {Choice::Node, m.nodes[o.node].name},
+    };
+    std::string text;
+    for (const auto &[choice, name] : parts)
+        if (choice != left_out)
+            text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+const char *choice_title(Choice choice) {
+    switch (choice) {
+    case Choice::Workload:
+        return "workload";
+    case Choice::Memory:
+        return "memory kind";
+    case Choice::Transistor:
+        return "transistor kind";
+    case Choice::CoreKind:
+        return "core kind";
+    case Choice::Node:
+        break;
+    }
+    return "technology node";
 }
 
 std::optional<int> core_count_index(double cores) {

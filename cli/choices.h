@@ -33,6 +33,12 @@ std::string choice_list(Choice choice);
 // The selection as one line: "DB2/TPCC, plain memory, LOP, Niagara, 65nm".
 std::string describe(const OptionSet &options);
 
+// The same without one of the options: "DB2/TPCC, plain memory, LOP, 65nm".
+std::string describe_except(const OptionSet &options, std::optional<Choice> left_out);
+
+// "workload", "memory kind", "transistor kind", "core kind", "technology node".
+const char *choice_title(Choice choice);
+
 // Axis index of a real core count, cache size in MB or scale step; none when the value is not
 // on the axis (the comparison is exact: "0.7" reads as the same double as the table's 0.7).
 std::optional<int> core_count_index(double cores);
