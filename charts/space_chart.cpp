@@ -148,7 +148,7 @@ void draw_axes(cairo_t *cr, const SpaceChart &chart, const SpaceChartLayout &g) 
             continue;
         text_at(cr, g.left - 8 * s, y + 4 * s, number("%.0f", chart.cache_sizes[j]), 11 * s,
                 Align::Right);
-        free_from = y - 12 * s;
+        free_from = y - 13 * s;
     }
     upright_text_at(cr, g.left - 48 * s, g.top + height / 2, "L2 cache (MB)", 13 * s);
 }
@@ -177,17 +177,27 @@ void shown_marker(cairo_t *cr, double x, double y, double scale) {
 }
 
 void draw_titles(cairo_t *cr, int width, const SpaceChart &chart, const SpaceChartLayout &g) {
-    const double s = g.scale, max_width = width - g.left - 8 * s;
+    const double s = g.scale;
     std::vector<std::string> lines{chart.subtitle};
     lines.insert(lines.end(), chart.notes.begin(), chart.notes.end());
-    const double y = draw_header(cr, g.left, s, max_width, chart.title, lines) + 20 * s;
-    double x = g.left;
+    // Aligned with the map, or further left where a line would not fit.
+    double widest = text_width(cr, chart.title, 17 * s, true);
+    for (const std::string &line : lines)
+        widest = std::fmax(widest, text_width(cr, line, 12 * s));
+    double best_width = 16 * s + text_width(cr, chart.best_text, 12 * s);
+    if (in_range(g, chart.shown))
+        best_width += 42 * s + text_width(cr, chart.shown_text, 12 * s);
+    widest = std::fmax(widest, best_width);
+    const double left = std::fmax(8 * s, std::fmin(g.left, width - 8 * s - widest));
+    const double max_width = width - left - 8 * s;
+    const double y = draw_header(cr, left, s, max_width, chart.title, lines) + 20 * s;
+    double x = left;
     if (in_range(g, chart.best)) {
         best_marker(cr, x + 6 * s, y - 4 * s, s);
         x += 16 * s;
     }
     cairo_set_source_rgb(cr, 0, 0, 0);
-    text_at(cr, x, y, chart.best_text, 12 * s, Align::Left, false, max_width - (x - g.left));
+    text_at(cr, x, y, chart.best_text, 12 * s, Align::Left, false, max_width - (x - left));
     if (!in_range(g, chart.shown))
         return;
     x += text_width(cr, chart.best_text, 12 * s) + 24 * s;
@@ -196,14 +206,38 @@ void draw_titles(cairo_t *cr, int width, const SpaceChart &chart, const SpaceCha
     text_at(cr, x + 18 * s, y, chart.shown_text, 12 * s, Align::Left, false, width - x - 26 * s);
 }
 
-void draw_legend(cairo_t *cr, int width, const SpaceChart &chart, const SpaceChartLayout &g) {
-    const double s = g.scale, max_width = width - g.left - 8 * s;
-    double y = g.top + g.cell_height * g.rows + 68 * s;
+// One limit's line in the legend: its pattern from x to x + 40 (scaled), below the baseline y.
+void limit_sample(cairo_t *cr, double x, double y, int index, double s) {
+    cairo_move_to(cr, x, y - 4 * s);
+    cairo_line_to(cr, x + 40 * s, y - 4 * s);
+    const LimitStyle &style = kLimitStyles[index];
+    set_colour(cr, style.colour);
+    cairo_set_line_width(cr, 2.5 * s);
+    cairo_set_dash(cr, style.dash, style.dashes, 0);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
     cairo_set_source_rgb(cr, 0, 0, 0);
-    text_at(cr, g.left, y,
-            "Grey: breaks a limit (lighter is faster). Each line runs where one limit cuts the "
-            "space:",
+}
+
+// A small picture has a shorter legend, two limits to a line.
+bool compact_legend(int height) {
+    return height < 480;
+}
+
+void draw_legend(cairo_t *cr, int width, int height, const SpaceChart &chart,
+                 const SpaceChartLayout &g) {
+    const double s = g.scale, map_bottom = g.top + g.cell_height * g.rows;
+    const bool compact = compact_legend(height);
+    const double left = compact ? 10 * s : g.left, max_width = width - left - 8 * s;
+    double y = map_bottom + (compact ? 58 : 68) * s;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    text_at(cr, left, y,
+            compact ? "Grey: breaks a limit (lighter is faster). Lines: where a limit cuts the "
+                      "space."
+                    : "Grey: breaks a limit (lighter is faster). Each line runs where one limit "
+                      "cuts the space:",
             12 * s, Align::Left, false, max_width);
+    int shown = 0;
     for (int index = 0; index < limit_count(chart); index++) {
         if (!chart.limits[index])
             continue;
@@ -211,24 +245,33 @@ void draw_legend(cairo_t *cr, int width, const SpaceChart &chart, const SpaceCha
         size_t broken = 0;
         for (const SpaceChartCell &c : chart.cells)
             broken += c.breaks[index];
-        y += 20 * s;
-        cairo_move_to(cr, g.left + 4 * s, y - 4 * s);
-        cairo_line_to(cr, g.left + 44 * s, y - 4 * s);
-        const LimitStyle &style = kLimitStyles[index];
-        set_colour(cr, style.colour);
-        cairo_set_line_width(cr, 2.5 * s);
-        cairo_set_dash(cr, style.dash, style.dashes, 0);
-        cairo_stroke(cr);
-        cairo_set_dash(cr, nullptr, 0, 0);
-        const char *reach = chart.cells.empty()            ? "no configurations"
-                            : broken == 0                  ? "every configuration meets it"
-                            : broken == chart.cells.size() ? "no configuration meets it"
-                                                           : "cuts the space";
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        text_at(cr, g.left + 54 * s, y,
-                limit.caption + " at most " + shortest_text(limit.value) + " " + limit.unit + ": " +
-                    reach,
-                12 * s, Align::Left, false, max_width - 54 * s);
+        const bool none = chart.cells.empty(), all = !none && broken == chart.cells.size();
+        const std::string text =
+            limit.caption + " at most " + shortest_text(limit.value) + " " + limit.unit;
+        if (compact) {
+            // Two to a line; the last one alone on its line has the whole width.
+            const double column = (width - 2 * left) / 2, x = left + (shown % 2) * column;
+            bool alone = shown % 2 == 0;
+            for (int later = index + 1; later < limit_count(chart); later++)
+                alone = alone && !chart.limits[later];
+            const double at = y + 18 * s * (shown / 2 + 1);
+            const char *reach = !none && broken == 0 ? " (all meet it)"
+                                : all                ? " (none meets it)"
+                                                     : "";
+            limit_sample(cr, x + 2 * s, at, index, s);
+            text_at(cr, x + 48 * s, at, text + reach, 12 * s, Align::Left, false,
+                    (alone ? 2 * column : column) - 54 * s);
+        } else {
+            const char *reach = none          ? "no configurations"
+                                : broken == 0 ? "every configuration meets it"
+                                : all         ? "no configuration meets it"
+                                              : "cuts the space";
+            y += 20 * s;
+            limit_sample(cr, left + 4 * s, y, index, s);
+            text_at(cr, left + 54 * s, y, text + ": " + reach, 12 * s, Align::Left, false,
+                    max_width - 54 * s);
+        }
+        shown++;
     }
 }
 
@@ -245,7 +288,9 @@ double SpaceChartLayout::cell_y(int cache) const {
 SpaceChartLayout space_chart_layout(int width, int height, const SpaceChart &chart) {
     const double s = text_scale(width, height);
     const double left = 80 * s, top = header_bottom(chart, s) + 22 * s, right = 120 * s;
-    const double bottom = (68 + 20 * limit_count(chart) + 17) * s;
+    const double bottom = compact_legend(height)
+                              ? (58 + 18 * ((limit_count(chart) + 1) / 2) + 10) * s
+                              : (68 + 20 * limit_count(chart) + 17) * s;
     const int columns = int(chart.core_counts.size()), rows = int(chart.cache_sizes.size());
     const double map_width = std::fmax(width - left - right, 1.0);
     const double map_height = std::fmax(height - top - bottom, 1.0);
@@ -284,7 +329,7 @@ void draw_space_chart(cairo_t *cr, int width, int height, const SpaceChart &char
     draw_colour_bar(cr, g.left + g.cell_width * g.columns + 28 * g.scale, g.top,
                     g.cell_height * g.rows, top_feasible, g.scale);
     draw_titles(cr, width, chart, g);
-    draw_legend(cr, width, chart, g);
+    draw_legend(cr, width, height, chart, g);
     cairo_restore(cr);
 }
 
