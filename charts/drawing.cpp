@@ -54,10 +54,6 @@ Colour scale_colour(double t) {
     return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f};
 }
 
-double luminance(const Colour &c) {
-    return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
-}
-
 double text_scale(int width, int height) {
     return std::clamp(std::fmin(width / 900.0, height / 600.0), 0.75, 1.0);
 }
@@ -103,15 +99,19 @@ double tick_step(double top) {
     return round_step(top / 5);
 }
 
-std::vector<double> ticks_between(double lo, double hi, int count) {
-    if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || count < 1)
-        return {lo};
-    const double step = round_step((hi - lo) / count);
+// The multiples of step on lo..hi (at most 100 of them).
+std::vector<double> multiples(double lo, double hi, double step) {
     std::vector<double> values;
     for (double k = std::ceil(lo / step - 1e-9);
          k * step <= hi + step * 1e-9 && values.size() < 100; k++)
         values.push_back(k * step == 0 ? 0 : k * step); // no "-0"
     return values;
+}
+
+std::vector<double> ticks_between(double lo, double hi, int count) {
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || count < 1)
+        return {lo};
+    return multiples(lo, hi, round_step((hi - lo) / count));
 }
 
 std::string tick_label(double value, double step) {
@@ -129,14 +129,20 @@ LinearAxis linear_axis(double lo, double hi, double from, double to, int count, 
         hi = lo == 0 ? 1 : lo + half;
         lo = lo == 0 ? 0 : lo - half;
     }
-    std::vector<double> ticks = ticks_between(lo, hi, std::max(count, 1));
-    const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : hi - lo;
+    count = std::max(count, 1);
+    double step = round_step((hi - lo) / count);
     if (round_out) {
-        lo = std::fmin(lo, std::floor(lo / step + 1e-9) * step);
-        hi = std::fmax(hi, std::ceil(hi / step - 1e-9) * step);
-        ticks = ticks_between(lo, hi, std::max(count, 1));
+        // Of a few tick counts, the one whose round ends leave the least room past the values.
+        auto span = [&](double d) { return std::ceil(hi / d - 1e-9) - std::floor(lo / d + 1e-9); };
+        for (int more = count + 1; more <= count + 2; more++) {
+            const double other = round_step((hi - lo) / more);
+            if (span(other) * other < span(step) * step)
+                step = other;
+        }
+        lo = std::floor(lo / step + 1e-9) * step;
+        hi = std::ceil(hi / step - 1e-9) * step;
     }
-    return LinearAxis{lo, hi, from, to, ticks, step};
+    return LinearAxis{lo, hi, from, to, multiples(lo, hi, step), step};
 }
 
 void draw_vertical_axis(cairo_t *cr, const LinearAxis &axis, double left, double right,

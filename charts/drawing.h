@@ -14,8 +14,6 @@ void set_colour(cairo_t *cr, const Colour &c);
 
 // The speedup colour scale, dark blue (t = 0) to yellow (t = 1); NaN reads as 0.
 Colour scale_colour(double t);
-// 0 for black to 1 for white, for choosing a mark that stays visible over a colour.
-double luminance(const Colour &c);
 
 // Text sizes and margins of a chart drawn at width x height, as a share of the full-size
 // picture's: 1 from 900 x 600 up, at least 0.75 however small, so that text stays legible.
