@@ -21,6 +21,7 @@ bool same_outcome(const CurvePoint &a, const CurvePoint &b) {
 struct Runs {
     std::vector<std::vector<CurveRun>> of_curve;
     double x_lo = INFINITY, x_hi = -INFINITY, top = 0;
+    bool any_feasible = false;
 };
 
 Runs runs_of(const CurveChart &chart) {
@@ -30,8 +31,10 @@ Runs runs_of(const CurveChart &chart) {
         for (const CurveRun &run : r.of_curve.back()) {
             r.x_lo = std::fmin(r.x_lo, std::fmin(run.first.x, run.last_x));
             r.x_hi = std::fmax(r.x_hi, std::fmax(run.first.x, run.last_x));
-            if (feasible(run.first))
+            if (feasible(run.first)) {
                 r.top = std::fmax(r.top, run.first.speedup);
+                r.any_feasible = true;
+            }
         }
     }
     return r;
@@ -120,8 +123,9 @@ void draw_curve_chart(cairo_t *cr, int width, int height, const CurveChart &char
     draw_horizontal_axis(cr, x, std::round(bottom) + 0.5, s);
     text_at(cr, (left + right) / 2, bottom + 38 * s, chart.x_label, 13 * s, Align::Centre);
     upright_text_at(cr, left - 46 * s, (top + bottom) / 2, "best speedup", 13 * s);
-    if (r.of_curve.empty() || r.x_lo > r.x_hi)
-        text_at(cr, (left + right) / 2, (top + bottom) / 2, "nothing to show", 13 * s,
+    if (!r.any_feasible)
+        text_at(cr, (left + right) / 2, (top + bottom) / 2,
+                r.x_lo > r.x_hi ? "nothing to show" : "nothing meets the limits", 13 * s,
                 Align::Centre);
     series_legend(cr, left, bottom + 50 * s, right - left, s, labels, true);
     cairo_restore(cr);

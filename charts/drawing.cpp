@@ -33,6 +33,28 @@ double round_step(double rough) {
     return 10 * power;
 }
 
+// A round step that puts about five ticks on 0..top.
+double tick_step(double top) {
+    return round_step(top / 5);
+}
+
+// The multiples of step on lo..hi (at most 100 of them).
+std::vector<double> multiples(double lo, double hi, double step) {
+    std::vector<double> values;
+    for (double k = std::ceil(lo / step - 1e-9);
+         k * step <= hi + step * 1e-9 && values.size() < 100; k++)
+        values.push_back(k * step == 0 ? 0 : k * step); // no "-0"
+    return values;
+}
+
+// A tick label: as few digits as tell the ticks of one axis apart.
+std::string tick_label(double value, double step) {
+    const int decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
+    char text[64];
+    snprintf(text, sizeof text, "%.*f", std::clamp(decimals, 0, 9), value);
+    return text;
+}
+
 void select_font(cairo_t *cr, double size, bool bold) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
@@ -92,32 +114,6 @@ void upright_text_at(cairo_t *cr, double x, double y, const std::string &text, d
 std::string number(const char *pattern, double value) {
     char text[64];
     snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-double tick_step(double top) {
-    return round_step(top / 5);
-}
-
-// The multiples of step on lo..hi (at most 100 of them).
-std::vector<double> multiples(double lo, double hi, double step) {
-    std::vector<double> values;
-    for (double k = std::ceil(lo / step - 1e-9);
-         k * step <= hi + step * 1e-9 && values.size() < 100; k++)
-        values.push_back(k * step == 0 ? 0 : k * step); // no "-0"
-    return values;
-}
-
-std::vector<double> ticks_between(double lo, double hi, int count) {
-    if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || count < 1)
-        return {lo};
-    return multiples(lo, hi, round_step((hi - lo) / count));
-}
-
-std::string tick_label(double value, double step) {
-    const int decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
-    char text[64];
-    snprintf(text, sizeof text, "%.*f", std::clamp(decimals, 0, 9), value);
     return text;
 }
 

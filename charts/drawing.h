@@ -29,13 +29,6 @@ void upright_text_at(cairo_t *cr, double x, double y, const std::string &text, d
 
 std::string number(const char *pattern, double value);
 
-// A round step that puts about five ticks on 0..top.
-double tick_step(double top);
-// Round values on lo..hi, about count of them, for a linear axis.
-std::vector<double> ticks_between(double lo, double hi, int count);
-// A tick label: as few digits as tell the ticks of one axis apart.
-std::string tick_label(double value, double step);
-
 // A linear axis: values lo..hi onto positions from..to (pixels), with round ticks. Built by
 // linear_axis from the values to show; with round_out the ends move out to the nearest ticks.
 // An empty or not finite range becomes a nominal one around lo.

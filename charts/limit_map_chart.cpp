@@ -18,11 +18,6 @@ bool ascending(const std::vector<double> &values) {
     return true;
 }
 
-bool drawable(const LimitMapChart &chart) {
-    return ascending(chart.xs) && ascending(chart.ys) &&
-           chart.speedup.size() == chart.xs.size() * chart.ys.size();
-}
-
 // Where each cell begins and ends along an axis: halfway to its neighbours.
 std::vector<double> edges_of(const std::vector<double> &values) {
     const size_t n = values.size();
@@ -36,6 +31,13 @@ std::vector<double> edges_of(const std::vector<double> &values) {
     edges[0] = values[0] - (values[1] - values[0]) / 2;
     edges[n] = values[n - 1] + (values[n - 1] - values[n - 2]) / 2;
     return edges;
+}
+
+bool drawable(const LimitMapChart &chart) {
+    return ascending(chart.xs) && ascending(chart.ys) &&
+           chart.speedup.size() == chart.xs.size() * chart.ys.size() &&
+           std::isfinite(edges_of(chart.xs).back() - edges_of(chart.xs).front()) &&
+           std::isfinite(edges_of(chart.ys).back() - edges_of(chart.ys).front());
 }
 
 // Hatching for which limits bind, within a rectangle: upright lines where the x limit binds (a
@@ -190,13 +192,13 @@ void draw_limit_map_chart(cairo_t *cr, int width, int height, const LimitMapChar
     const double legend_height = legend(cr, left, 0, width - left - 8 * s, s, chart, false);
     const double bottom = std::fmax(top + 10, std::round(height - legend_height - 60 * s));
 
-    const bool ok = drawable(chart);
     Map m{{}, {}, 1};
-    LinearAxis x = linear_axis(0, 1, left, right, 1, false), y = x;
-    if (ok) {
+    if (drawable(chart)) {
         const std::vector<double> xe = edges_of(chart.xs), ye = edges_of(chart.ys);
-        x = linear_axis(xe.front(), xe.back(), left, right, int((right - left) / (90 * s)), false);
-        y = linear_axis(ye.front(), ye.back(), bottom, top, int((bottom - top) / (45 * s)), false);
+        const LinearAxis x =
+            linear_axis(xe.front(), xe.back(), left, right, int((right - left) / (90 * s)), false);
+        const LinearAxis y =
+            linear_axis(ye.front(), ye.back(), bottom, top, int((bottom - top) / (45 * s)), false);
         for (double e : xe)
             m.x_edges.push_back(x.at(e));
         for (double e : ye)

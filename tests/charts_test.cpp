@@ -384,12 +384,14 @@ TEST(Charts, DrawAtEverySizeWithEmptyOrBrokenData) {
     LimitMapChart unsorted = sample_limit_map();
     std::swap(unsorted.xs[0], unsorted.xs[1]);
     LimitMapChart one_cell{"", {}, "", "", "", "", {0}, {5}, {1}, {7}};
+    LimitMapChart huge{"", {}, "", "", "", "", {-1e308, 1e308}, {1}, {1, 2}, {}};
     CurveChart infeasible = sample_curves(50);
     for (Curve &curve : infeasible.curves)
         for (CurvePoint &p : curve.points)
             p.feasible = false;
     CurveChart many{"", {}, "", std::vector<Curve>(12, Curve{"a rather long series name", {}})};
     many.curves[0].points = {{INFINITY, true, 1, 1, 1, 1}, {2, true, INFINITY, 1, 1, 1}};
+    many.curves[1].points = {{-1e308, true, 1e308, 1, 1, 1}, {1e308, true, 1, 1, 1, 1}};
     ScalingChart ragged{
         "", {}, {"a", "b", "c"}, {{"short", {true}, {1, 2, 3}, {}}, {"", {}, {}, {}}}};
 
@@ -404,6 +406,7 @@ TEST(Charts, DrawAtEverySizeWithEmptyOrBrokenData) {
         [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, nan_map); },
         [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, unsorted); },
         [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, one_cell); },
+        [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, huge); },
         [](cairo_t *cr, int w, int h) { draw_scaling_chart(cr, w, h, ScalingChart{}); },
         [&](cairo_t *cr, int w, int h) { draw_scaling_chart(cr, w, h, ragged); },
     };
