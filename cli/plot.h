@@ -1,19 +1,15 @@
 // A picture of one scale step of the design space: speedup over core count and L2 cache size
 // as a heat map, the configurations that break a limit greyed, the line along which each limit
-// cuts the space, and the best configuration marked.
+// cuts the space, and the best configuration marked. The data comes from the tool's searches;
+// the drawing is the charts library's design-space map.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "charts/image_file.h"
+#include "charts/space_chart.h"
 #include "cli/design.h"
-
-enum class ImageFormat { Png, Svg };
-
-// From the file name's extension (.png or .svg, any letter case); none for anything else.
-std::optional<ImageFormat> image_format_of(std::string_view path);
 
 struct PlotData {
     Request request; // with its scale step held
@@ -26,6 +22,9 @@ struct PlotData {
 // Without a held scale step, the picture shows the step of the best configuration (1.0 when
 // nothing meets the limits).
 PlotData plot_data(const Request &request);
+
+// The picture's content as the charts library draws it.
+SpaceChart plot_chart(const PlotData &data);
 
 // Where the heat map's cells lie in the picture, in pixels (PNG) or points (SVG).
 struct PlotGeometry {
@@ -40,7 +39,3 @@ PlotGeometry plot_geometry();
 // Draws the picture into path, through a temporary file in the same folder, so that a failed
 // write leaves no partial picture. Returns an empty string or why the file was not written.
 std::string write_plot(const PlotData &data, const std::string &path, ImageFormat format);
-
-// Frees the font caches that drawing text fills, for a program that draws nothing more: cairo
-// and fontconfig keep them for the life of the process otherwise.
-void release_drawing_caches();

@@ -1,0 +1,23 @@
+// Pictures written to files: PNG or SVG, all or nothing.
+#pragma once
+
+#include <cairo.h>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class ImageFormat { Png, Svg };
+
+// From the file name's extension (.png or .svg, any letter case); none for anything else.
+std::optional<ImageFormat> image_format_of(std::string_view path);
+
+// Draws a picture of width x height (pixels, or points for SVG) into path, through a temporary
+// file in the same folder and a rename, so that a failed write leaves no partial picture.
+// Returns an empty string or why the file was not written.
+std::string write_image(const std::string &path, ImageFormat format, int width, int height,
+                        const std::function<void(cairo_t *, int, int)> &draw);
+
+// Frees the font caches that drawing text fills, for a program that draws nothing more: cairo
+// and fontconfig keep them for the life of the process otherwise.
+void release_drawing_caches();
