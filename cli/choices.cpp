@@ -1,5 +1,7 @@
 #include "cli/choices.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -85,7 +87,7 @@ std::string describe(const OptionSet &o) {
     return describe_except(o, {});
 }
 
-std::string describe_except(const OptionSet &o, std::optional<Choice> left_out) {
+std::string describe_except(const OptionSet &o, const std::vector<Choice> &left_out) {
     const Model &m = active_model();
     const std::pair<Choice, std::string> parts[] = {
         {Choice::Workload, m.workloads[o.workload].name},
@@ -96,7 +98,7 @@ std::string describe_except(const OptionSet &o, std::optional<Choice> left_out) 
     };
     std::string text;
     for (const auto &[choice, name] : parts)
-        if (choice != left_out)
+        if (std::find(left_out.begin(), left_out.end(), choice) == left_out.end())
             text += (text.empty() ? "" : ", ") + name;
     return text;
 }

@@ -33,8 +33,8 @@ std::string choice_list(Choice choice);
 // The selection as one line: "DB2/TPCC, plain memory, LOP, Niagara, 65nm".
 std::string describe(const OptionSet &options);
 
-// The same without one of the options: "DB2/TPCC, plain memory, LOP, 65nm".
-std::string describe_except(const OptionSet &options, std::optional<Choice> left_out);
+// The same without some of the options: "DB2/TPCC, plain memory, LOP, 65nm".
+std::string describe_except(const OptionSet &options, const std::vector<Choice> &left_out);
 
 // "workload", "memory kind", "transistor kind", "core kind", "technology node".
 const char *choice_title(Choice choice);

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/analysis_charts.h"
 #include "cli/budget.h"
 #include "cli/choices.h"
 #include "cli/design.h"
@@ -47,6 +48,7 @@ struct Arguments {
     std::string step = "10";
     std::string vary;
     std::string series;
+    std::string chart = "space";
 };
 
 // What each option accepts, for its help line and for the error messages that CLI11 words
@@ -242,6 +244,14 @@ std::optional<Choice> series_choice(const std::string &text) {
     return std::nullopt;
 }
 
+// "space" or "scaling" in any letter case; empty for anything else.
+std::string chart_kind(const std::string &text) {
+    std::string name;
+    for (char c : text)
+        name += char(std::tolower(static_cast<unsigned char>(c)));
+    return name == "space" || name == "scaling" ? name : std::string();
+}
+
 int jobs_of(const Arguments &a) {
     return a.jobs.empty() ? all_cores() : int(*parse_number(a.jobs));
 }
@@ -434,6 +444,23 @@ std::string run_budget(const BudgetRequest &request, const Arguments &a) {
     return formatted(budget_records(b), a.format, a.format == "text" ? budget_text(b) : "");
 }
 
+// The picture of a command that draws one, or a failure (exit status 1).
+int drawn(const std::string &failure, FILE *err) {
+    release_drawing_caches();
+    if (failure.empty())
+        return 0;
+    say(err, failure);
+    return 1;
+}
+
+CLI::Option *add_picture(CLI::App *command, Arguments &a, const std::string &purpose) {
+    return add(command, "-o,--output", a.output, "FILE", purpose,
+               "a file name ending in .png or .svg", [](const std::string &text) {
+                   return image_format_of(text) ? std::string()
+                                                : quoted(text) + " does not end in .png or .svg";
+               });
+}
+
 // model export: the model in use, to a file or to standard output.
 int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
@@ -555,6 +582,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
     add_format(budget_command, a);
+    add_picture(budget_command, a, "draw the curves or the map into this picture instead");
 
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
@@ -563,13 +591,21 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_option_set(plot, a);
     add_limits(plot, a);
     add_operating_point(plot, a, add_scale(plot, a));
-    add(plot, "-o,--output", a.output, "FILE", "the picture to write",
-        "a file name ending in .png or .svg",
+    add_picture(plot, a, "the picture to write")->required();
+    add(plot, "--chart", a.chart, "KIND", "which picture",
+        "space (speedup over core count and cache size, the default) or scaling (best speedup "
+        "and its core count over the nodes)",
         [](const std::string &text) {
-            return image_format_of(text) ? std::string()
-                                         : quoted(text) + " does not end in .png or .svg";
-        })
-        ->required();
+            return chart_kind(text).empty() ? quoted(text) + " is not a chart" : std::string();
+        });
+    add(plot, "--series", a.series, "OPTION", "with --chart scaling, a line per value of",
+        "core or workload (default core)", [](const std::string &text) {
+            const std::optional<Choice> c = series_choice(text);
+            return c == Choice::CoreKind || c == Choice::Workload
+                       ? std::string()
+                       : quoted(text) + " is not core or workload";
+        });
+    add_jobs(plot, a);
 
     CLI::App *model_command =
         app.add_subcommand("model", "The model in use as a model file: 'model export'.");
@@ -622,13 +658,17 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (export_command->parsed())
         return write_model(a.output, out, err);
     if (plot->parsed()) {
-        const std::string failure = write_plot(plot_data(r), a.output, *image_format_of(a.output));
-        release_drawing_caches();
-        if (!failure.empty()) {
-            say(err, failure);
-            return 1;
+        const ImageFormat format = *image_format_of(a.output);
+        if (chart_kind(a.chart) == "scaling") {
+            const Choice series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
+            return drawn(write_scaling_chart(r, series, jobs_of(a), a.output, format), err);
         }
-        return 0;
+        if (!a.series.empty()) {
+            say(err, "--series: draws a line per option value on the scaling chart only; "
+                     "accepted: --series with --chart scaling");
+            return 2;
+        }
+        return drawn(write_plot(plot_data(r), a.output, format), err);
     }
     if (explain_command->parsed())
         return emit(out, err, run_explain(r, a)) ? 0 : 1;
@@ -636,6 +676,10 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         const std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
+        if (!a.output.empty())
+            return drawn(
+                write_budget_chart(budget(*b, jobs_of(a)), a.output, *image_format_of(a.output)),
+                err);
         return emit(out, err, run_budget(*b, a)) ? 0 : 1;
     }
     const std::string output = search->parsed()          ? run_search(r, a.format)

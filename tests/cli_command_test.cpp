@@ -242,6 +242,33 @@ TEST_F(CliCommand, PlotDrawsTheHeatMapWithGreyedAndBestConfigurations) {
     EXPECT_TRUE(large.r == large.g && large.g == large.b);
 }
 
+// The analysis pictures: written whole, of their size, nothing on standard output.
+TEST_F(CliCommand, BudgetAndScalingChartsAreWritten) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"budget", "--vary", "power=20:300:1", "--series", "memory"}, "curve.png"},
+        {{"budget", "--vary", "area=50:400:5,power=20:300:5"}, "map.png"},
+        {{"budget", "--vary", "bw=0:60:0.5", "--series", "node"}, "curve.svg"},
+        {{"plot", "--chart", "scaling", "--series", "workload", "--memory", "3d"}, "nodes.png"},
+    };
+    for (const auto &[arguments, name] : cases) {
+        const fs::path picture = folder / name;
+        std::vector<std::string> command = arguments;
+        command.insert(command.end(), {"-o", picture.string()});
+        const Outcome o = run(command);
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out + o.err, "");
+        const std::string bytes = slurp(picture);
+        if (name.ends_with(".svg")) {
+            EXPECT_NE(bytes.find("</svg>"), std::string::npos);
+            continue;
+        }
+        cairo_surface_t *image = cairo_image_surface_create_from_png(picture.c_str());
+        EXPECT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        EXPECT_EQ(cairo_image_surface_get_width(image), 900);
+        cairo_surface_destroy(image);
+    }
+}
+
 TEST_F(CliCommand, PlotWritesSvgToo) {
     const fs::path picture = folder / "space.SVG";
     const Outcome o = run({"plot", "--memory", "3d", "--scale", "0.7", "-o", picture.string()});
@@ -347,6 +374,10 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
         {{"sweep", "--format", "xml"}, "--format"},
         {{"plot", "-o", "space.jpg"}, "--output"},
         {{"plot"}, "--output"},
+        {{"plot", "-o", "x.png", "--chart", "pie"}, "--chart"},
+        {{"plot", "-o", "x.png", "--series", "node"}, "--series"},
+        {{"plot", "-o", "x.png", "--series", "core"}, "--series"},
+        {{"budget", "--vary", "power=1:2:1", "-o", "x.jpg"}, "--output"},
         {{"search", "--speed"}, "--speed"},
         {{"sweep", "--workload", "DB2/TPCC"}, "--workload"},
         {{"explore"}, "explore"},
