@@ -44,7 +44,7 @@ int &option_field(OptionSet &o, Choice choice) {
 double points_of(const BudgetRequest &b) {
     double points = 1;
     for (const LimitRange &range : b.varied)
-        points *= std::floor((range.end - range.start) / range.step + 1e-9) + 1;
+        points *= double(range.count());
     return points * (b.series ? double(choice_names(*b.series).size()) : 1.0);
 }
 
@@ -145,7 +145,9 @@ std::string range_text(const LimitRange &r) {
 } // namespace
 
 size_t LimitRange::count() const {
-    return size_t(std::floor((end - start) / step + 1e-9)) + 1;
+    // Far more points than a budget accepts count as that many, not as an overflow.
+    const double steps = std::floor((end - start) / step + 1e-9);
+    return steps < 1e15 ? size_t(steps) + 1 : size_t(1e15);
 }
 
 double LimitRange::value(size_t i) const {

@@ -7,7 +7,9 @@
 // takes about 3 s under the sanitizers, past the limit of 1 s on an input that tells a hang (a
 // held scale step alone still leaves 0.4 s), so when neither holds the core count or the cache
 // size the target holds the cache size at 1 MB; otherwise, and for any other command, the
-// arguments are run as they are.
+// arguments are run as they are. A budget of more than a few thousand points (up to ten million
+// are accepted) is left out for the same reason: its points are all alike to the run.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/budget.h"
 #include "cli/plot.h"
 #include "cli/run.h"
 
@@ -74,6 +77,31 @@ void hold_a_dimension_of_whole_sweeps(std::vector<std::string> &arguments) {
     }
 }
 
+// The points a budget's --vary asks for, per curve; 0 when it is not one that reads.
+double budget_points(const std::vector<std::string> &arguments) {
+    double points = 0;
+    for (size_t i = 0; i < arguments.size(); i++) {
+        std::string vary;
+        if (arguments[i] == "--vary" && i + 1 < arguments.size())
+            vary = arguments[i + 1];
+        else if (starts_with(arguments[i], "--vary="))
+            vary = arguments[i].substr(7);
+        else
+            continue;
+        double product = 1;
+        for (size_t start = 0; start <= vary.size();) {
+            const size_t comma = std::min(vary.find(',', start), vary.size());
+            std::string error;
+            const std::optional<LimitRange> range =
+                parse_limit_range(vary.substr(start, comma - start), error);
+            product *= range ? double(range->count()) : 1.0;
+            start = comma + 1;
+        }
+        points = std::max(points, product);
+    }
+    return points;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -92,6 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!current.empty() && arguments.size() <= kMostArguments)
         arguments.push_back(kept_in_folder(current));
     hold_a_dimension_of_whole_sweeps(arguments);
+    if (budget_points(arguments) > 5000)
+        return 0;
     std::vector<const char *> argv;
     for (const std::string &argument : arguments)
         argv.push_back(argument.c_str());
