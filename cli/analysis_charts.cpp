@@ -148,18 +148,22 @@ std::string write_budget_chart(const Budget &b, const std::string &path, ImageFo
                        [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, chart); });
 }
 
-std::string write_scaling_chart(const Request &request, Choice series, int jobs,
-                                const std::string &path, ImageFormat format) {
-    const std::vector<std::string> nodes = choice_names(Choice::Node);
-    const std::vector<std::string> values = choice_names(series);
-    std::vector<BestConfiguration> best(values.size() * nodes.size());
+std::vector<BestConfiguration> scaling(const Request &request, Choice series, int jobs) {
+    const size_t nodes = choice_names(Choice::Node).size();
+    std::vector<BestConfiguration> best(choice_names(series).size() * nodes);
     run_in_parallel(best.size(), jobs, [&](size_t i) {
         Request r = request;
-        (series == Choice::Workload ? r.options.workload : r.options.core_kind) =
-            int(i / nodes.size());
-        r.options.node = int(i % nodes.size());
+        (series == Choice::Workload ? r.options.workload : r.options.core_kind) = int(i / nodes);
+        r.options.node = int(i % nodes);
         best[i] = search_best(r);
     });
+    return best;
+}
+
+std::string write_scaling_chart(const std::vector<BestConfiguration> &best, const Request &request,
+                                Choice series, const std::string &path, ImageFormat format) {
+    const std::vector<std::string> nodes = choice_names(Choice::Node);
+    const std::vector<std::string> values = choice_names(series);
 
     ScalingChart chart;
     chart.title = "Best speedup over technology nodes";

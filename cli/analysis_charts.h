@@ -13,8 +13,11 @@
 // was not written.
 std::string write_budget_chart(const Budget &budget, const std::string &path, ImageFormat format);
 
-// Best speedup and its core count over the model's nodes for the request's other options, a
-// line per value of `series` (core kinds or workloads), each node under its own limits where
-// none are given. Searched on up to `jobs` threads.
-std::string write_scaling_chart(const Request &request, Choice series, int jobs,
-                                const std::string &path, ImageFormat format);
+// The best configuration at every node of the model for the request's other options, for each
+// value of `series` (core kinds or workloads; nodes innermost), each node under its own limits
+// where none are given. Searched on up to `jobs` threads.
+std::vector<BestConfiguration> scaling(const Request &request, Choice series, int jobs);
+
+// Those configurations' speedups and core counts over the nodes, a line per series value.
+std::string write_scaling_chart(const std::vector<BestConfiguration> &rows, const Request &request,
+                                Choice series, const std::string &path, ImageFormat format);

@@ -379,13 +379,16 @@ std::string run_search(const Request &r, const std::string &format) {
     return formatted({best_record(best)}, format, text);
 }
 
-std::string run_sweep(const Request &r, const std::string &format, int jobs) {
-    const std::vector<BestConfiguration> rows = sweep(r.limits, r.holds, jobs);
+std::string rows_output(const std::vector<BestConfiguration> &rows, const std::string &format) {
     std::vector<Record> records;
     if (format != "text")
         for (const BestConfiguration &row : rows)
             records.push_back(best_record(row));
     return formatted(records, format, format == "text" ? sweep_text(rows) : "");
+}
+
+std::string run_sweep(const Request &r, const std::string &format, int jobs) {
+    return rows_output(sweep(r.limits, r.holds, jobs), format);
 }
 
 std::string run_space(const Request &r, const std::string &format) {
@@ -439,9 +442,8 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
     return b;
 }
 
-std::string run_budget(const BudgetRequest &request, const Arguments &a) {
-    const Budget b = budget(request, jobs_of(a));
-    return formatted(budget_records(b), a.format, a.format == "text" ? budget_text(b) : "");
+std::string budget_output(const Budget &b, const std::string &format) {
+    return formatted(budget_records(b), format, format == "text" ? budget_text(b) : "");
 }
 
 // The picture of a command that draws one, or a failure (exit status 1).
@@ -582,7 +584,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
     add_format(budget_command, a);
-    add_picture(budget_command, a, "draw the curves or the map into this picture instead");
+    add_picture(budget_command, a, "draw the curves or the map into this picture as well");
 
     CLI::App *plot = app.add_subcommand(
         "plot", "Draws speedup over core count and cache size at one scale step (by default the "
@@ -591,7 +593,9 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_option_set(plot, a);
     add_limits(plot, a);
     add_operating_point(plot, a, add_scale(plot, a));
-    add_picture(plot, a, "the picture to write")->required();
+    add_picture(plot, a,
+                "the picture to write (the scaling chart prints its rows as well, like sweep)")
+        ->required();
     add(plot, "--chart", a.chart, "KIND", "which picture",
         "space (speedup over core count and cache size, the default) or scaling (best speedup "
         "and its core count over the nodes)",
@@ -606,6 +610,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
                        : quoted(text) + " is not core or workload";
         });
     add_jobs(plot, a);
+    add_format(plot, a);
 
     CLI::App *model_command =
         app.add_subcommand("model", "The model in use as a model file: 'model export'.");
@@ -661,7 +666,11 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         const ImageFormat format = *image_format_of(a.output);
         if (chart_kind(a.chart) == "scaling") {
             const Choice series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
-            return drawn(write_scaling_chart(r, series, jobs_of(a), a.output, format), err);
+            const std::vector<BestConfiguration> rows = scaling(r, series, jobs_of(a));
+            const int status = drawn(write_scaling_chart(rows, r, series, a.output, format), err);
+            if (status != 0)
+                return status;
+            return emit(out, err, rows_output(rows, a.format)) ? 0 : 1;
         }
         if (!a.series.empty()) {
             say(err, "--series: draws a line per option value on the scaling chart only; "
@@ -676,11 +685,14 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         const std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
-        if (!a.output.empty())
-            return drawn(
-                write_budget_chart(budget(*b, jobs_of(a)), a.output, *image_format_of(a.output)),
-                err);
-        return emit(out, err, run_budget(*b, a)) ? 0 : 1;
+        const Budget answers = budget(*b, jobs_of(a));
+        if (!a.output.empty()) {
+            const int status =
+                drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
+            if (status != 0)
+                return status;
+        }
+        return emit(out, err, budget_output(answers, a.format)) ? 0 : 1;
     }
     const std::string output = search->parsed()          ? run_search(r, a.format)
                                : sweep_command->parsed() ? run_sweep(r, a.format, jobs_of(a))
