@@ -41,10 +41,14 @@ std::string joined(const std::vector<std::string> &parts) {
 // lines or the axis run over the nodes).
 std::string limits_note(const Request &r, const std::vector<Limit> &varied,
                         std::optional<Choice> series) {
-    const LimitValues in_force = limits_in_force(r.options, r.limits);
+    // With a line per memory kind, the TSV default is that of the 3D memory line.
+    OptionSet shown_options = r.options;
+    if (series == Choice::Memory)
+        shown_options.memory = 1;
+    const LimitValues in_force = limits_in_force(shown_options, r.limits);
     const Limits &given = r.limits;
     const std::optional<double> values[] = {given.area, given.power, given.bandwidth, given.tsv};
-    const bool stacked = r.options.memory != 0 || series == Choice::Memory;
+    const bool stacked = shown_options.memory != 0;
     std::vector<std::string> shown, defaults;
     for (Limit limit : kAllLimits) {
         if (std::find(varied.begin(), varied.end(), limit) != varied.end() ||
