@@ -20,9 +20,9 @@ SpaceChart chart_frame() {
     chart.core_ticks = {1, 4, 8, 16, 32, 48, 64, 96, 128, 160, 192};
     chart.cache_ticks = {1, 8, 64, 128, 192, 256, 320, 384, 448, 512};
     chart.limits.resize(4);
-    if (m.source != "built-in")
-        chart.notes.push_back("model: " + m.source + ", parallel fraction " +
-                              shortest(m.parallel_fraction));
+    // The model in use, so that a picture in a paper says what it rests on.
+    chart.notes.push_back("Model: " + m.source + ", parallel fraction " +
+                          shortest(m.parallel_fraction));
     return chart;
 }
 
