@@ -83,7 +83,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
-# UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 1 s on
+# UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 3 s on
 # one input), a leak or a sanitizer report fails it and keeps the input in
 # tests/fuzz/<target>/regressions, which make test replays.
 FUZZ_DIR ?= build/fuzz

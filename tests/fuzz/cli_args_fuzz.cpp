@@ -4,8 +4,8 @@
 // refusal is one line.
 //
 // A sweep or an enumeration of the whole design space (6.8 million and 18,760 configurations)
-// takes about 3 s under the sanitizers, past the limit of 1 s on an input that tells a hang (a
-// held scale step alone still leaves 0.4 s), so when neither holds the core count or the cache
+// takes about 3 s under the sanitizers, at the limit of 3 s on an input that tells a hang (a
+// held scale step alone still leaves 0.4 s; a budget map of one option set, drawn, 1.2 s), so when neither holds the core count or the cache
 // size the target holds the cache size at 1 MB; otherwise, and for any other command, the
 // arguments are run as they are. A budget of more than a few thousand points (up to ten million
 // are accepted) is left out for the same reason: its points are all alike to the run.

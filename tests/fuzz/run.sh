@@ -5,7 +5,7 @@
 #
 # starting from tests/fuzz/NAME/seeds and its regressions, with its dictionary when there is
 # one, and growing a working corpus in WORK_FOLDER (not kept in the repository). A crash, a
-# hang (over 1 s on one input), a leak or any sanitizer report ends the run with a failure,
+# hang (over 3 s on one input), a leak or any sanitizer report ends the run with a failure,
 # and the input is kept in tests/fuzz/NAME/regressions, where the test suite replays it.
 set -eu
 
@@ -26,7 +26,7 @@ status=0
 ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 LSAN_OPTIONS=suppressions=$here/../sanitizers/lsan.supp:print_suppressions=0 \
-"$program" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -close_fd_mask=3 \
+"$program" -max_total_time="$seconds" -timeout=3 -rss_limit_mb=2048 -close_fd_mask=3 \
     -print_final_stats=1 -artifact_prefix="$cases/regressions/" $dictionary \
     "$work/corpus" "$cases/seeds" "$cases/regressions" >"$work/fuzz.log" 2>&1 || status=$?
 
