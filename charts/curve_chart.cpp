@@ -89,18 +89,11 @@ std::vector<CurveRun> curve_runs(const std::vector<CurvePoint> &points) {
 }
 
 void draw_curve_chart(cairo_t *cr, int width, int height, const CurveChart &chart) {
-    const double s = text_scale(width, height);
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    const double left = 72 * s, right = width - 24 * s;
-    const double top =
-        draw_header(cr, left, s, width - left - 8 * s, chart.title, chart.notes) + 26 * s;
     std::vector<std::string> labels;
     for (const Curve &curve : chart.curves)
         labels.push_back(curve.label);
-    const double legend = series_legend(cr, left, 0, right - left, s, labels, false);
-    const double bottom = std::fmax(top + 10, height - legend - 60 * s);
+    const ChartFrame f = begin_chart(cr, width, height, chart.title, chart.notes, labels, 10);
+    const double s = f.scale, left = f.left, right = f.right, top = f.top, bottom = f.bottom;
 
     const Runs r = runs_of(chart);
     const LinearAxis x =

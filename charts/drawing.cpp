@@ -141,21 +141,41 @@ LinearAxis linear_axis(double lo, double hi, double from, double to, int count, 
     return LinearAxis{lo, hi, from, to, multiples(lo, hi, step), step};
 }
 
+void draw_tick_line(cairo_t *cr, double y, double left, double right, double scale) {
+    cairo_set_line_width(cr, 1);
+    cairo_new_path(cr);
+    cairo_move_to(cr, left, y);
+    cairo_line_to(cr, right, y);
+    cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
+    cairo_stroke(cr);
+    cairo_move_to(cr, left - 5 * scale, y);
+    cairo_line_to(cr, left, y);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_stroke(cr);
+}
+
+ChartFrame begin_chart(cairo_t *cr, int width, int height, const std::string &title,
+                       const std::vector<std::string> &notes,
+                       const std::vector<std::string> &series_labels, double least_plot) {
+    ChartFrame f;
+    f.scale = text_scale(width, height);
+    const double s = f.scale;
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    f.left = 72 * s, f.right = width - 24 * s;
+    f.top = draw_header(cr, f.left, s, width - f.left - 8 * s, title, notes) + 26 * s;
+    f.legend = series_legend(cr, f.left, 0, f.right - f.left, s, series_labels, false);
+    f.bottom = std::fmax(f.top + least_plot, height - f.legend - 60 * s);
+    return f;
+}
+
 void draw_vertical_axis(cairo_t *cr, const LinearAxis &axis, double left, double right,
                         double scale) {
     double free_from = 1e9; // labels go upwards: the next one must end above this
     for (double value : axis.ticks) {
         const double y = std::round(axis.at(value)) + 0.5;
-        cairo_set_line_width(cr, 1);
-        cairo_new_path(cr);
-        cairo_move_to(cr, left, y);
-        cairo_line_to(cr, right, y);
-        cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
-        cairo_stroke(cr);
-        cairo_move_to(cr, left - 5 * scale, y);
-        cairo_line_to(cr, left, y);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_stroke(cr);
+        draw_tick_line(cr, y, left, right, scale);
         if (y + 4 * scale > free_from)
             continue;
         text_at(cr, left - 7 * scale, y + 4 * scale, tick_label(value, axis.step), 11 * scale,

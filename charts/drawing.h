@@ -39,6 +39,9 @@ struct LinearAxis {
     double at(double value) const { return from + (value - lo) / (hi - lo) * (to - from); }
 };
 LinearAxis linear_axis(double lo, double hi, double from, double to, int count, bool round_out);
+// A grid line across a plot at y, from left to right, with its tick left of the plot.
+void draw_tick_line(cairo_t *cr, double y, double left, double right, double scale);
+
 // Ticks and labels left of a plot at the ticks of a vertical axis, with grid lines across it
 // to right (none when right is left).
 void draw_vertical_axis(cairo_t *cr, const LinearAxis &axis, double left, double right,
@@ -68,6 +71,15 @@ const SeriesStyle &series_style(size_t index);
 // Strokes the current path in a style.
 void stroke_series(cairo_t *cr, const SeriesStyle &style, double line_width);
 void draw_marker(cairo_t *cr, double x, double y, double radius, const SeriesStyle &style);
+
+// The frame of a chart of line series: a white picture (the cairo state saved), the title and
+// notes, and where the plot goes above the legend of the series (at least least_plot high).
+struct ChartFrame {
+    double scale, left, right, top, bottom, legend;
+};
+ChartFrame begin_chart(cairo_t *cr, int width, int height, const std::string &title,
+                       const std::vector<std::string> &notes,
+                       const std::vector<std::string> &series_labels, double least_plot);
 
 // A legend of series: a line sample (with the marker) and the label each, laid in rows from
 // left to right within width. Returns the height the rows take; draws them when draw is true.

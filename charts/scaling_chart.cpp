@@ -70,18 +70,11 @@ void frame(cairo_t *cr, double left, double top, double right, double bottom) {
 } // namespace
 
 void draw_scaling_chart(cairo_t *cr, int width, int height, const ScalingChart &chart) {
-    const double s = text_scale(width, height);
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    const double left = 72 * s, right = width - 24 * s;
-    const double top =
-        draw_header(cr, left, s, width - left - 8 * s, chart.title, chart.notes) + 26 * s;
     std::vector<std::string> labels;
     for (const ScalingSeries &series : chart.series)
         labels.push_back(series.label);
-    const double legend = series_legend(cr, left, 0, right - left, s, labels, false);
-    const double bottom = std::fmax(top + 30, height - legend - 60 * s);
+    const ChartFrame f = begin_chart(cr, width, height, chart.title, chart.notes, labels, 30);
+    const double s = f.scale, left = f.left, right = f.right, top = f.top, bottom = f.bottom;
     const double gap = 22 * s, split = top + (bottom - top - gap) * 0.55;
 
     double top_speedup = 0, top_cores = 1;
@@ -115,15 +108,7 @@ void draw_scaling_chart(cairo_t *cr, int width, int height, const ScalingChart &
     const int every = std::max(1, int(std::ceil(powers * 14 * s / (bottom - lower_top - pad))));
     for (int e = 0; e <= powers; e += every) {
         const double y = std::round(lower.y(std::ldexp(1.0, e))) + 0.5;
-        cairo_new_path(cr);
-        cairo_move_to(cr, left, y);
-        cairo_line_to(cr, right, y);
-        cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
-        cairo_stroke(cr);
-        cairo_move_to(cr, left - 5 * s, y);
-        cairo_line_to(cr, left, y);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_stroke(cr);
+        draw_tick_line(cr, y, left, right, s);
         text_at(cr, left - 7 * s, y + 4 * s, number("%.0f", std::ldexp(1.0, e)), 11 * s,
                 Align::Right);
     }
