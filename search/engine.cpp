@@ -537,17 +537,6 @@ double voltage_step(const TranTechRecord &node, int transistor, double target) {
     return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
 }
 
-double &LimitChecks::value(Limit limit) {
-    return limit == Limit::Area        ? area_limit
-           : limit == Limit::Power     ? power_limit
-           : limit == Limit::Bandwidth ? bandwidth_limit
-                                       : tsv_limit;
-}
-
-double LimitChecks::value(Limit limit) const {
-    return const_cast<LimitChecks &>(*this).value(limit);
-}
-
 double figure_of(const ConfigurationFigures &f, Limit limit) {
     return limit == Limit::Area        ? f.area
            : limit == Limit::Power     ? f.power
