@@ -1,6 +1,7 @@
 #include "search/engine.h"
 
 #include <cmath>
+#include <limits>
 
 #include "model/area.h"
 #include "model/power.h"
@@ -199,12 +200,246 @@ double speedup_of(const Selection &s, int ok, double n_cores, double f_ratio, do
                                  n.wire_delay, 0.0, n.miss_overhead, 1.0);
 }
 
+// The model functions above, factored for the loops over many configurations: what depends on
+// the core count alone, the cache size alone, the scale step alone, or on the step together with
+// the count or with the size, is worked out once for each and kept in small tables. A
+// configuration then costs only what mixes a step-and-count value with a step-and-size one: a
+// division for the speedup, one for the power and one or two for the bandwidths.
+//
+// Every figure is the expression tree of the model function, evaluated left to right as written,
+// with its single-precision steps where they are. An expression is only cut where, read left to
+// right, what comes before the cut depends on fewer axes than what follows, so that each table
+// holds a value the whole function computes on its way too; the comments name each cut. The
+// tests hold evaluate_design_space, which uses these, to evaluate_design_point, which calls the
+// whole functions.
+class Terms {
+  public:
+    Terms(const Selection &s, Range caches, Range cores, double miss_rate_ref);
+
+    // Makes a scale step current: what the speedups need.
+    void enter_step(const OperatingPoint &op);
+    // What the power and the bandwidths need, for the current step.
+    void enter_step_figures();
+
+    double area(int cache, int cores) const {
+        const double area = core_area_[cores] + l2_area_[cache];
+        return s_.stacked ? stack_area_ + area : area;
+    }
+
+    // Whether every speedup of a cache size's row (the counts in range) is below `best` or NaN,
+    // found without working them out. With the guard passed, each is perf / stall_plus_one, one
+    // divisor for the whole row. Where it is positive and finite, dividing by it keeps the order
+    // of two perfs and so does rounding the quotient: no speedup of the row exceeds that of the
+    // greatest perf, worked out here by the same division. A NaN perf gives a NaN speedup and is
+    // left out. Any other divisor answers false, and the row is gone through one by one.
+    bool row_below(int cache, double best) const {
+        if (ok_ == 0)
+            return 0.0 < best;
+        const double stall_plus_one = stall_plus_one_[cache];
+        if (!(stall_plus_one > 0 && stall_plus_one < std::numeric_limits<double>::infinity()))
+            return false;
+        return greatest_perf_ / stall_plus_one < best;
+    }
+
+    // The speedup of every count in range, into row[count]. The model functions' last division,
+    // by a norm of exactly 1.0, changes nothing and is left out.
+    void speedups(int cache, double *row) const {
+        const double stall_plus_one = stall_plus_one_[cache];
+        for (int c = cores_.first; c <= cores_.last; c++)
+            row[c] = ok_ == 0 ? 0.0 : perf_[c] / stall_plus_one;
+    }
+
+    // The chip's power without the memory stack's layers.
+    double power(int cache, int cores) const {
+        const double traffic = traffic_[cores] * miss_rate_[cache];
+        const double at_traffic =
+            memory_interface_ * ((power_stack_miss_rate_ * traffic) / miss_rate_ref_);
+        const double t5 = min(at_traffic, full_use_);
+        return leakage_[cores] + ((switching_[cores] + l2_leakage_[cache]) + t5);
+    }
+
+    // Off-chip and, with the memory stack, through-silicon-via bandwidth.
+    void bandwidths(int cache, int cores, ConfigurationFigures &f) const {
+        const double traffic = demand_[cores] * miss_rate_[cache];
+        const double bw_norm = s_.workload.bw_norm;
+        if (!s_.stacked) {
+            f.bandwidth = traffic / bw_norm;
+            return;
+        }
+        f.bandwidth = (s_.stack_miss_rate * traffic) / bw_norm; // bandwidth_stacked
+        f.bandwidth_tsv = traffic / bw_norm;                    // bandwidth
+    }
+
+  private:
+    const Selection &s_;
+    const Range caches_, cores_;
+    const double miss_rate_ref_;
+    const double stack_area_;
+    const double power_stack_miss_rate_; // power_W passes exactly 1.0, power_W_stacked the stack's
+    const double access_;                // exposed_accesses
+    const double ref_supply2_;           // float_square(ref_vdd) in power_W_stacked
+
+    // By core count. The power's terms are named as in power_W_stacked.
+    double core_area_[kCoreCounts];         // n_cores * core_area: area_cores_L2's product
+    double amdahl_[kCoreCounts];            // core_performance's divisor
+    double switching_head_[kCoreCounts];    // t1 as far as "/ cgate_ref"
+    double l2_switching_head_[kCoreCounts]; // t3 as far as "/ cgate_ref"
+    double traffic_head_[kCoreCounts];      // traffic as far as "/ (ref_cores * ref_core_perf)"
+    double leakage_head_[kCoreCounts];      // t0's bracket
+    // By cache size.
+    double miss_rate_[kCacheSizes], l2_latency_[kCacheSizes];
+    double l2_area_[kCacheSizes];         // L2_mm
+    double l2_leakage_head_[kCacheSizes]; // t4 as far as "* l2_leak_power"
+
+    // Of the current step.
+    OperatingPoint op_{};
+    int ok_ = 0;
+    double full_use_ = 0, memory_interface_ = 0; // full_use; at_traffic's first factor
+    // By core count.
+    double perf_[kCoreCounts];      // core_performance
+    double greatest_perf_ = 0;      // of perf_ in range, NaN left out; -infinity if all are NaN
+    double switching_[kCoreCounts]; // (t1 + t2) + t3
+    double traffic_[kCoreCounts];   // traffic as far as "/ ref_freq"
+    double leakage_[kCoreCounts];   // t0
+    double demand_[kCoreCounts];    // bandwidth as far as "/ bw_width"
+    // By cache size.
+    double stall_plus_one_[kCacheSizes]; // the speedup's stall + 1
+    double l2_leakage_[kCacheSizes];     // t4
+};
+
+Terms::Terms(const Selection &s, Range caches, Range cores, double miss_rate_ref)
+    : s_(s), caches_(caches), cores_(cores), miss_rate_ref_(miss_rate_ref),
+      stack_area_(s.stack_area()), power_stack_miss_rate_(s.stacked ? s.stack_miss_rate : 1.0),
+      access_(speedup_terms::exposed_accesses(s.workload.cpi, s.workload.l2_access_rate,
+                                              s.workload.latency_hidden)),
+      ref_supply2_(power_terms::float_square(s.ref.Vdd)) {
+    const WorkloadFigures &w = s.workload;
+    const CoreKindFigures &k = s.kind;
+    const ReferenceChip &r = s.ref;
+    const double reference =
+        (1 - r.latency_hidden) * ((r.cores * r.core_perf) * (1 / r.cpi)) * 0.12;
+    for (int c = cores.first; c <= cores.last; c++) {
+        const double n_cores = s.core_counts[c];
+        core_area_[c] = n_cores * s.core_area;
+        amdahl_[c] = s.parallel_fraction / n_cores + (1 - s.parallel_fraction);
+        switching_head_[c] = (n_cores * k.core_power + k.uncore_power) * s.cgate_core() / r.Cgate;
+        const double distance = static_cast<double>(sqrtf(static_cast<float>(n_cores)) /
+                                                    sqrtf(static_cast<float>(r.cores)));
+        const double activity = (1 - w.latency_hidden) *
+                                ((1 / w.cpi) *
+                                 (((r.icn_power_a + r.icn_power_b) * distance + r.l2_dyn_power) *
+                                  n_cores * k.core_perf) *
+                                 w.l2_access_rate);
+        l2_switching_head_[c] = activity / reference * s.cgate_l2() / r.Cgate;
+        traffic_head_[c] = n_cores * k.core_perf / (r.cores * r.core_perf);
+        leakage_head_[c] =
+            n_cores * s.core_area / 100 * s.density_core() * s.wgate_core() * s.ileak_core();
+    }
+    for (int j = caches.first; j <= caches.last; j++) {
+        const double cache_mb = s.cache_sizes[j];
+        miss_rate_[j] = s.miss_rate(cache_mb);
+        l2_latency_[j] = s.l2_latency[j];
+        l2_area_[j] = L2_mm(cache_mb, s.l2_area_per_mb);
+        l2_leakage_head_[j] = cache_mb / r.l2_mb * r.l2_leak_power;
+    }
+}
+
+void Terms::enter_step(const OperatingPoint &op) {
+    using speedup_terms::wire_round_trip;
+    const TranTechRecord &n = s_.node;
+    const double fmax = s_.fmax_core(), f_ratio = op.f_ratio;
+    op_ = op;
+    ok_ = op.ok;
+
+    // core_performance's dividend, over the divisor by count.
+    const double perf = s_.kind.core_perf * fmax * f_ratio;
+    greatest_perf_ = -std::numeric_limits<double>::infinity();
+    for (int c = cores_.first; c <= cores_.last; c++) {
+        perf_[c] = perf / amdahl_[c];
+        if (perf_[c] > greatest_perf_)
+            greatest_perf_ = perf_[c];
+    }
+
+    // The stall term, by cache size, with the steps of speedup_cores or, its wires of length 0,
+    // of speedup_cores_stacked.
+    const double cycle = 1 / (fmax * f_ratio);
+    const double access = access_;
+    const double mem_latency = n.mem_latency, miss_overhead = n.miss_overhead;
+    if (!s_.stacked) {
+        const double wires = wire_round_trip(n.wire_delay, n.wire_length);
+        for (int j = caches_.first; j <= caches_.last; j++) {
+            const double miss_rate = miss_rate_[j], l2_latency = l2_latency_[j];
+            const double miss_cycles = (wires + (mem_latency + l2_latency)) / cycle + miss_overhead;
+            const double hit_cycles = (1 - miss_rate) * l2_latency / cycle;
+            const double stall = (miss_cycles * miss_rate + hit_cycles) * access;
+            stall_plus_one_[j] = stall + 1;
+        }
+    } else {
+        const double wires = wire_round_trip(n.wire_delay, 0.0);
+        const double smr = s_.stack_miss_rate;
+        const double stack_latency = (1 - s_.stack.latency_cut) * mem_latency;
+        for (int j = caches_.first; j <= caches_.last; j++) {
+            const double miss_rate = miss_rate_[j], l2_latency = l2_latency_[j];
+            const double hit = (1 - miss_rate) * l2_latency / cycle;
+            const double stack_hit =
+                ((stack_latency + l2_latency) / cycle + 2.0) * ((1 - smr) * miss_rate);
+            const double stack_miss =
+                ((wires + ((stack_latency + mem_latency) + l2_latency)) / cycle + miss_overhead +
+                 2.0) *
+                (smr * miss_rate);
+            const double stall = (hit + stack_hit + stack_miss) * access;
+            stall_plus_one_[j] = stall + 1;
+        }
+    }
+}
+
+void Terms::enter_step_figures() {
+    using power_terms::float_square;
+    const Selection &s = s_;
+    const TranTechRecord &n = s.node;
+    const WorkloadFigures &w = s.workload;
+    const CoreKindFigures &k = s.kind;
+    const ReferenceChip &r = s.ref;
+    const double vdd_ratio = op_.vdd_ratio, f_ratio = op_.f_ratio;
+    const double fmax = s.fmax_core(), fmax_l2 = s.fmax_l2();
+    const double ref_supply2 = ref_supply2_;
+
+    // power_W_stacked's terms that depend on the step alone.
+    const double supply2 = float_square(s.vdd_core() * vdd_ratio);
+    const double t2 = k.reference_uncore_power * s.cgate_core() / r.Cgate * supply2 / ref_supply2 *
+                      f_ratio * fmax / r.freq;
+    const double l2_supply2 = float_square(vdd_ratio * s.vdd_l2());
+    full_use_ = n.bw_offchip / r.bw_offchip * r.mem_if_power * s.cgate_core() / r.Cgate * supply2 /
+                ref_supply2 * n.mem_data_rate / r.mem_rate;
+    memory_interface_ = r.mem_if_power * s.cgate_core() / r.Cgate * supply2 / ref_supply2 *
+                        n.mem_data_rate / r.mem_rate;
+    const double vdd = s.vdd_core() * vdd_ratio;
+    const double ref_vdd_core2 = float_square(k.ref_Vdd);
+    const double ref_freq_core = k.ref_freq, ref_freq = r.freq;
+    // bandwidth as far as "/ bw_cpi".
+    const double demand = w.bw_rate * f_ratio * fmax / w.bw_cpi;
+    const double core_perf = k.core_perf, bw_width = w.bw_width;
+
+    for (int c = cores_.first; c <= cores_.last; c++) {
+        const double t1 =
+            switching_head_[c] * supply2 / ref_vdd_core2 * f_ratio * fmax / ref_freq_core;
+        const double t3 =
+            l2_switching_head_[c] * l2_supply2 / ref_supply2 * f_ratio * fmax_l2 / ref_freq;
+        switching_[c] = (t1 + t2) + t3;
+        traffic_[c] = traffic_head_[c] * f_ratio * fmax / ref_freq;
+        leakage_[c] = vdd * leakage_head_[c] * 0.5 / 1000;
+        demand_[c] = demand * s.core_counts[c] * core_perf / bw_width;
+    }
+    const double vdd_l2 = s.vdd_l2(), ref_vdd = r.Vdd, ileak_l2 = s.ileak_l2(), ileak_ref = r.Ileak,
+                 lgate_l2 = s.lgate_l2(), lgate_ref = r.Lgate;
+    for (int j = caches_.first; j <= caches_.last; j++)
+        l2_leakage_[j] = l2_leakage_head_[j] * vdd_ratio * vdd_l2 / ref_vdd * ileak_l2 / ileak_ref *
+                         lgate_l2 / lgate_ref;
+}
+
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
 // the best one accepted. Ties go to the later configuration; NaN is never accepted.
-//
-// Flattened: every model function is inlined into the loops whatever its size, so that no
-// configuration pays for a call with a long argument list (the power model takes 47).
-template <bool kPowerLines> [[gnu::flatten]] SearchOutcome find_best(const SearchSpec &spec) {
+template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
     const Selection s = selection_of(spec);
     const LimitChecks limits = spec.limits;
     const bool evaluation = spec.evaluation();
@@ -217,47 +452,44 @@ template <bool kPowerLines> [[gnu::flatten]] SearchOutcome find_best(const Searc
     best.cache = spec.hold_cache ? spec.cache : 0;
     best.cores = spec.hold_cores ? spec.cores : 0;
 
-    const double miss_rate_ref = s.miss_rate(4.0);
-    const double stack_area = s.stack_area();
+    Terms terms(s, caches, cores, s.miss_rate(4.0));
     const double stack_power = s.stack_power();
-    const double *cache_sizes = s.cache_sizes;
-    const double *core_counts = s.core_counts;
-    // The miss rate depends on the cache size alone: once per size, not once per scale step.
-    double miss_rates[kCacheSizes];
-    for (int j = caches.first; j <= caches.last; j++)
-        miss_rates[j] = s.miss_rate(cache_sizes[j]);
     // A configuration whose speedup is below the best so far cannot be accepted, whatever its
-    // power and bandwidth. Unless its power line is due (3D memory with HP cores), the search
-    // drops it before working those out: the same figures, the same outcome, less work.
+    // area, power and bandwidth. Unless its power line is due (3D memory with HP cores), the
+    // search drops it before working those out, and a cache size's whole row where no speedup
+    // reaches the best: the same figures, the same outcome, less work.
     const bool prints_power = kPowerLines && s.stacked && s.transistor != 0 && limits.power;
     const bool drop_slower = !evaluation && !prints_power;
+    double speedups[kCoreCounts];
 
     for (int i = scales.first; i <= scales.last; i++) {
-        const OperatingPoint op = operating_point(s, spec, i);
-        const double vdd_ratio = op.vdd_ratio, f_ratio = op.f_ratio;
-        const int ok = op.ok;
+        terms.enter_step(operating_point(s, spec, i));
+        // Entered when the step's first configuration needs its power or bandwidths.
+        bool figures_entered = false;
         for (int j = caches.first; j <= caches.last; j++) {
-            const double cache_mb = cache_sizes[j];
-            const double miss_rate = miss_rates[j];
+            if (drop_slower && terms.row_below(j, best.speedup))
+                continue;
+            terms.speedups(j, speedups);
             for (int k = cores.first; k <= cores.last; k++) {
-                const double n_cores = core_counts[k];
+                const double speedup = speedups[k];
+                if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
+                    continue;
                 ConfigurationFigures f;
                 bool broken = false;
                 if (limits.area) {
-                    f.area = area_of(s, n_cores, cache_mb, stack_area);
+                    f.area = terms.area(j, k);
                     if (f.area > limits.area_limit) {
                         if (!evaluation)
                             continue;
                         broken = true;
                     }
                 }
-                const double speedup =
-                    speedup_of(s, ok, n_cores, f_ratio, miss_rate, s.l2_latency[j]);
-                if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
-                    continue;
+                if (!figures_entered) {
+                    terms.enter_step_figures();
+                    figures_entered = true;
+                }
                 if (limits.power) {
-                    f.power = power_of(s, n_cores, cache_mb, vdd_ratio, f_ratio, miss_rate,
-                                       miss_rate_ref);
+                    f.power = terms.power(j, k);
                     if (s.stacked) {
                         if (prints_power)
                             trace_power(f.power);
@@ -270,12 +502,10 @@ template <bool kPowerLines> [[gnu::flatten]] SearchOutcome find_best(const Searc
                     }
                 }
                 if (limits.bandwidth) {
-                    f.bandwidth = offchip_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                    terms.bandwidths(j, k, f);
                     bool over = f.bandwidth > limits.bandwidth_limit;
-                    if (s.stacked) {
-                        f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, f_ratio, miss_rate);
+                    if (s.stacked)
                         over = over || f.bandwidth_tsv > limits.tsv_limit;
-                    }
                     if (over) {
                         if (!evaluation)
                             continue;
@@ -307,17 +537,6 @@ double voltage_step(const TranTechRecord &node, int transistor, double target) {
     return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
 }
 
-double &LimitChecks::value(Limit limit) {
-    return limit == Limit::Area        ? area_limit
-           : limit == Limit::Power     ? power_limit
-           : limit == Limit::Bandwidth ? bandwidth_limit
-                                       : tsv_limit;
-}
-
-double LimitChecks::value(Limit limit) const {
-    return const_cast<LimitChecks &>(*this).value(limit);
-}
-
 double figure_of(const ConfigurationFigures &f, Limit limit) {
     return limit == Limit::Area        ? f.area
            : limit == Limit::Power     ? f.power
@@ -347,41 +566,33 @@ ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, in
     return f;
 }
 
-// The loops of the search without its checks: what depends on the scale step or the cache size
-// alone is worked out once per step or size, as the search does.
-[[gnu::flatten]] std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec) {
+// The loops of the search without its checks.
+std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec) {
     const Selection s = selection_of(spec);
     const Range scales = range_of(spec.hold_scale, spec.scale, kScaleSteps);
     const Range caches = range_of(spec.hold_cache, spec.cache, kCacheSizes);
     const Range cores = range_of(spec.hold_cores, spec.cores, kCoreCounts);
-    const double miss_rate_ref = s.miss_rate(4.0);
-    const double stack_area = s.stack_area();
+    Terms terms(s, caches, cores, s.miss_rate(4.0));
     const double stack_power = s.stack_power();
-    double miss_rates[kCacheSizes];
-    for (int j = caches.first; j <= caches.last; j++)
-        miss_rates[j] = s.miss_rate(s.cache_sizes[j]);
+    double speedups[kCoreCounts];
 
     std::vector<EvaluatedConfiguration> all;
     all.reserve(size_t(scales.last - scales.first + 1) * (caches.last - caches.first + 1) *
                 (cores.last - cores.first + 1));
     for (int i = scales.first; i <= scales.last; i++) {
-        const OperatingPoint op = operating_point(s, spec, i);
+        terms.enter_step(operating_point(s, spec, i));
+        terms.enter_step_figures();
         for (int j = caches.first; j <= caches.last; j++) {
-            const double cache_mb = s.cache_sizes[j];
-            const double miss_rate = miss_rates[j];
+            terms.speedups(j, speedups);
             for (int k = cores.first; k <= cores.last; k++) {
-                const double n_cores = s.core_counts[k];
                 EvaluatedConfiguration c{i, j, k, {}};
                 ConfigurationFigures &f = c.figures;
-                f.area = area_of(s, n_cores, cache_mb, stack_area);
-                f.power = power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate,
-                                   miss_rate_ref);
+                f.area = terms.area(j, k);
+                f.power = terms.power(j, k);
                 if (s.stacked)
                     f.power = f.power + stack_power;
-                f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
-                if (s.stacked)
-                    f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
-                f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[j]);
+                terms.bandwidths(j, k, f);
+                f.speedup = speedups[k];
                 all.push_back(c);
             }
         }

@@ -37,8 +37,13 @@ struct LimitChecks {
     double bandwidth_limit = 0; // GB/s off-chip
     double tsv_limit = 0;       // GB/s through the vias, checked with 3D memory only
 
-    double &value(Limit limit);
-    double value(Limit limit) const;
+    double &value(Limit limit) {
+        return limit == Limit::Area        ? area_limit
+               : limit == Limit::Power     ? power_limit
+               : limit == Limit::Bandwidth ? bandwidth_limit
+                                           : tsv_limit;
+    }
+    double value(Limit limit) const { return const_cast<LimitChecks &>(*this).value(limit); }
     bool checked(Limit limit) const {
         return limit == Limit::Area ? area : limit == Limit::Power ? power : bandwidth;
     }

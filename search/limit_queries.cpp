@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -20,6 +21,12 @@ int bit(Limit limit) {
 double key_of(double figure) {
     return std::isnan(figure) ? -std::numeric_limits<double>::infinity() : figure;
 }
+
+// A figure beside the index it belongs to, for sorting without looking it up through the index.
+struct Keyed {
+    double key;
+    int index;
+};
 
 // How many of the ascending keys a limit admits (key <= limit; a NaN limit admits them all).
 size_t admitted(const std::vector<double> &ascending_keys, double limit) {
@@ -44,27 +51,31 @@ LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.
     if (spec.evaluation())
         throw std::invalid_argument("LimitQueries: at least one dimension must be free");
     const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
-    std::vector<int> order;
+    std::vector<Keyed> order;
+    order.reserve(all.size());
     for (size_t i = 0; i < all.size(); i++) {
         const double speedup = all[i].figures.speedup;
         if (speedup >= 0) // neither NaN nor below the search's starting best of 0
-            order.push_back(int(i));
+            order.push_back({speedup, int(i)});
     }
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const double sa = all[a].figures.speedup, sb = all[b].figures.speedup;
-        return sa > sb || (sa == sb && a > b);
+    std::sort(order.begin(), order.end(), [](const Keyed &a, const Keyed &b) {
+        return a.key > b.key || (a.key == b.key && a.index > b.index);
     });
-    ranked_.reserve(order.size());
-    std::fill(std::begin(least_), std::end(least_), std::numeric_limits<double>::infinity());
-    for (int i : order) {
-        const EvaluatedConfiguration &e = all[i];
-        Candidate c{e.scale, e.cache, e.cores, e.figures, {}};
-        for (Limit limit : kLimits) {
-            c.key[int(limit)] = key_of(figure_of(e.figures, limit));
-            least_[int(limit)] = std::min(least_[int(limit)], c.key[int(limit)]);
-        }
-        ranked_.push_back(c);
+    ranked_.resize(order.size());
+    for (size_t r = 0; r < order.size(); r++) {
+        const EvaluatedConfiguration &e = all[size_t(order[r].index)];
+        const ConfigurationFigures &f = e.figures;
+        ranked_[r] = {
+            e.scale,
+            e.cache,
+            e.cores,
+            f,
+            {key_of(f.area), key_of(f.power), key_of(f.bandwidth), key_of(f.bandwidth_tsv)}};
     }
+    std::fill(std::begin(least_), std::end(least_), std::numeric_limits<double>::infinity());
+    for (const Candidate &c : ranked_)
+        for (Limit limit : kLimits)
+            least_[int(limit)] = std::min(least_[int(limit)], c.key[int(limit)]);
 }
 
 bool LimitQueries::meets(const Candidate &c, const LimitChecks &limits, int skipped) const {
@@ -108,19 +119,32 @@ std::vector<int> LimitQueries::curve(const LimitChecks &limits, Limit varied,
         const int answer = ranks.empty() ? kNone : ranks.front();
         return std::vector<int>(values.size(), answer);
     }
-    std::sort(ranks.begin(), ranks.end(), [&](int a, int b) {
-        const double ka = ranked_[a].key[int(varied)], kb = ranked_[b].key[int(varied)];
-        return ka < kb || (ka == kb && a < b);
-    });
-    std::vector<double> keys(ranks.size());
-    for (size_t i = 0; i < ranks.size(); i++)
-        keys[i] = ranked_[ranks[i]].key[int(varied)];
-    const std::vector<int> best = prefix_best(ranks);
-
-    std::vector<int> answers(values.size());
+    // The answer to a value is the best-ranked candidate whose key it admits. Only a candidate
+    // whose key is below that of every better-ranked one can be that: walked best first, these
+    // come with descending keys, and each value is a binary search among them.
+    std::vector<double> keys;
+    std::vector<int> firsts;
+    for (int r : ranks) {
+        const double key = ranked_[size_t(r)].key[int(varied)];
+        if (keys.empty() || key < keys.back()) {
+            keys.push_back(key);
+            firsts.push_back(r);
+        }
+    }
+    std::vector<int> answers(values.size(), kNone);
     for (size_t v = 0; v < values.size(); v++) {
-        const size_t n = admitted(keys, values[v]);
-        answers[v] = n == 0 ? kNone : best[n - 1];
+        if (firsts.empty())
+            break;
+        if (std::isnan(values[v])) { // admits every candidate
+            answers[v] = firsts.front();
+            continue;
+        }
+        // The first key not above the value.
+        const size_t n =
+            size_t(std::lower_bound(keys.begin(), keys.end(), values[v], std::greater<double>()) -
+                   keys.begin());
+        if (n < keys.size())
+            answers[v] = firsts[n];
     }
     return answers;
 }
@@ -148,13 +172,15 @@ std::vector<int> LimitQueries::map(const LimitChecks &limits, Limit x,
 
     // The candidates in ascending order of each key.
     auto sorted_by = [&](Limit limit) {
-        std::vector<int> order(ranks.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::sort(order.begin(), order.end(), [&](int a, int b) {
-            const double ka = ranked_[ranks[a]].key[int(limit)],
-                         kb = ranked_[ranks[b]].key[int(limit)];
-            return ka < kb || (ka == kb && a < b);
+        std::vector<Keyed> keyed(ranks.size());
+        for (size_t i = 0; i < ranks.size(); i++)
+            keyed[i] = {ranked_[size_t(ranks[i])].key[int(limit)], int(i)};
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+            return a.key < b.key || (a.key == b.key && a.index < b.index);
         });
+        std::vector<int> order(keyed.size());
+        for (size_t i = 0; i < keyed.size(); i++)
+            order[i] = keyed[i].index;
         return order;
     };
     const std::vector<int> by_x = sorted_by(x), by_y = sorted_by(y);

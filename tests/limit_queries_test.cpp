@@ -1,5 +1,6 @@
 // Searches answered from one evaluation of an option set against the search itself, on random
-// limits over every option set: the same configuration, speedup and figures, bit for bit.
+// limits over every option set: the same configuration, speedup and figures, bit for bit. And
+// that evaluation against the model functions themselves, configuration by configuration.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -96,6 +97,77 @@ TEST(LimitQueries, EqualTheSearchOnRandomLimitsOverEveryOptionSet) {
         }
     }
     EXPECT_GE(compared, 10000);
+}
+
+bool same_bits(const ConfigurationFigures &a, const ConfigurationFigures &b) {
+    return std::bit_cast<uint64_t>(a.area) == std::bit_cast<uint64_t>(b.area) &&
+           std::bit_cast<uint64_t>(a.power) == std::bit_cast<uint64_t>(b.power) &&
+           std::bit_cast<uint64_t>(a.bandwidth) == std::bit_cast<uint64_t>(b.bandwidth) &&
+           std::bit_cast<uint64_t>(a.bandwidth_tsv) == std::bit_cast<uint64_t>(b.bandwidth_tsv) &&
+           std::bit_cast<uint64_t>(a.speedup) == std::bit_cast<uint64_t>(b.speedup);
+}
+
+// evaluate_design_space works out what the configurations share once; evaluate_design_point
+// calls the whole model functions. Every figure of every configuration must agree, also at a
+// held operating point between the scale steps.
+TEST(EvaluatedSpace, EqualsEachPointEvaluatedOnItsOwn) {
+    int option_set = 0;
+    for (SearchSpec spec : every_option_set()) {
+        if (option_set++ % 3 == 0) {
+            spec.hold_scale = true, spec.scale = option_set % 8;
+            spec.vdd_ratio = 0.93, spec.f_ratio = 0.87;
+        }
+        for (const EvaluatedConfiguration &c : evaluate_design_space(spec))
+            ASSERT_TRUE(
+                same_bits(c.figures, evaluate_design_point(spec, c.scale, c.cache, c.cores)))
+                << "option set " << spec.workload << spec.memory << spec.transistor
+                << spec.core_kind << spec.node << ", configuration " << c.scale << "/" << c.cache
+                << "/" << c.cores;
+    }
+}
+
+// The search passes over a cache size whose speedups all stay below the best so far. Where
+// every cache size has the same figures, each row ties the one before and the last must win;
+// where the stall term is negative (negative cycles per instruction, with negative core
+// performance so that the speedups are positive), the order of the speedups is reversed.
+TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
+    Model ties = builtin_model();
+    for (int j = 0; j < kCacheSizes; j++) {
+        ties.cache_sizes[j] = 8;
+        for (NodeRecord &node : ties.nodes) {
+            node.l2_latency_HP[j] = node.l2_latency_HP[20];
+            node.l2_latency_LOP[j] = node.l2_latency_LOP[20];
+        }
+    }
+    Model reversed = builtin_model();
+    for (CoreKindRecord &kind : reversed.core_kinds)
+        kind.core_perf = -kind.core_perf;
+    for (WorkloadRecord &workload : reversed.workloads)
+        workload.cpi = -workload.cpi;
+
+    for (const Model *model : {&ties, &reversed}) {
+        for (int memory = 0; memory < 2; memory++)
+            for (int node = 0; node < int(model->nodes.size()); node++) {
+                SearchSpec spec;
+                spec.model = model;
+                spec.memory = memory, spec.node = node, spec.transistor = node % 3;
+                const LimitQueries queries(spec);
+                const TranTechRecord &n = model->nodes[node].tech;
+                for (const LimitChecks &limits :
+                     {LimitChecks{true, true, true, kInf, kInf, kInf, kInf},
+                      LimitChecks{true, true, true, n.area_budget, n.power_budget, n.bw_offchip,
+                                  n.bw_tsv}}) {
+                    spec.limits = limits;
+                    const SearchOutcome found = search_design_space(spec);
+                    ASSERT_EQ(differences(queries.best(limits), found), "")
+                        << (model == &ties ? "ties" : "reversed") << ", memory " << memory
+                        << ", node " << node;
+                    if (model == &ties && found.found) {
+                        EXPECT_EQ(found.cache, kCacheSizes - 1);
+                    }
+                }
+            }
+    }
 }
 
 // Curves and maps are lookups into the same ranking: each point equals a query of its own.
