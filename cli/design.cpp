@@ -301,25 +301,17 @@ std::vector<SpaceRow> space(const Request &r) {
     const SearchSpec spec = spec_of(r);
     const OptionSet &o = r.options;
     const LimitValues limits = limits_in_force(o, r.limits);
-    const Range scales = range_of(r.holds.scale, kScaleSteps);
-    const Range caches = range_of(r.holds.cache, kCacheSizes);
-    const Range cores = range_of(r.holds.cores, kCoreCounts);
     const Ceilings c = ceilings_of(o);
     const OperatingPoint held = held_operating_point(o, r.holds);
 
     std::vector<SpaceRow> rows;
-    rows.reserve(size_t(scales.last - scales.first + 1) * (caches.last - caches.first + 1) *
-                 (cores.last - cores.first + 1));
-    for (int i = scales.first; i <= scales.last; i++) {
-        const double vdd = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, i);
+    for (const EvaluatedConfiguration &e : evaluate_design_space(spec)) {
+        const double vdd = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, e.scale);
         const double freq =
-            spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[i]);
-        for (int j = caches.first; j <= caches.last; j++)
-            for (int k = cores.first; k <= cores.last; k++) {
-                SpaceRow row{i, j, k, vdd, freq, evaluate_design_point(spec, i, j, k), {}};
-                find_breaks(row.figures, limits, o.memory != 0, row.breaks);
-                rows.push_back(row);
-            }
+            spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[e.scale]);
+        SpaceRow row{e.scale, e.cache, e.cores, vdd, freq, e.figures, {}};
+        find_breaks(row.figures, limits, o.memory != 0, row.breaks);
+        rows.push_back(row);
     }
     return rows;
 }
