@@ -244,9 +244,11 @@ class Terms {
     // The speedup of every count in range, into row[count]. The model functions' last division,
     // by a norm of exactly 1.0, changes nothing and is left out.
     void speedups(int cache, double *row) const {
-        const double stall_plus_one = stall_plus_one_[cache];
         for (int c = cores_.first; c <= cores_.last; c++)
-            row[c] = ok_ == 0 ? 0.0 : perf_[c] / stall_plus_one;
+            row[c] = speedup(cache, c);
+    }
+    double speedup(int cache, int cores) const {
+        return ok_ == 0 ? 0.0 : perf_[cores] / stall_plus_one_[cache];
     }
 
     // The chip's power without the memory stack's layers.
@@ -439,10 +441,68 @@ void Terms::enter_step_figures() {
 
 // Enumerates the configurations in range, scale outermost and cores innermost, and returns
 // the best one accepted. Ties go to the later configuration; NaN is never accepted.
-template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
+// Every figure of one configuration with the model functions whole, and the power without the
+// memory stack's layers (what the power lines show) in chip_power.
+ConfigurationFigures figures_of(const Selection &s, const SearchSpec &spec, int scale, int cache,
+                                int cores, double &chip_power) {
+    const OperatingPoint op = operating_point(s, spec, scale);
+    const double n_cores = s.core_counts[cores], cache_mb = s.cache_sizes[cache];
+    const double miss_rate = s.miss_rate(cache_mb);
+    ConfigurationFigures f;
+    f.area = area_of(s, n_cores, cache_mb, s.stack_area());
+    chip_power =
+        power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
+    f.power = s.stacked ? chip_power + s.stack_power() : chip_power;
+    f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+    if (s.stacked)
+        f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
+    f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[cache]);
+    return f;
+}
+
+// Every dimension held: the one configuration, its figures worked out directly (the tables
+// would cost more than they save). One that breaks a checked limit scores 0; a figure whose
+// check is off stays 0.
+template <bool kPowerLines> SearchOutcome evaluate_held(const SearchSpec &spec) {
     const Selection s = selection_of(spec);
     const LimitChecks limits = spec.limits;
-    const bool evaluation = spec.evaluation();
+    double chip_power;
+    const ConfigurationFigures all =
+        figures_of(s, spec, spec.scale, spec.cache, spec.cores, chip_power);
+    if (kPowerLines && s.stacked && s.transistor != 0 && limits.power)
+        trace_power(chip_power);
+    ConfigurationFigures f;
+    bool broken = false;
+    if (limits.area) {
+        f.area = all.area;
+        broken = f.area > limits.area_limit;
+    }
+    if (limits.power) {
+        f.power = all.power;
+        broken = broken || f.power > limits.power_limit;
+    }
+    if (limits.bandwidth) {
+        f.bandwidth = all.bandwidth;
+        f.bandwidth_tsv = all.bandwidth_tsv;
+        broken = broken || f.bandwidth > limits.bandwidth_limit ||
+                 (s.stacked && f.bandwidth_tsv > limits.tsv_limit);
+    }
+    f.speedup = broken ? 0.0 : all.speedup;
+    SearchOutcome best;
+    best.scale = spec.scale, best.cache = spec.cache, best.cores = spec.cores;
+    if (f.speedup < 0.0 || std::isnan(f.speedup))
+        return best;
+    best.speedup = f.speedup;
+    best.figures = f;
+    best.found = true;
+    return best;
+}
+
+template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
+    if (spec.evaluation())
+        return evaluate_held<kPowerLines>(spec);
+    const Selection s = selection_of(spec);
+    const LimitChecks limits = spec.limits;
     const Range scales = range_of(spec.hold_scale, spec.scale, kScaleSteps);
     const Range caches = range_of(spec.hold_cache, spec.cache, kCacheSizes);
     const Range cores = range_of(spec.hold_cores, spec.cores, kCoreCounts);
@@ -459,8 +519,7 @@ template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
     // search drops it before working those out, and a cache size's whole row where no speedup
     // reaches the best: the same figures, the same outcome, less work.
     const bool prints_power = kPowerLines && s.stacked && s.transistor != 0 && limits.power;
-    const bool drop_slower = !evaluation && !prints_power;
-    double speedups[kCoreCounts];
+    const bool drop_slower = !prints_power;
 
     for (int i = scales.first; i <= scales.last; i++) {
         terms.enter_step(operating_point(s, spec, i));
@@ -469,21 +528,17 @@ template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
         for (int j = caches.first; j <= caches.last; j++) {
             if (drop_slower && terms.row_below(j, best.speedup))
                 continue;
-            terms.speedups(j, speedups);
             for (int k = cores.first; k <= cores.last; k++) {
-                const double speedup = speedups[k];
-                if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
-                    continue;
+                // The area first: where it binds, most configurations go before their division.
                 ConfigurationFigures f;
-                bool broken = false;
                 if (limits.area) {
                     f.area = terms.area(j, k);
-                    if (f.area > limits.area_limit) {
-                        if (!evaluation)
-                            continue;
-                        broken = true;
-                    }
+                    if (f.area > limits.area_limit)
+                        continue;
                 }
+                const double speedup = terms.speedup(j, k);
+                if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
+                    continue;
                 if (!figures_entered) {
                     terms.enter_step_figures();
                     figures_entered = true;
@@ -495,24 +550,18 @@ template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
                             trace_power(f.power);
                         f.power = f.power + stack_power;
                     }
-                    if (f.power > limits.power_limit) {
-                        if (!evaluation)
-                            continue;
-                        broken = true;
-                    }
+                    if (f.power > limits.power_limit)
+                        continue;
                 }
                 if (limits.bandwidth) {
                     terms.bandwidths(j, k, f);
                     bool over = f.bandwidth > limits.bandwidth_limit;
                     if (s.stacked)
                         over = over || f.bandwidth_tsv > limits.tsv_limit;
-                    if (over) {
-                        if (!evaluation)
-                            continue;
-                        broken = true;
-                    }
+                    if (over)
+                        continue;
                 }
-                f.speedup = broken ? 0.0 : speedup;
+                f.speedup = speedup;
                 if (f.speedup < best.speedup || std::isnan(f.speedup))
                     continue;
                 best.speedup = f.speedup;
@@ -550,20 +599,8 @@ SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines) {
 
 ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache,
                                            int cores) {
-    const Selection s = selection_of(spec);
-    const OperatingPoint op = operating_point(s, spec, scale);
-    const double n_cores = s.core_counts[cores], cache_mb = s.cache_sizes[cache];
-    const double miss_rate = s.miss_rate(cache_mb);
-    ConfigurationFigures f;
-    f.area = area_of(s, n_cores, cache_mb, s.stack_area());
-    f.power = power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
-    if (s.stacked)
-        f.power = f.power + s.stack_power();
-    f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
-    if (s.stacked)
-        f.bandwidth_tsv = tsv_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
-    f.speedup = speedup_of(s, op.ok, n_cores, op.f_ratio, miss_rate, s.l2_latency[cache]);
-    return f;
+    double chip_power;
+    return figures_of(selection_of(spec), spec, scale, cache, cores, chip_power);
 }
 
 // The loops of the search without its checks.
