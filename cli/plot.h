@@ -1,11 +1,10 @@
 // A picture of one scale step of the design space: speedup over core count and L2 cache size
 // as a heat map, the configurations that break a limit greyed, the line along which each limit
-// cuts the space, and the best configuration marked. The data comes from the tool's searches;
-// the drawing is the charts library's design-space map.
+// cuts the space, and the best configuration marked. The content is the design-space map's
+// (spacemap/space_map.h), built from the tool's request; the drawing is the charts library's.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "charts/image_file.h"
 #include "charts/space_chart.h"
@@ -14,9 +13,7 @@
 struct PlotData {
     Request request; // with its scale step held
     LimitValues limits;
-    OperatingPoint point;       // supply and frequency of the held step
-    std::vector<SpaceRow> grid; // every cache size and core count at that step, search order
-    BestConfiguration best;     // the search's best at that step
+    OperatingPoint point; // supply and frequency of the held step
 };
 
 // Without a held scale step, the picture shows the step of the best configuration (1.0 when
