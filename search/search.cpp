@@ -5,11 +5,6 @@
 #include "model/state.h"
 #include "search/trace.h"
 
-namespace {
-
-// The search that the design state describes, with the given dimensions held at the indices in
-// User_Option[8] (cores), [9] (cache) and [10] (scale), a held scale at FRE / FRE_MAX and
-// VDD_G / VDD_MAX.
 SearchSpec spec_from_design_state(int fix_cores, int fix_cache, int fix_scale) {
     SearchSpec spec;
     spec.model = &active_model();
@@ -33,6 +28,8 @@ SearchSpec spec_from_design_state(int fix_cores, int fix_cache, int fix_scale) {
     }
     return spec;
 }
+
+namespace {
 
 // The search of the design state, its power lines traced and handed to standard output's
 // stream as it returns, so that whatever its caller prints next follows them.

@@ -4,6 +4,11 @@
 
 #include "search/engine.h"
 
+// The search that the design state describes, with the dimensions whose flag is not 0 held at
+// the indices in User_Option[8] (cores), [9] (cache) and [10] (scale), a held scale at
+// FRE / FRE_MAX and VDD_G / VDD_MAX. Reads the state and changes nothing.
+SearchSpec spec_from_design_state(int fix_cores, int fix_cache, int fix_scale);
+
 // Each flag, when not 0, holds its dimension at the index already in User_Option[8] (cores),
 // [9] (cache) or [10] (scale); a held scale evaluates at FRE / FRE_MAX and VDD_G / VDD_MAX.
 // With all three held the one configuration is evaluated, and one that breaks a limit scores 0.

@@ -1,7 +1,8 @@
 // cpu-widget: the design-space explorer's window.
 //
-//   cpu-widget [--model FILE] [GTK options]
+//   cpu-widget [--model FILE] [--map] [GTK options]
 //
+// --map opens the design-space map beside the window, following every action in it.
 // Exit status: 0 when the window is closed, 1 without a display, 2 when the model file cannot
 // be used (one line per problem on standard error, and no window).
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "ui/map_window.h"
 #include "ui/standard_streams.h"
 #include "ui/window.h"
 
@@ -19,9 +21,9 @@ namespace {
 
 constexpr const char *kProgram = "cpu-widget";
 
-// Takes "--model FILE" or "--model=FILE" out of the arguments, leaving the rest for GTK.
-// Returns false (after saying why) when the option has no file name.
-bool take_model_option(int &argc, char **argv, std::string &path) {
+// Takes "--model FILE" or "--model=FILE" and "--map" out of the arguments, leaving the rest for
+// GTK. Returns false (after saying why) when the model option has no file name.
+bool take_options(int &argc, char **argv, std::string &path, bool &map) {
     int kept = 1;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--model") == 0) {
@@ -32,6 +34,8 @@ bool take_model_option(int &argc, char **argv, std::string &path) {
             path = argv[++i];
         } else if (strncmp(argv[i], "--model=", 8) == 0) {
             path = argv[i] + 8;
+        } else if (strcmp(argv[i], "--map") == 0) {
+            map = true;
         } else {
             argv[kept++] = argv[i];
         }
@@ -47,7 +51,8 @@ int main(int argc, char **argv) {
     // Before anything else, so that nothing the program opens takes descriptor 0, 1 or 2.
     secure_standard_streams();
     std::string path;
-    if (!take_model_option(argc, argv, path))
+    bool map = false;
+    if (!take_options(argc, argv, path, map))
         return 2;
     if (!path.empty()) {
         const ModelFileResult loaded = load_model_file(path);
@@ -64,7 +69,10 @@ int main(int argc, char **argv) {
                         "without one, run it on a virtual display: xvfb-run make run\n");
         return 1;
     }
-    gtk_widget_show_all(build_explorer_window().window);
+    const ExplorerWindow explorer = build_explorer_window();
+    gtk_widget_show_all(explorer.window);
+    if (map)
+        open_map_window(explorer);
     gtk_main();
     return 0;
 }

@@ -1,0 +1,180 @@
+#include "ui/map_window.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/model.h"
+#include "model/scaling.h"
+#include "model/state.h"
+#include "search/search.h"
+#include "spacemap/space_map.h"
+
+namespace {
+
+constexpr const char *kKey = "design-space-map";
+// The least size at which the axis labels stay legible.
+constexpr int kLeastWidth = 400, kLeastHeight = 300;
+
+struct MapWindow {
+    GtkWidget *window = nullptr, *area = nullptr, *explorer = nullptr;
+    SpaceChart chart;
+    int builds = 0;
+    guint pending = 0; // the idle source of a rebuild asked for, 0 when none
+    // Handlers on the explorer's controls, let go when the map closes first.
+    std::vector<std::pair<GObject *, gulong>> watched;
+};
+
+MapWindow *map_of(GtkWidget *window) {
+    return static_cast<MapWindow *>(g_object_get_data(G_OBJECT(window), kKey));
+}
+
+void build(MapWindow *map) {
+    map->chart = design_state_map();
+    map->builds++;
+    gtk_widget_queue_draw(map->area);
+}
+
+gboolean build_when_idle(gpointer data) {
+    MapWindow *map = static_cast<MapWindow *>(data);
+    map->pending = 0;
+    build(map);
+    return FALSE;
+}
+
+// Any action in the explorer: asks for one rebuild, at a lower priority than the explorer's
+// own redraw, so that the explorer is never kept waiting and a burst costs one rebuild.
+void explorer_acted(MapWindow *map) {
+    if (map->pending == 0)
+        map->pending = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, build_when_idle, map, nullptr);
+}
+
+void watch(MapWindow *map, GtkWidget *control, const char *signal) {
+    const gulong id = g_signal_connect_swapped(control, signal, G_CALLBACK(explorer_acted), map);
+    map->watched.emplace_back(G_OBJECT(control), id);
+}
+
+gboolean expose(GtkWidget *area, GdkEventExpose *event, MapWindow *map) {
+    cairo_t *cr = gdk_cairo_create(area->window);
+    gdk_cairo_region(cr, event->region);
+    cairo_clip(cr);
+    draw_space_chart(cr, area->allocation.width, area->allocation.height, map->chart);
+    cairo_destroy(cr);
+    return TRUE;
+}
+
+gboolean query_tooltip(GtkWidget *area, gint x, gint y, gboolean keyboard, GtkTooltip *tooltip,
+                       MapWindow *map) {
+    if (keyboard)
+        return FALSE;
+    const auto at =
+        space_chart_cell_at(area->allocation.width, area->allocation.height, map->chart, x, y);
+    if (!at)
+        return FALSE;
+    const std::string text = space_map_cell_text(map->chart, at->first, at->second);
+    if (text.empty())
+        return FALSE;
+    gtk_tooltip_set_text(tooltip, text.c_str());
+    return TRUE;
+}
+
+// The map closes: nothing of it may run afterwards.
+void map_destroyed(GtkWidget *, MapWindow *map) {
+    if (map->pending != 0)
+        g_source_remove(map->pending);
+    map->pending = 0;
+    for (const auto &[control, id] : map->watched)
+        g_signal_handler_disconnect(control, id);
+    map->watched.clear();
+}
+
+// To the right of the explorer when the screen has room for it there, else under it, else as
+// far right as the screen allows. Under it, the map takes the height that is left.
+void place_beside(GtkWidget *map, GtkWidget *explorer) {
+    GtkRequisition size;
+    gtk_widget_size_request(explorer, &size);
+    gint x = 0, y = 0, width = 0, height = 0;
+    gtk_window_get_position(GTK_WINDOW(explorer), &x, &y);
+    gtk_window_get_default_size(GTK_WINDOW(map), &width, &height);
+    GdkScreen *screen = gtk_window_get_screen(GTK_WINDOW(explorer));
+    const gint screen_width = gdk_screen_get_width(screen);
+    const gint screen_height = gdk_screen_get_height(screen);
+    constexpr gint kGap = 16;
+    const gint room_below = screen_height - (y + size.height + kGap);
+    if (x + size.width + kGap + width <= screen_width) {
+        gtk_window_move(GTK_WINDOW(map), x + size.width + kGap, y);
+    } else if (room_below >= kLeastHeight) {
+        gtk_window_move(GTK_WINDOW(map), x, y + size.height + kGap);
+        gtk_window_resize(GTK_WINDOW(map), width, std::min(height, room_below));
+    } else
+        gtk_window_move(GTK_WINDOW(map), std::max(0, screen_width - width), y);
+}
+
+void delete_map(gpointer data) {
+    delete static_cast<MapWindow *>(data);
+}
+
+} // namespace
+
+SpaceChart design_state_map() {
+    SearchSpec spec = spec_from_design_state(0, 0, 1);
+    const Model &m = *spec.model;
+    const bool on_show = VDD_G != 0 || FRE != 0;
+    double vdd = VDD_G, freq = FRE;
+    if (!on_show) {
+        const double target = m.scale_steps[spec.scale];
+        spec.vdd_ratio = voltage_step(m.nodes[spec.node].tech, spec.transistor, target);
+        spec.f_ratio = f_scal(target);
+        vdd = VDD_MAX * spec.vdd_ratio;
+        freq = FRE_MAX * spec.f_ratio;
+    }
+    SpaceChart chart = space_map(spec, vdd, freq);
+    if (on_show)
+        mark_shown(chart, User_Option[9], User_Option[8]);
+    return chart;
+}
+
+GtkWidget *open_map_window(const ExplorerWindow &explorer) {
+    MapWindow *map = new MapWindow;
+    map->explorer = explorer.window;
+    map->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(map->window), "CPU widget: design-space map");
+    gtk_window_set_default_size(GTK_WINDOW(map->window), 760, 720);
+    g_object_set_data_full(G_OBJECT(map->window), kKey, map, delete_map);
+
+    map->area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(map->area, kLeastWidth, kLeastHeight);
+    gtk_widget_set_has_tooltip(map->area, TRUE);
+    g_signal_connect(map->area, "expose-event", G_CALLBACK(expose), map);
+    g_signal_connect(map->area, "query-tooltip", G_CALLBACK(query_tooltip), map);
+    gtk_container_add(GTK_CONTAINER(map->window), map->area);
+
+    for (GtkWidget *box : explorer.option_box)
+        watch(map, box, "changed");
+    for (int slot = 2; slot <= 5; slot++)
+        watch(map, spin_button[slot], "value-changed");
+    for (GtkWidget *slider : scale_global)
+        watch(map, slider, "value-changed");
+    for (GtkWidget *lock : explorer.lock_button)
+        watch(map, lock, "toggled");
+    watch(map, explorer.best_button, "clicked");
+    // Closing the explorer closes the map; its handler goes with the others if the map goes first.
+    const gulong closes = g_signal_connect_swapped(explorer.window, "destroy",
+                                                   G_CALLBACK(gtk_widget_destroy), map->window);
+    map->watched.emplace_back(G_OBJECT(explorer.window), closes);
+    g_signal_connect(map->window, "destroy", G_CALLBACK(map_destroyed), map);
+
+    place_beside(map->window, explorer.window);
+    build(map);
+    gtk_widget_show_all(map->window);
+    return map->window;
+}
+
+const SpaceChart &map_window_chart(GtkWidget *map) {
+    return map_of(map)->chart;
+}
+
+int map_window_builds(GtkWidget *map) {
+    return map_of(map)->builds;
+}
