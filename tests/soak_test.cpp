@@ -30,6 +30,7 @@
 #include "model/state.h"
 #include "model/tables.h"
 #include "tests/gtk_test_support.h"
+#include "ui/map_window.h"
 #include "ui/window.h"
 #include "widgets/mycpu.h"
 
@@ -170,6 +171,7 @@ class Soak : public testing::Test {
     void open_window() {
         run = RunState{};
         w = open_explorer_window();
+        map = with_map ? open_map_window(w) : nullptr;
         // Runs after the window's own handler, so it sees what the gauge was just given.
         g_signal_connect(scale_global[2], "value-changed", G_CALLBACK(observe_speedup), this);
         for (int slot : kResultLabels)
@@ -180,6 +182,7 @@ class Soak : public testing::Test {
         if (w.window == nullptr)
             return;
         close_explorer_window(w);
+        map = nullptr; // closed with the explorer
         pump();
     }
 
@@ -417,6 +420,13 @@ class Soak : public testing::Test {
                              formatted("%.17g", value) + " and best " + formatted("%.17g", best));
         }
 
+        // The map, rebuilt once the actions' handlers are done, marks the configuration on show.
+        if (map != nullptr && (VDD_G != 0 || FRE != 0)) {
+            const auto shown = map_window_chart(map).shown;
+            expect(shown == std::pair(User_Option[9], User_Option[8]),
+                   "the map marks another configuration than the one on show");
+        }
+
         expect(indices_in_range(),
                "configuration indices out of their tables: " + std::to_string(User_Option[8]) +
                    " " + std::to_string(User_Option[9]) + " " + std::to_string(User_Option[10]));
@@ -509,6 +519,8 @@ class Soak : public testing::Test {
     }
 
     ExplorerWindow w{};
+    bool with_map = false;
+    GtkWidget *map = nullptr; // the design-space map, when with_map
     std::vector<std::string> messages;
     std::vector<std::string> problems;
     GLogFunc previous_handler = nullptr;
@@ -555,6 +567,19 @@ TEST_F(Soak, RandomUserActionsKeepTheWindowConsistent) {
         EXPECT_GT(run.counts.scored_zero, 0);
         EXPECT_GT(run.counts.recalculations, static_cast<int>(actions / 4));
     }
+}
+
+// The same with the design-space map open beside the window: it reads the state after every
+// action and must change nothing the checks above look at.
+TEST_F(Soak, RandomUserActionsKeepTheWindowConsistentWithTheMapOpen) {
+    close_window();
+    reset_design_state();
+    with_map = true;
+    open_window();
+    const uint64_t actions = setting("SOAK_ACTIONS", 2000);
+    const uint64_t seed = setting("SOAK_SEED", 1);
+    EXPECT_TRUE(soak(seed, actions));
+    EXPECT_GT(map_window_builds(map), static_cast<int>(actions / 2));
 }
 
 TEST_F(Soak, SameSeedReplaysTheSameActions) {
