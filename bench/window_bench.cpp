@@ -5,6 +5,10 @@
 // per spin button, nested, and its own) and five evaluations of the configuration on show.
 // 20 nm lets the most configurations past its area limit: with "ARM" cores the change to it
 // prints about 70,000 power lines.
+//
+// With the design-space map open beside the window (cpu-widget --map), the same change is timed
+// until everything it leads to is on screen: the explorer's handlers, its redraw, the map's
+// rebuild and redraw, and the display server's drawing of both (gdk_flush waits for it).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +17,8 @@
 #include "bench/stdout_file.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "spacemap/space_map.h"
+#include "ui/map_window.h"
 #include "ui/window.h"
 
 namespace {
@@ -71,6 +77,85 @@ void list_changed_worst_case(benchmark::State &state) {
     draw_pending();
     reset_design_state();
 }
+
+// The worst change until it is on screen, with the map open (map 1) and, for comparison,
+// without it (map 0).
+void list_changed_on_screen(benchmark::State &state) {
+    const int workload = static_cast<int>(state.range(0)), kind = static_cast<int>(state.range(1));
+    const int from = static_cast<int>(state.range(2)), to = static_cast<int>(state.range(3));
+    reset_design_state();
+    ExplorerWindow w = build_explorer_window();
+    gtk_widget_show_all(w.window);
+    GtkWidget *map = state.range(4) != 0 ? open_map_window(w) : nullptr;
+    choose(w, 0, workload);
+    choose(w, 3, kind);
+    choose(w, 4, from);
+    choose(w, 1, 1); // 3D memory
+    choose(w, 2, 1); // LOP/HP
+    draw_pending();
+    gdk_flush();
+    empty_stdout_file();
+
+    int builds = 0; // of the map, in the timed part
+    for (auto _ : state) {
+        const int before = map != nullptr ? map_window_builds(map) : 0;
+        choose(w, 4, to);
+        draw_pending();
+        gdk_flush();
+        state.PauseTiming();
+        builds += map != nullptr ? map_window_builds(map) - before : 0;
+        empty_stdout_file();
+        choose(w, 4, from);
+        draw_pending();
+        gdk_flush();
+        empty_stdout_file();
+        state.ResumeTiming();
+    }
+    state.counters["map_builds"] =
+        benchmark::Counter(static_cast<double>(builds), benchmark::Counter::kAvgIterations);
+
+    g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
+    gtk_widget_destroy(w.window); // the map goes with it
+    draw_pending();
+    reset_design_state();
+}
+
+// The map's two parts on their own: its content from the design state (one scale step
+// evaluated and searched) and its drawing into an image of the window's default size.
+void map_build(benchmark::State &state) {
+    reset_design_state();
+    User_Option[1] = 1;
+    User_Option[2] = 1;
+    User_Option[3] = 3;
+    User_Option[4] = 4;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(design_state_map());
+    reset_design_state();
+}
+
+void map_draw(benchmark::State &state) {
+    reset_design_state();
+    User_Option[4] = 4;
+    const SpaceChart chart = design_state_map();
+    cairo_surface_t *image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 760, 660);
+    cairo_t *cr = cairo_create(image);
+    for (auto _ : state) {
+        draw_space_chart(cr, 760, 660, chart);
+        cairo_surface_flush(image);
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(image);
+    reset_design_state();
+}
+
+BENCHMARK(list_changed_on_screen)
+    ->Args({1, 3, 3, 4, 0})
+    ->Args({1, 3, 3, 4, 1})
+    ->ArgNames({"workload", "kind", "from", "to", "map"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(map_build)->Unit(benchmark::kMillisecond);
+BENCHMARK(map_draw)->Unit(benchmark::kMillisecond);
 
 // The core kind the window starts with, and the one whose small cores let the most
 // configurations past the area limit; the change from 32 nm to 20 nm, and for comparison the

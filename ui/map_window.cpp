@@ -22,6 +22,14 @@ struct MapWindow {
     SpaceChart chart;
     int builds = 0;
     guint pending = 0; // the idle source of a rebuild asked for, 0 when none
+    // The chart drawn at the area's size, as the tool draws it into a picture file; drawn again
+    // when the chart is rebuilt or the size changes, so that an expose (a tooltip that goes, a
+    // window that was covered) only copies it. Where the display's pixels are laid out as
+    // cairo's, the picture is drawn straight into an image that the display server shares, and
+    // copying it costs no transfer.
+    cairo_surface_t *picture = nullptr;
+    GdkImage *shared = nullptr; // the picture's memory, when shared
+    bool stale = true;          // the chart has changed since the picture was drawn
     // Handlers on the explorer's controls, let go when the map closes first.
     std::vector<std::pair<GObject *, gulong>> watched;
 };
@@ -30,9 +38,45 @@ MapWindow *map_of(GtkWidget *window) {
     return static_cast<MapWindow *>(g_object_get_data(G_OBJECT(window), kKey));
 }
 
+void forget_picture(MapWindow *map) {
+    if (map->picture != nullptr)
+        cairo_surface_destroy(map->picture);
+    map->picture = nullptr;
+    if (map->shared != nullptr)
+        g_object_unref(map->shared);
+    map->shared = nullptr;
+}
+
+// Whether an image of the display holds its pixels as cairo's RGB24 does: 32-bit words, red
+// in bits 16-23, green in 8-15, blue in 0-7, in the machine's byte order.
+bool laid_out_as_cairo(const GdkImage *image) {
+    const GdkVisual *v = image->visual;
+    const GdkByteOrder native = G_BYTE_ORDER == G_LITTLE_ENDIAN ? GDK_LSB_FIRST : GDK_MSB_FIRST;
+    return image->bits_per_pixel == 32 && image->byte_order == native && v != nullptr &&
+           v->type == GDK_VISUAL_TRUE_COLOR && v->red_mask == 0xff0000 &&
+           v->green_mask == 0x00ff00 && v->blue_mask == 0x0000ff &&
+           image->bpl == cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, image->width);
+}
+
+// A surface of width x height to draw the picture into, shared with the display if it can be.
+void make_picture(MapWindow *map, int width, int height) {
+    map->shared = gdk_image_new(GDK_IMAGE_FASTEST, gtk_widget_get_visual(map->area), width, height);
+    if (map->shared != nullptr && laid_out_as_cairo(map->shared)) {
+        map->picture = cairo_image_surface_create_for_data(
+            static_cast<unsigned char *>(map->shared->mem), CAIRO_FORMAT_RGB24, width, height,
+            map->shared->bpl);
+    } else {
+        if (map->shared != nullptr)
+            g_object_unref(map->shared);
+        map->shared = nullptr;
+        map->picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    }
+}
+
 void build(MapWindow *map) {
     map->chart = design_state_map();
     map->builds++;
+    map->stale = true;
     gtk_widget_queue_draw(map->area);
 }
 
@@ -56,10 +100,34 @@ void watch(MapWindow *map, GtkWidget *control, const char *signal) {
 }
 
 gboolean expose(GtkWidget *area, GdkEventExpose *event, MapWindow *map) {
+    const int width = area->allocation.width, height = area->allocation.height;
+    if (width <= 0 || height <= 0)
+        return TRUE;
+    if (map->picture != nullptr && (cairo_image_surface_get_width(map->picture) != width ||
+                                    cairo_image_surface_get_height(map->picture) != height))
+        forget_picture(map);
+    if (map->picture == nullptr) {
+        make_picture(map, width, height);
+        map->stale = true;
+    }
+    if (map->stale) {
+        cairo_t *cr = cairo_create(map->picture);
+        draw_space_chart(cr, width, height, map->chart);
+        cairo_destroy(cr);
+        cairo_surface_flush(map->picture);
+        map->stale = false;
+    }
+    const GdkRectangle &r = event->area;
+    if (map->shared != nullptr) {
+        gdk_draw_image(area->window, area->style->black_gc, map->shared, r.x, r.y, r.x, r.y,
+                       r.width, r.height);
+        return TRUE;
+    }
     cairo_t *cr = gdk_cairo_create(area->window);
     gdk_cairo_region(cr, event->region);
     cairo_clip(cr);
-    draw_space_chart(cr, area->allocation.width, area->allocation.height, map->chart);
+    cairo_set_source_surface(cr, map->picture, 0, 0);
+    cairo_paint(cr);
     cairo_destroy(cr);
     return TRUE;
 }
@@ -112,7 +180,9 @@ void place_beside(GtkWidget *map, GtkWidget *explorer) {
 }
 
 void delete_map(gpointer data) {
-    delete static_cast<MapWindow *>(data);
+    MapWindow *map = static_cast<MapWindow *>(data);
+    forget_picture(map);
+    delete map;
 }
 
 } // namespace
@@ -146,6 +216,8 @@ GtkWidget *open_map_window(const ExplorerWindow &explorer) {
     map->area = gtk_drawing_area_new();
     gtk_widget_set_size_request(map->area, kLeastWidth, kLeastHeight);
     gtk_widget_set_has_tooltip(map->area, TRUE);
+    // Each expose copies a whole picture: nothing to gain from drawing off screen first.
+    gtk_widget_set_double_buffered(map->area, FALSE);
     g_signal_connect(map->area, "expose-event", G_CALLBACK(expose), map);
     g_signal_connect(map->area, "query-tooltip", G_CALLBACK(query_tooltip), map);
     gtk_container_add(GTK_CONTAINER(map->window), map->area);
