@@ -64,10 +64,14 @@ soak: build
 
 # valgrind's memcheck over a scripted session of the program (debug build) on a virtual display:
 # no invalid access and no leak of the program's own; GTK's libraries' suppressions are in
-# tests/memcheck/gtk.supp. The log is left in $(DEBUG_DIR)/memcheck.
+# tests/memcheck/gtk.supp. The session runs twice: as the window opens by default, and with the
+# design-space map open beside it (--map). The logs are left in $(DEBUG_DIR)/memcheck and
+# $(DEBUG_DIR)/memcheck-map.
 memcheck: debug
 	xvfb-run -a -s "-screen 0 1920x1080x24" tests/memcheck/session.sh $(DEBUG_DIR)/ui/cpu-widget \
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck
+	xvfb-run -a -s "-screen 0 1920x1080x24" tests/memcheck/session.sh $(DEBUG_DIR)/ui/cpu-widget \
+	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
 # virtual display, and the command-line tool's sweep; each reports the median of

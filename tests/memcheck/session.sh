@@ -4,7 +4,10 @@
 # press "Best Performance", move every slider, lock a slider and try to move it, type a limit,
 # close the window. Run on a virtual display (make memcheck does this):
 #
-#   xvfb-run -a -s "-screen 0 1920x1080x24" tests/memcheck/session.sh PROGRAM CLOSE_WINDOW OUT
+#   xvfb-run -a -s "-screen 0 1920x1080x24" tests/memcheck/session.sh PROGRAM CLOSE_WINDOW OUT [ARG...]
+#
+# Further arguments go to the program: with --map the design-space map is open beside the
+# window all along, rebuilt after each action, and closes with it.
 #
 # Passes when the program ends with status 0 after the close, printed what each action should
 # print, and valgrind reports no error: no invalid read or write, no use of uninitialised
@@ -14,6 +17,7 @@ set -eu
 program=$1
 close_window=$2
 out=${3:-build/memcheck}
+if [ $# -ge 3 ]; then shift 3; else set --; fi
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 log=$out/valgrind.log
@@ -24,7 +28,7 @@ trace=$out/stdout.txt
 G_SLICE=always-malloc G_DEBUG=gc-friendly valgrind --tool=memcheck --leak-check=full \
     --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes \
     --num-callers=40 --suppressions="$here/gtk.supp" --gen-suppressions=all --error-exitcode=99 \
-    --log-file="$log" "$program" >"$trace" 2>"$out/stderr.txt" &
+    --log-file="$log" "$program" "$@" >"$trace" 2>"$out/stderr.txt" &
 pid=$!
 
 fail() {
