@@ -165,6 +165,10 @@ TEST_F(MapWindow, BurstCostsOneRebuildAndClosingEitherWindowIsSafe) {
     EXPECT_EQ(map_window_builds(map), builds + 1);
     EXPECT_EQ(map_window_chart(map).shown, std::pair(User_Option[9], User_Option[8]));
     EXPECT_EQ(User_Option[9], 5);
+    // A lock changes nothing the map shows: no rebuild.
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.lock_button[1]), TRUE);
+    pump();
+    EXPECT_EQ(map_window_builds(map), builds + 1);
 
     // The map closed alone: the explorer goes on as before.
     gtk_widget_destroy(map);

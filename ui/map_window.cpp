@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,8 +18,54 @@ constexpr const char *kKey = "design-space-map";
 // The least size at which the axis labels stay legible.
 constexpr int kLeastWidth = 400, kLeastHeight = 300;
 
+// What the map of the design state depends on: the search of the scale step on show, its
+// operating point, and the configuration on show.
+struct MapInputs {
+    SearchSpec spec;
+    double vdd = 0, freq = 0;
+    bool on_show = false;
+    int cache = 0, cores = 0;
+
+    auto key() const {
+        const LimitChecks &l = spec.limits;
+        return std::tuple(spec.model, spec.workload, spec.memory, spec.transistor, spec.core_kind,
+                          spec.node, l.area, l.power, l.bandwidth, l.area_limit, l.power_limit,
+                          l.bandwidth_limit, l.tsv_limit, spec.scale, spec.vdd_ratio, spec.f_ratio,
+                          vdd, freq, on_show, cache, cores);
+    }
+};
+
+// Before anything is on show (no supply and no frequency yet), the step at its own operating
+// point.
+MapInputs inputs_of_design_state() {
+    MapInputs in;
+    in.spec = spec_from_design_state(0, 0, 1);
+    const Model &m = *in.spec.model;
+    in.on_show = VDD_G != 0 || FRE != 0;
+    in.vdd = VDD_G;
+    in.freq = FRE;
+    if (!in.on_show) {
+        const double target = m.scale_steps[in.spec.scale];
+        in.spec.vdd_ratio = voltage_step(m.nodes[in.spec.node].tech, in.spec.transistor, target);
+        in.spec.f_ratio = f_scal(target);
+        in.vdd = VDD_MAX * in.spec.vdd_ratio;
+        in.freq = FRE_MAX * in.spec.f_ratio;
+    }
+    in.cache = User_Option[9];
+    in.cores = User_Option[8];
+    return in;
+}
+
+SpaceChart map_of(const MapInputs &in) {
+    SpaceChart chart = space_map(in.spec, in.vdd, in.freq);
+    if (in.on_show)
+        mark_shown(chart, in.cache, in.cores);
+    return chart;
+}
+
 struct MapWindow {
     GtkWidget *window = nullptr, *area = nullptr, *explorer = nullptr;
+    MapInputs inputs; // of the chart
     SpaceChart chart;
     int builds = 0;
     guint pending = 0; // the idle source of a rebuild asked for, 0 when none
@@ -73,8 +120,14 @@ void make_picture(MapWindow *map, int width, int height) {
     }
 }
 
+// An action that changed nothing the map shows (a lock, the speedup slider, a limit set to the
+// value it had) costs no rebuild and no redraw.
 void build(MapWindow *map) {
-    map->chart = design_state_map();
+    MapInputs inputs = inputs_of_design_state();
+    if (map->builds > 0 && inputs.key() == map->inputs.key())
+        return;
+    map->inputs = inputs;
+    map->chart = map_of(inputs);
     map->builds++;
     map->stale = true;
     gtk_widget_queue_draw(map->area);
@@ -188,21 +241,7 @@ void delete_map(gpointer data) {
 } // namespace
 
 SpaceChart design_state_map() {
-    SearchSpec spec = spec_from_design_state(0, 0, 1);
-    const Model &m = *spec.model;
-    const bool on_show = VDD_G != 0 || FRE != 0;
-    double vdd = VDD_G, freq = FRE;
-    if (!on_show) {
-        const double target = m.scale_steps[spec.scale];
-        spec.vdd_ratio = voltage_step(m.nodes[spec.node].tech, spec.transistor, target);
-        spec.f_ratio = f_scal(target);
-        vdd = VDD_MAX * spec.vdd_ratio;
-        freq = FRE_MAX * spec.f_ratio;
-    }
-    SpaceChart chart = space_map(spec, vdd, freq);
-    if (on_show)
-        mark_shown(chart, User_Option[9], User_Option[8]);
-    return chart;
+    return map_of(inputs_of_design_state());
 }
 
 GtkWidget *open_map_window(const ExplorerWindow &explorer) {
