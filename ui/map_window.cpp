@@ -81,7 +81,7 @@ struct MapWindow {
     std::vector<std::pair<GObject *, gulong>> watched;
 };
 
-MapWindow *map_of(GtkWidget *window) {
+MapWindow *window_map(GtkWidget *window) {
     return static_cast<MapWindow *>(g_object_get_data(G_OBJECT(window), kKey));
 }
 
@@ -283,9 +283,9 @@ GtkWidget *open_map_window(const ExplorerWindow &explorer) {
 }
 
 const SpaceChart &map_window_chart(GtkWidget *map) {
-    return map_of(map)->chart;
+    return window_map(map)->chart;
 }
 
 int map_window_builds(GtkWidget *map) {
-    return map_of(map)->builds;
+    return window_map(map)->builds;
 }
