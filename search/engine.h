@@ -84,7 +84,7 @@ struct SearchSpec {
 SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines = false);
 
 // Every figure of one configuration, whatever the checks and limits. A held scale step
-// (spec.hold_scale) evaluates at the spec's operating point.
+// (hold_scale) evaluates at the search's held operating point.
 ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache, int cores);
 
 // Every configuration in range, in the search's order (scale, cache, cores ascending), with all

@@ -13,10 +13,11 @@
 
 class LimitQueries {
   public:
-    // Evaluates every configuration in the spec's range once; its checks and limits are not used.
+    // Evaluates every configuration the search leaves in range once; its checks and limits are
+    // not used.
     explicit LimitQueries(const SearchSpec &spec);
 
-    // What search_design_space would return for the spec under these checks and limits.
+    // What search_design_space would return for the search under these checks and limits.
     SearchOutcome best(const LimitChecks &limits) const;
 
     // The configuration best() selects, as a handle for outcome(); -1 when none qualifies.

@@ -17,7 +17,7 @@ SpaceChart space_map_frame();
 // "DB2/TPCC, plain memory, LOP, Niagara, 65nm": the options of a search, in the model's names.
 std::string space_map_options(const SearchSpec &spec);
 
-// The map of the scale step that spec holds (spec.hold_scale, at spec's operating point, which
+// The map of the scale step the search holds (hold_scale, at its held operating point, which
 // is vdd V and freq GHz for the subtitle); held core counts and cache sizes are let go. A limit
 // whose check is off is neither shown nor counted as broken, the TSV limit only with 3D memory.
 SpaceChart space_map(SearchSpec spec, double vdd, double freq);
