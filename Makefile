@@ -6,7 +6,12 @@ JOBS ?= $(shell nproc)
 
 PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-dev \
            libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
-           libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev
+           libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
+           pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
+           python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel
+
+# The Python package is built for Debian's Python, whatever python3 comes first on PATH.
+PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
 .PHONY: deps build debug run test bench test-asan soak memcheck fuzz
 
@@ -24,11 +29,11 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(PYTHON)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 debug: deps
-	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug $(PYTHON)
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
 
 run: build
