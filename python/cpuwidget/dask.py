@@ -49,12 +49,19 @@ def _release_model():
         _model_changed.notify_all()
 
 
+class _Batch:
+    """Tasks of one model. Not a list, which Dask would walk item by item looking for tasks."""
+
+    def __init__(self, items):
+        self.items = items
+
+
 def _run_batch(model_name, model_text, batch):
     """The rows of a batch of tasks of one model, as a list of DataFrames (one per column set)."""
     groups = {}
     _acquire_model(model_text)
     try:
-        for index, command, arguments in batch:
+        for index, command, arguments in batch.items:
             result = getattr(cpuwidget, command)(**arguments)
             rows = len(next(iter(result.values()))) if result else 0
             key = (command,) + tuple(result)
@@ -105,7 +112,7 @@ def study_graph(tasks, models=None, batch_size=250):
         by_model.setdefault(model, []).append((index, command, arguments))
     run = dask.delayed(_run_batch, pure=False)
     return [
-        run(model, texts[model], items[start : start + batch_size])
+        run(model, texts[model], _Batch(items[start : start + batch_size]))
         for model, items in by_model.items()
         for start in range(0, len(items), batch_size)
     ]
