@@ -132,7 +132,7 @@ void load_model(const py::object &path, const py::object &text) {
                               "neither for the built-in model");
     ModelFileResult loaded;
     if (!path.is_none()) {
-        const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+        const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
         loaded = released([&] { return load_model_file(name); });
     } else if (!text.is_none()) {
         if (!py::isinstance<py::str>(text))
@@ -156,7 +156,7 @@ py::object export_model_call(const py::object &path) {
     const std::string text = with_model([] { return export_model(active_model()); });
     if (path.is_none())
         return py::str(text);
-    const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+    const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
     std::ofstream file(name, std::ios::binary);
     file << text;
     file.close();

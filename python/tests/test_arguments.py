@@ -78,7 +78,7 @@ def test_model_written_and_read_back_gives_the_same_figures(tmp_path):
     first = cpuwidget.sweep(jobs=1)["speedup"]
     cpuwidget.load_model()
     assert cpuwidget.model_info()["source"] == "built-in"
-    cpuwidget.load_model(path)
+    cpuwidget.load_model(bytes(path))  # a path as bytes, as os functions take it
     assert cpuwidget.model_info()["parallel_fraction"] == 0.9
     assert first.tobytes() == cpuwidget.sweep(jobs=1)["speedup"].tobytes()
     with pytest.raises(ValueError, match="path: cannot write"):
