@@ -6,7 +6,12 @@ JOBS ?= $(shell nproc)
 
 PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-dev \
            libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
-           libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev
+           libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
+           pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
+           python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel
+
+# The Python package is built for Debian's Python, whatever python3 comes first on PATH.
+PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
 .PHONY: deps build debug run test bench test-asan soak memcheck fuzz
 
@@ -24,11 +29,11 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(PYTHON)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 debug: deps
-	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug $(PYTHON)
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
 
 run: build
@@ -74,8 +79,9 @@ memcheck: debug
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
-# virtual display, and the command-line tool's sweep; each reports the median of
-# BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
+# virtual display, the command-line tool's sweep, and the Python package's sweep and Dask
+# study (bench/python_bench.py, medians of 5 runs, the study's of 3); the others report the
+# median of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
 # BENCH_FLAGS=--benchmark_filter=speedup_max_all.
 BENCH_REPETITIONS ?= 9
 BENCH_FLAGS ?=
@@ -85,6 +91,7 @@ bench: build
 	xvfb-run -a $(BUILD_DIR)/bench/bench_search $(BENCH_ARGS)
 	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
 # UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 3 s on

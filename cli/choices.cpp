@@ -39,6 +39,17 @@ std::string join_axis(const double *axis, int count) {
 
 } // namespace
 
+std::optional<Choice> series_choice(std::string_view text) {
+    for (auto [name, choice] : {std::pair{"workload", Choice::Workload},
+                                {"memory", Choice::Memory},
+                                {"transistor", Choice::Transistor},
+                                {"core", Choice::CoreKind},
+                                {"node", Choice::Node}})
+        if (same_letters(text, name))
+            return choice;
+    return std::nullopt;
+}
+
 std::vector<std::string> choice_names(Choice choice) {
     const Model &m = active_model();
     std::vector<std::string> names;

@@ -27,6 +27,10 @@ std::vector<std::string> choice_names(Choice choice);
 // Index of a name, compared without regard to letter case; none when the name is unknown.
 std::optional<int> find_choice(Choice choice, std::string_view text);
 
+// The option a budget or chart draws a curve per value of: "workload", "memory", "transistor",
+// "core" or "node" in any letter case; none for anything else.
+std::optional<Choice> series_choice(std::string_view text);
+
 // "DB2/TPCC, DB2/TPCH, Apache/Web"
 std::string choice_list(Choice choice);
 

@@ -226,24 +226,6 @@ void add_jobs(CLI::App *command, Arguments &a) {
         });
 }
 
-// The option a budget draws a curve per value of.
-std::optional<Choice> series_choice(const std::string &text) {
-    std::string name;
-    for (char c : text)
-        name += char(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "workload")
-        return Choice::Workload;
-    if (name == "memory")
-        return Choice::Memory;
-    if (name == "transistor")
-        return Choice::Transistor;
-    if (name == "core")
-        return Choice::CoreKind;
-    if (name == "node")
-        return Choice::Node;
-    return std::nullopt;
-}
-
 // "space" or "scaling" in any letter case; empty for anything else.
 std::string chart_kind(const std::string &text) {
     std::string name;

@@ -1,0 +1,62 @@
+"""Times of the Python package against the command-line tool: the 360-set sweep, and a study
+of 10,080 searches on a LocalCluster of one worker and of two (the cluster's start not
+counted). Medians of REPEATS runs.
+
+Usage: PYTHONPATH=build/release/python /usr/bin/python3 bench/python_bench.py build/release/cli/cpu-widget-cli
+"""
+
+import statistics
+import subprocess
+import sys
+import time
+
+import pandas
+from distributed import Client, LocalCluster
+
+import cpuwidget
+from cpuwidget.dask import run_study
+
+REPEATS = 5
+
+
+def median_seconds(work, repeats=REPEATS):
+    times = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        work()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def main(cli):
+    for jobs in (1, 2):
+        python = median_seconds(lambda: cpuwidget.sweep(jobs=jobs))
+        frame = median_seconds(lambda: pandas.DataFrame(cpuwidget.sweep(jobs=jobs)))
+        tool = median_seconds(
+            lambda: subprocess.run([cli, "sweep", "--jobs", str(jobs), "--format", "csv"],
+                                   stdout=subprocess.DEVNULL, check=True))
+        print(f"sweep, jobs {jobs}: cpuwidget.sweep {python * 1e3:.1f} ms, with DataFrame "
+              f"{frame * 1e3:.1f} ms, cpu-widget-cli sweep --format csv {tool * 1e3:.1f} ms")
+
+    fractions = [0.9, 0.95, 0.97, 0.98, 0.99, 0.995, 0.999]
+    models = {f"p{f}": f'format_version = 1\nextends = "built-in"\n[constants]\n'
+                        f"parallel_fraction = {f}\n" for f in fractions}
+    names = cpuwidget.model_info()
+    tasks = [{"model": m, "workload": w, "memory": me, "transistor": t, "core": c, "node": n,
+              "power": p}
+             for m in models for w in names["workload"] for me in names["memory"]
+             for t in names["transistor"] for c in names["core"] for n in names["node"]
+             for p in (50, 100, 150, 200)]
+    seconds = {}
+    for workers in (1, 2):
+        with LocalCluster(n_workers=workers, threads_per_worker=1,
+                          dashboard_address=None) as cluster, Client(cluster) as client:
+            run_study(tasks[:500], models=models, client=client)  # workers warmed up
+            seconds[workers] = median_seconds(
+                lambda: run_study(tasks, models=models, client=client), 3)
+        print(f"study of {len(tasks)} searches, {workers} worker(s): {seconds[workers]:.2f} s")
+    print(f"2 workers against 1: {seconds[1] / seconds[2]:.2f} x")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

@@ -1,0 +1,30 @@
+// The module's keyword arguments read into the command-line tool's requests, with the tool's
+// own checks and defaults. Every refusal is a ValueError "NAME: PROBLEM; accepted: WHAT"; an
+// argument name no function takes is a TypeError naming those it takes.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+#include "cli/budget.h"
+#include "cli/design.h"
+
+// Refuses a keyword the function does not take.
+void check_names(const pybind11::kwargs &given, const char *function,
+                 std::initializer_list<const char *> names);
+
+// The option set (workload, memory, transistor, core, node), by default the tool's defaults.
+OptionSet options_of(const pybind11::kwargs &given);
+// area, power, bw, tsv; a limit not given is the node's.
+Limits limits_of(const pybind11::kwargs &given);
+// cores, cache, scale, and, with a held scale, vdd and freq; checked against the options.
+Holds holds_of(const pybind11::kwargs &given, const OptionSet &options);
+// step, in percent (default 10), as a relative step (0.1).
+double step_of(const pybind11::kwargs &given);
+// jobs, a whole number from 1 to 1024 (default: one per core).
+int jobs_of(const pybind11::kwargs &given);
+// vary and series over a request, checked as a whole.
+BudgetRequest budget_request_of(const pybind11::kwargs &given, const Request &request);

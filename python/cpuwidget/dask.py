@@ -1,0 +1,133 @@
+"""Studies on a Dask cluster: many searches, explanations and budgets over model variants,
+gathered into one pandas DataFrame.
+
+    from distributed import Client, LocalCluster
+    from cpuwidget.dask import run_study
+
+    with LocalCluster(n_workers=2, threads_per_worker=1) as cluster, Client(cluster) as client:
+        frame = run_study(tasks, models={"p95": text}, client=client)
+
+A task is a dict: "command" ("search", the default, "explain" or "budget"), "model" (a name
+in models, or None, the default, for the built-in model), and the command's keyword arguments.
+Tasks are sent in batches of one model each; Dask schedules them. Each row of the result
+carries "task" (the task's index), "model" and "command", then the command's columns.
+"""
+
+import os
+import threading
+
+import dask
+import pandas
+
+import cpuwidget
+
+COMMANDS = ("search", "explain", "budget")
+
+# One model is active per process: a batch of another model waits until the batches running on
+# the process's other threads have ended. The first batch of a run loads its model even when
+# the text is the same, since the process's own code may have loaded another in between.
+_model_changed = threading.Condition()
+_model_in_use = None  # the text of the model loaded, None for the built-in one
+_batches_running = 0
+
+
+def _acquire_model(text):
+    global _model_in_use, _batches_running
+    with _model_changed:
+        while _model_in_use != text and _batches_running > 0:
+            _model_changed.wait()
+        if _batches_running == 0:
+            cpuwidget.load_model(text=text) if text is not None else cpuwidget.load_model()
+            _model_in_use = text
+        _batches_running += 1
+
+
+def _release_model():
+    global _batches_running
+    with _model_changed:
+        _batches_running -= 1
+        _model_changed.notify_all()
+
+
+class _Batch:
+    """Tasks of one model. Not a list, which Dask would walk item by item looking for tasks."""
+
+    def __init__(self, items):
+        self.items = items
+
+
+def _run_batch(model_name, model_text, batch):
+    """The rows of a batch of tasks of one model, as a list of DataFrames (one per column set)."""
+    groups = {}
+    _acquire_model(model_text)
+    try:
+        for index, command, arguments in batch.items:
+            result = getattr(cpuwidget, command)(**arguments)
+            rows = len(next(iter(result.values()))) if result else 0
+            key = (command,) + tuple(result)
+            group = groups.setdefault(key, {"task": [], "model": [], "command": []})
+            group["task"] += [index] * rows
+            group["model"] += [model_name] * rows
+            group["command"] += [command] * rows
+            for name, values in result.items():
+                group.setdefault(name, []).extend(values.tolist())
+    finally:
+        _release_model()
+    return [pandas.DataFrame(columns) for columns in groups.values()]
+
+
+def _model_texts(models):
+    texts = {None: None}
+    for name, model in (models or {}).items():
+        if isinstance(model, os.PathLike):
+            with open(model, encoding="utf-8") as file:
+                model = file.read()
+        if model is not None and not isinstance(model, str):
+            raise ValueError(
+                f"models: {name!r} is {model!r}; accepted: a model file's text, a path "
+                "(pathlib.Path) or None for the built-in model"
+            )
+        texts[name] = model
+    return texts
+
+
+def study_graph(tasks, models=None, batch_size=250):
+    """The study as a list of dask.delayed batches (run_study computes and gathers them)."""
+    if not isinstance(batch_size, int) or batch_size < 1:
+        raise ValueError(f"batch_size: {batch_size!r}; accepted: a whole number from 1")
+    texts = _model_texts(models)
+    by_model = {}
+    for index, task in enumerate(tasks):
+        if not isinstance(task, dict):
+            raise ValueError(f"tasks[{index}]: {task!r}; accepted: a dict of keyword arguments")
+        arguments = dict(task)
+        command = arguments.pop("command", "search")
+        model = arguments.pop("model", None)
+        if command not in COMMANDS:
+            raise ValueError(f"tasks[{index}]: command {command!r}; accepted: one of {', '.join(COMMANDS)}")
+        if model not in texts:
+            raise ValueError(f"tasks[{index}]: model {model!r}; accepted: None or a name in models")
+        if command == "budget":
+            arguments.setdefault("jobs", 1)  # the cluster gives the parallelism
+        by_model.setdefault(model, []).append((index, command, arguments))
+    run = dask.delayed(_run_batch, pure=False)
+    return [
+        run(model, texts[model], _Batch(items[start : start + batch_size]))
+        for model, items in by_model.items()
+        for start in range(0, len(items), batch_size)
+    ]
+
+
+def run_study(tasks, models=None, client=None, batch_size=250):
+    """Runs every task on Dask (on client's cluster when given, else Dask's default scheduler)
+    and returns one DataFrame with the rows in task order."""
+    graph = study_graph(tasks, models, batch_size)
+    if client is not None:
+        parts = client.gather(client.compute(graph))
+    else:
+        parts = dask.compute(*graph)
+    frames = [frame for part in parts for frame in part]
+    if not frames:
+        return pandas.DataFrame(columns=["task", "model", "command"])
+    frame = pandas.concat(frames, ignore_index=True, sort=False)
+    return frame.sort_values("task", kind="stable").reset_index(drop=True)

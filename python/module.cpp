@@ -1,0 +1,212 @@
+// The compiled part of the cpuwidget package: the command-line tool's requests, searches and
+// records for Python. Nothing here computes a figure; every one comes from the same code as the
+// tool's.
+//
+// One model is active per process, as in the tool. Loading a model replaces it for every
+// thread: load_model waits until the calls in flight have ended (they hold the model lock
+// shared) and the calls made afterwards use the new one. Searches release the GIL.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <shared_mutex>
+
+#include "cli/budget.h"
+#include "cli/choices.h"
+#include "cli/design.h"
+#include "cli/explain.h"
+#include "cli/report.h"
+#include "model/model.h"
+#include "model/state.h"
+#include "modelfile/model_file.h"
+#include "python/arguments.h"
+#include "python/columns.h"
+#include "search/trace.h"
+
+namespace py = pybind11;
+
+namespace {
+
+std::shared_mutex model_lock;
+
+// Runs work with the model lock held shared. The lock is taken with the GIL released so that a
+// thread waiting for it never holds up the others.
+template <typename Work> auto with_model(Work work) {
+    std::shared_lock<std::shared_mutex> held(model_lock, std::defer_lock);
+    {
+        py::gil_scoped_release released;
+        held.lock();
+    }
+    return work();
+}
+
+// Runs the computation without the GIL.
+template <typename Compute> auto released(Compute compute) {
+    py::gil_scoped_release unlocked;
+    return compute();
+}
+
+#define OPTION_NAMES "workload", "memory", "transistor", "core", "node"
+#define LIMIT_NAMES "area", "power", "bw", "tsv"
+#define HOLD_NAMES "cores", "cache", "scale", "vdd", "freq"
+
+Request request_of(const py::kwargs &given) {
+    Request r;
+    r.options = options_of(given);
+    r.limits = limits_of(given);
+    r.holds = holds_of(given, r.options);
+    return r;
+}
+
+py::dict search_call(const py::kwargs &given) {
+    check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
+    return with_model([&] {
+        const Request r = request_of(given);
+        return columns_of(
+            released([&] { return std::vector<Record>{best_record(search_best(r))}; }));
+    });
+}
+
+py::dict space_call(const py::kwargs &given) {
+    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
+    return with_model([&] {
+        const Request r = request_of(given);
+        return columns_of(released([&] {
+            const Record options = option_fields(r.options);
+            std::vector<Record> records;
+            for (const SpaceRow &row : space(r)) {
+                Record record = options;
+                const Record figures = space_record(row, r.options.memory != 0);
+                record.insert(record.end(), figures.begin(), figures.end());
+                records.push_back(std::move(record));
+            }
+            return records;
+        }));
+    });
+}
+
+py::dict sweep_call(const py::kwargs &given) {
+    check_names(given, "sweep", {LIMIT_NAMES, "cores", "cache", "scale", "jobs"});
+    return with_model([&] {
+        Request r;
+        r.limits = limits_of(given);
+        r.holds = holds_of(given, r.options);
+        const int jobs = jobs_of(given);
+        return columns_of(released([&] {
+            std::vector<Record> records;
+            for (const BestConfiguration &row : sweep(r.limits, r.holds, jobs))
+                records.push_back(best_record(row));
+            return records;
+        }));
+    });
+}
+
+py::dict explain_call(const py::kwargs &given) {
+    check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        const double step = step_of(given);
+        return columns_of(released([&] { return explain_records(explain(r, step)); }));
+    });
+}
+
+py::dict budget_call(const py::kwargs &given) {
+    check_names(given, "budget", {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        const BudgetRequest b = budget_request_of(given, r);
+        const int jobs = jobs_of(given);
+        return columns_of(released([&] { return budget_records(budget(b, jobs)); }));
+    });
+}
+
+void load_model(const py::object &path, const py::object &text) {
+    if (!path.is_none() && !text.is_none())
+        throw py::value_error("load_model: path and text given; accepted: one of them, or "
+                              "neither for the built-in model");
+    ModelFileResult loaded;
+    if (!path.is_none()) {
+        const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
+        loaded = released([&] { return load_model_file(name); });
+    } else if (!text.is_none()) {
+        if (!py::isinstance<py::str>(text))
+            throw py::value_error("text: not text; accepted: a model file's text (docs/model.md)");
+        const std::string contents = text.cast<std::string>();
+        loaded = released([&] { return parse_model_text(contents, "<text>"); });
+    }
+    if ((!path.is_none() || !text.is_none()) && !loaded.model) {
+        std::string message;
+        for (const std::string &error : loaded.errors)
+            message += (message.empty() ? "" : "\n") + error;
+        throw py::value_error(message);
+    }
+    py::gil_scoped_release unlocked;
+    std::unique_lock<std::shared_mutex> held(model_lock);
+    set_active_model(loaded.model);
+    reset_design_state();
+}
+
+py::object export_model_call(const py::object &path) {
+    const std::string text = with_model([] { return export_model(active_model()); });
+    if (path.is_none())
+        return py::str(text);
+    const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
+    std::ofstream file(name, std::ios::binary);
+    file << text;
+    file.close();
+    if (!file)
+        throw py::value_error("path: cannot write '" + name +
+                              "'; accepted: a file name that can "
+                              "be written");
+    return py::none();
+}
+
+py::dict model_info() {
+    return with_model([] {
+        const Model &m = active_model();
+        py::dict info;
+        info["source"] = m.source;
+        info["parallel_fraction"] = m.parallel_fraction;
+        for (auto [key, choice] : {std::pair{"workload", Choice::Workload},
+                                   {"memory", Choice::Memory},
+                                   {"transistor", Choice::Transistor},
+                                   {"core", Choice::CoreKind},
+                                   {"node", Choice::Node}})
+            info[key] = choice_names(choice);
+        return info;
+    });
+}
+
+} // namespace
+
+PYBIND11_MODULE(_cpuwidget, m) {
+    // The model's trace lines belong to the window's console; nothing is printed here.
+    trace_set_enabled(false);
+    m.doc() = "The design-space explorer's model and searches (the compiled part of cpuwidget).";
+    m.def("search", &search_call,
+          "The best configuration of one option set within its limits: one row.");
+    m.def("space", &space_call,
+          "Every configuration of one option set (18,760 rows) with its figures and the limits "
+          "it breaks.");
+    m.def("sweep", &sweep_call,
+          "The best configuration of every option combination (360 rows with the built-in "
+          "model).");
+    m.def("explain", &explain_call,
+          "Which limit holds the best configuration of one option set back: a row per limit.");
+    m.def("budget", &budget_call,
+          "The best configuration as one limit varies over a range (a curve, or a curve per value "
+          "of series) or as two limits vary (a map): a row per point.");
+    m.def("load_model", &load_model, py::arg("path") = py::none(), py::arg("text") = py::none(),
+          "Makes a model file (path, or its text) the model of this process; the built-in model "
+          "with neither. A refused file raises ValueError with one line per problem.");
+    m.def("export_model", &export_model_call, py::arg("path") = py::none(),
+          "Writes the model in use as a model file to path; returns its text without a path.");
+    m.def("model_info", &model_info,
+          "The model in use: its source, parallel fraction and option names.");
+}
