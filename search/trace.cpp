@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <langinfo.h>
@@ -33,15 +34,53 @@ void write_gathered() {
     used = 0;
 }
 
-// The bytes of printf's "%lf": std::to_chars with fixed precision 6 rounds exactly as printf
-// does, and its full stop is replaced with `point`, the decimal point of the locale the
-// program runs in, which printf writes (a comma under many locales). Infinities and NaNs take
-// printf's own path, so that their spelling (a NaN's sign included) is printf's whatever the
-// library.
+// printf's "%lf" rounds the exact decimal value of a double to millionths, the nearest with
+// ties to even. Below kFastBelow the exact value times 10^6 is hi + lo: hi the rounded product,
+// lo its rounding error, which fma gives exactly. hi stays under 2^52, so its fraction and
+// 0.5 are multiples of its ulp, and lo (at most half an ulp) can only tip the rounding when
+// the fraction is exactly 0.5. Writes the digits of |value|; the caller writes the sign.
+constexpr double kFastBelow = 4e9;
+
+char *format_millionths(char *out, double magnitude) {
+    const double hi = magnitude * 1e6;
+    const double lo = std::fma(magnitude, 1e6, -hi);
+    const double whole = std::floor(hi), fraction = hi - whole;
+    auto n = static_cast<uint64_t>(whole);
+    if (fraction > 0.5 || (fraction == 0.5 && (lo > 0 || (lo == 0 && n % 2 == 1))))
+        n++;
+    uint64_t units = n / 1000000;
+    uint32_t millionths = static_cast<uint32_t>(n % 1000000);
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    while (count > 0)
+        *out++ = digits[--count];
+    *out++ = '.';
+    for (int i = 5; i >= 0; i--) {
+        out[i] = char('0' + millionths % 10);
+        millionths /= 10;
+    }
+    return out + 6;
+}
+
+// The bytes of printf's "%lf", with its full stop replaced with `point`, the decimal point of
+// the locale the program runs in, which printf writes (a comma under many locales). Larger
+// values go through std::to_chars with fixed precision 6, which rounds exactly as printf
+// does. Infinities and NaNs take printf's own path, so that their spelling (a NaN's sign
+// included) is printf's whatever the library.
 char *format_lf(char *out, char *end, double value, std::string_view point) {
     if (!std::isfinite(value))
         return out + snprintf(out, end - out, "%lf", value);
-    char *stop = std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
+    char *stop;
+    if (std::fabs(value) < kFastBelow) {
+        if (std::signbit(value))
+            *out++ = '-';
+        stop = format_millionths(out, std::fabs(value));
+    } else
+        stop = std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
     if (point == ".")
         return stop;
     char *decimals = stop - 6;

@@ -2,12 +2,14 @@
 // and out of the library's hands once a search has returned or the caller flushes.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -96,6 +98,31 @@ TEST_P(TraceUnderLocale, PowerLinesHaveTheBytesOfPrintf) {
             const double value = std::ldexp(m * 7919.0, -e);
             ASSERT_EQ(printed_power_line(value), printf_power_line(value)) << m << " " << e;
         }
+    // Random values: the watts that searches print, values around where the digits stop being
+    // worked out from the product with a million, and any bit pattern at all.
+    std::mt19937_64 random(7);
+    std::vector<double> many;
+    for (int n = 0; n < 60000; n++) {
+        const uint64_t bits = random();
+        switch (n % 3) {
+        case 0:
+            many.push_back(std::ldexp(double(bits >> 11), -53) * 1e4);
+            break;
+        case 1:
+            many.push_back((n % 2 ? -1 : 1) * (3.9e9 + std::ldexp(double(bits >> 11), -53) * 2e8));
+            break;
+        default:
+            many.push_back(std::bit_cast<double>(bits));
+        }
+    }
+    std::string expected;
+    CaptureStdout();
+    for (double value : many) {
+        trace_power(value);
+        expected += printf_power_line(value);
+    }
+    trace_flush();
+    EXPECT_EQ(GetCapturedStdout(), expected);
 }
 
 TEST_F(Trace, LinesKeepTheOrderInWhichTheyWereTraced) {
