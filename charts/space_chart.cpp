@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "charts/drawing.h"
 
@@ -36,9 +37,10 @@ std::string shortest_text(double value) {
     return error == std::errc() ? std::string(text, stop) : std::string("?");
 }
 
-// Room for the title, the subtitle, the notes and the best configuration's line.
+// Room for the title, the subtitle, the notes, the best configuration's line and, under it,
+// the line of the configuration on show.
 double header_bottom(const SpaceChart &chart, double scale) {
-    return (70 + 20 * double(chart.notes.size())) * scale;
+    return (70 + 20 * double(chart.notes.size() + (chart.shown ? 1 : 0))) * scale;
 }
 
 int limit_count(const SpaceChart &chart) {
@@ -58,17 +60,65 @@ bool in_range(const SpaceChartLayout &g, const std::optional<std::pair<int, int>
     return at && at->first >= 0 && at->first < g.rows && at->second >= 0 && at->second < g.columns;
 }
 
+Colour cell_colour(const SpaceChartCell &c, double top_feasible, double top_overall) {
+    return c.feasible() ? scale_colour(c.speedup / top_feasible) : greyed(c.speedup / top_overall);
+}
+
+// A colour channel as cairo stores a colour it fills with: 16 bits, of which an 8-bit
+// picture keeps the top 8.
+uint32_t channel(double level) {
+    return uint32_t(level * 65535.0 + 0.5) >> 8 & 0xff;
+}
+
+// Into a picture in memory, the cells are one pixel each of a small image, scaled up without
+// smoothing: a pixel takes the colour of the cell its centre falls in, as filling the cells
+// one by one without antialiasing would give it, at a fraction of the cost (thousands of
+// fills). Files of vector graphics get a rectangle per cell.
+bool draw_cells_as_image(cairo_t *cr, const SpaceChart &chart, const SpaceChartLayout &g,
+                         double top_feasible, double top_overall) {
+    if (cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    cairo_surface_t *cells = cairo_image_surface_create(CAIRO_FORMAT_RGB24, g.columns, g.rows);
+    if (cairo_surface_status(cells) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(cells);
+        return false;
+    }
+    unsigned char *data = cairo_image_surface_get_data(cells);
+    const int stride = cairo_image_surface_get_stride(cells);
+    for (int j = 0; j < g.rows; j++) {
+        // The largest cache size on top.
+        auto *row = reinterpret_cast<uint32_t *>(data + size_t(g.rows - 1 - j) * stride);
+        for (int k = 0; k < g.columns; k++) {
+            const Colour c = cell_colour(cell(chart, j, k), top_feasible, top_overall);
+            row[k] = channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
+        }
+    }
+    cairo_surface_mark_dirty(cells);
+    cairo_save(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE); // the map's edges on whole pixels too
+    cairo_rectangle(cr, g.left, g.top, g.cell_width * g.columns, g.cell_height * g.rows);
+    cairo_clip(cr);
+    cairo_translate(cr, g.left, g.top);
+    cairo_scale(cr, g.cell_width, g.cell_height);
+    cairo_set_source_surface(cr, cells, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(cells);
+    return true;
+}
+
 // The colour scale spans the speedups of the configurations that meet the limits; a greyed
 // configuration is shaded against the highest speedup of all.
 void draw_cells(cairo_t *cr, const SpaceChart &chart, const SpaceChartLayout &g,
                 double top_feasible, double top_overall) {
+    if (draw_cells_as_image(cr, chart, g, top_feasible, top_overall))
+        return;
     // Whole pixels, so that neighbouring cells meet without a seam at any size.
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     for (int j = 0; j < g.rows; j++)
         for (int k = 0; k < g.columns; k++) {
-            const SpaceChartCell &c = cell(chart, j, k);
-            set_colour(cr, c.feasible() ? scale_colour(c.speedup / top_feasible)
-                                        : greyed(c.speedup / top_overall));
+            set_colour(cr, cell_colour(cell(chart, j, k), top_feasible, top_overall));
             cairo_rectangle(cr, g.cell_x(k) - g.cell_width / 2, g.cell_y(j) - g.cell_height / 2,
                             g.cell_width, g.cell_height);
             cairo_fill(cr);
@@ -164,8 +214,10 @@ void best_marker(cairo_t *cr, double x, double y, double scale) {
 }
 
 // The configuration on show: a square, black inside white, seen over dark and light cells.
-void shown_marker(cairo_t *cr, double x, double y, double scale) {
-    const double half = 6 * scale;
+// On the map it frames its cell, wide enough to leave the best configuration's circle in
+// sight when the two are the same.
+void shown_marker(cairo_t *cr, double x, double y, double half) {
+    const double scale = half / 6;
     cairo_new_path(cr);
     cairo_rectangle(cr, x - half, y - half, 2 * half, 2 * half);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -184,10 +236,9 @@ void draw_titles(cairo_t *cr, int width, const SpaceChart &chart, const SpaceCha
     double widest = text_width(cr, chart.title, 17 * s, true);
     for (const std::string &line : lines)
         widest = std::fmax(widest, text_width(cr, line, 12 * s));
-    double best_width = 16 * s + text_width(cr, chart.best_text, 12 * s);
+    widest = std::fmax(widest, 16 * s + text_width(cr, chart.best_text, 12 * s));
     if (in_range(g, chart.shown))
-        best_width += 42 * s + text_width(cr, chart.shown_text, 12 * s);
-    widest = std::fmax(widest, best_width);
+        widest = std::fmax(widest, 18 * s + text_width(cr, chart.shown_text, 12 * s));
     const double left = std::fmax(8 * s, std::fmin(g.left, width - 8 * s - widest));
     const double max_width = width - left - 8 * s;
     const double y = draw_header(cr, left, s, max_width, chart.title, lines) + 20 * s;
@@ -200,10 +251,10 @@ void draw_titles(cairo_t *cr, int width, const SpaceChart &chart, const SpaceCha
     text_at(cr, x, y, chart.best_text, 12 * s, Align::Left, false, max_width - (x - left));
     if (!in_range(g, chart.shown))
         return;
-    x += text_width(cr, chart.best_text, 12 * s) + 24 * s;
-    shown_marker(cr, x + 6 * s, y - 4 * s, s);
+    shown_marker(cr, left + 6 * s, y + 16 * s, 5 * s);
     cairo_set_source_rgb(cr, 0, 0, 0);
-    text_at(cr, x + 18 * s, y, chart.shown_text, 12 * s, Align::Left, false, width - x - 26 * s);
+    text_at(cr, left + 18 * s, y + 20 * s, chart.shown_text, 12 * s, Align::Left, false,
+            max_width - 18 * s);
 }
 
 // One limit's line in the legend: its pattern from x to x + 40 (scaled), below the baseline y.
@@ -324,7 +375,7 @@ void draw_space_chart(cairo_t *cr, int width, int height, const SpaceChart &char
     if (in_range(g, chart.best))
         best_marker(cr, g.cell_x(chart.best->second), g.cell_y(chart.best->first), g.scale);
     if (in_range(g, chart.shown))
-        shown_marker(cr, g.cell_x(chart.shown->second), g.cell_y(chart.shown->first), g.scale);
+        shown_marker(cr, g.cell_x(chart.shown->second), g.cell_y(chart.shown->first), 9 * g.scale);
     draw_axes(cr, chart, g);
     draw_colour_bar(cr, g.left + g.cell_width * g.columns + 28 * g.scale, g.top,
                     g.cell_height * g.rows, top_feasible, g.scale);

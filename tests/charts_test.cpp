@@ -245,6 +245,32 @@ TEST(SpaceChart, CellsMapBackToThemselvesAndShowTheirState) {
     }
 }
 
+// In memory the cells are one scaled image; a vector file (here a recording, replayed into
+// memory) gets a rectangle per cell. Both give the same map, pixel for pixel.
+TEST(SpaceChart, CellsInMemoryAreTheCellsOfAVectorFile) {
+    SpaceChart chart = sample_space();
+    chart.cells[5].speedup = NAN;
+    for (Size size : {Size{900, 860}, Size{760, 660}, kSizes[1]}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const Picture direct(size.width, size.height,
+                             [&](cairo_t *cr, int w, int h) { draw_space_chart(cr, w, h, chart); });
+        const Picture replayed(size.width, size.height, [&](cairo_t *cr, int w, int h) {
+            cairo_surface_t *recording =
+                cairo_recording_surface_create(CAIRO_CONTENT_COLOR, nullptr);
+            cairo_t *vector = cairo_create(recording);
+            draw_space_chart(vector, w, h, chart);
+            cairo_destroy(vector);
+            cairo_set_source_surface(cr, recording, 0, 0);
+            cairo_paint(cr);
+            cairo_surface_destroy(recording);
+        });
+        const SpaceChartLayout g = space_chart_layout(size.width, size.height, chart);
+        for (int y = int(g.top) - 1; y <= int(g.top + g.rows * g.cell_height) + 1; y++)
+            for (int x = int(g.left) - 1; x <= int(g.left + g.columns * g.cell_width) + 1; x++)
+                ASSERT_EQ(direct.at(x, y), replayed.at(x, y)) << x << ", " << y;
+    }
+}
+
 TEST(CurveChart, RunsKeepOnlyTheChangesOfTheOptimum) {
     auto at = [](double x, bool feasible, double speedup, double cores = 1) {
         return CurvePoint{x, feasible, speedup, cores, 1, 1};
