@@ -38,15 +38,9 @@ bool every_limit_differs(int a, int b) {
            x.bw_offchip != y.bw_offchip && x.bw_tsv != y.bw_tsv;
 }
 
-// Arguments: the workload, the core kind, and the node changed from and the node changed to.
-// Only the change to the second node is timed; the way back is not.
-void list_changed_worst_case(benchmark::State &state) {
-    const int workload = static_cast<int>(state.range(0)), kind = static_cast<int>(state.range(1));
-    const int from = static_cast<int>(state.range(2)), to = static_cast<int>(state.range(3));
-    if (!every_limit_differs(from, to)) {
-        state.SkipWithError("the two nodes share a default limit");
-        return;
-    }
+// The window on screen with the workload, the core kind and the node chosen, then 3D memory
+// and "LOP/HP"; what that printed is dropped.
+ExplorerWindow window_before_change(int workload, int kind, int from) {
     reset_design_state();
     ExplorerWindow w = build_explorer_window();
     gtk_widget_show_all(w.window);
@@ -57,6 +51,26 @@ void list_changed_worst_case(benchmark::State &state) {
     choose(w, 2, 1); // LOP/HP
     draw_pending();
     empty_stdout_file();
+    return w;
+}
+
+void close_window(const ExplorerWindow &w) {
+    g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
+    gtk_widget_destroy(w.window);
+    draw_pending();
+    reset_design_state();
+}
+
+// Arguments: the workload, the core kind, and the node changed from and the node changed to.
+// Only the change to the second node is timed; the way back is not.
+void list_changed_worst_case(benchmark::State &state) {
+    const int workload = static_cast<int>(state.range(0)), kind = static_cast<int>(state.range(1));
+    const int from = static_cast<int>(state.range(2)), to = static_cast<int>(state.range(3));
+    if (!every_limit_differs(from, to)) {
+        state.SkipWithError("the two nodes share a default limit");
+        return;
+    }
+    ExplorerWindow w = window_before_change(workload, kind, from);
 
     long bytes = 0;
     for (auto _ : state) {
@@ -72,10 +86,7 @@ void list_changed_worst_case(benchmark::State &state) {
     state.counters["out_bytes"] =
         benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kAvgIterations);
 
-    g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
-    gtk_widget_destroy(w.window);
-    draw_pending();
-    reset_design_state();
+    close_window(w);
 }
 
 // The worst change until it is on screen, with the map open (map 1) and, for comparison,
@@ -83,18 +94,10 @@ void list_changed_worst_case(benchmark::State &state) {
 void list_changed_on_screen(benchmark::State &state) {
     const int workload = static_cast<int>(state.range(0)), kind = static_cast<int>(state.range(1));
     const int from = static_cast<int>(state.range(2)), to = static_cast<int>(state.range(3));
-    reset_design_state();
-    ExplorerWindow w = build_explorer_window();
-    gtk_widget_show_all(w.window);
+    ExplorerWindow w = window_before_change(workload, kind, from);
     GtkWidget *map = state.range(4) != 0 ? open_map_window(w) : nullptr;
-    choose(w, 0, workload);
-    choose(w, 3, kind);
-    choose(w, 4, from);
-    choose(w, 1, 1); // 3D memory
-    choose(w, 2, 1); // LOP/HP
     draw_pending();
     gdk_flush();
-    empty_stdout_file();
 
     int builds = 0; // of the map, in the timed part
     for (auto _ : state) {
@@ -114,10 +117,7 @@ void list_changed_on_screen(benchmark::State &state) {
     state.counters["map_builds"] =
         benchmark::Counter(static_cast<double>(builds), benchmark::Counter::kAvgIterations);
 
-    g_signal_handlers_disconnect_by_func(w.window, (gpointer)gtk_main_quit, nullptr);
-    gtk_widget_destroy(w.window); // the map goes with it
-    draw_pending();
-    reset_design_state();
+    close_window(w); // the map goes with it
 }
 
 // The map's two parts on their own: its content from the design state (one scale step
