@@ -79,7 +79,7 @@ memcheck: debug
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
-# virtual display, the command-line tool's sweep, and the Python package's sweep and Dask
+# virtual display, the command-line tool's sweep, the analysis queries, and the Python package's sweep and Dask
 # study (bench/python_bench.py, medians of 5 runs, the study's of 3); the others report the
 # median of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
 # BENCH_FLAGS=--benchmark_filter=speedup_max_all.
@@ -91,6 +91,7 @@ bench: build
 	xvfb-run -a $(BUILD_DIR)/bench/bench_search $(BENCH_ARGS)
 	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
