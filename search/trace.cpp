@@ -5,6 +5,7 @@
 // they were traced, and nothing is held back once a search has returned.
 #include "search/trace.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -34,6 +35,29 @@ void write_gathered() {
     used = 0;
 }
 
+constexpr auto kPowersOfTen = [] {
+    std::array<uint64_t, 20> powers{};
+    powers[0] = 1;
+    for (size_t i = 1; i < powers.size(); i++)
+        powers[i] = powers[i - 1] * 10;
+    return powers;
+}();
+
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; i++) {
+        pairs[2 * i] = char('0' + i / 10);
+        pairs[2 * i + 1] = char('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The two digits of value (below 100) just before end; returns where they start.
+char *put_pair(char *end, uint64_t value) {
+    memcpy(end - 2, &kDigitPairs[2 * value], 2);
+    return end - 2;
+}
+
 // printf's "%lf" rounds the exact decimal value of a double to millionths, the nearest with
 // ties to even. Below kFastBelow the exact value times 10^6 is hi + lo: hi the rounded product,
 // lo its rounding error, which fma gives exactly. hi stays under 2^52, so its fraction and
@@ -50,19 +74,21 @@ char *format_millionths(char *out, double magnitude) {
         n++;
     uint64_t units = n / 1000000;
     uint32_t millionths = static_cast<uint32_t>(n % 1000000);
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + units % 10);
-        units /= 10;
-    } while (units != 0);
-    while (count > 0)
-        *out++ = digits[--count];
+    // Two digits at a time, from the right.
+    int count = 1;
+    while (count < 19 && units >= kPowersOfTen[count])
+        count++;
+    char *digit = out + count;
+    for (; units >= 100; units /= 100)
+        digit = put_pair(digit, units % 100);
+    if (units >= 10)
+        put_pair(digit, units);
+    else
+        digit[-1] = char('0' + units);
+    out += count;
     *out++ = '.';
-    for (int i = 5; i >= 0; i--) {
-        out[i] = char('0' + millionths % 10);
-        millionths /= 10;
-    }
+    for (char *pair = out + 6; pair > out; millionths /= 100)
+        pair = put_pair(pair, millionths % 100);
     return out + 6;
 }
 
