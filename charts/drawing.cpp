@@ -67,6 +67,15 @@ void set_colour(cairo_t *cr, const Colour &c) {
     cairo_set_source_rgb(cr, c.r, c.g, c.b);
 }
 
+void stroke_black_on_white(cairo_t *cr, double white_width, double black_width) {
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_set_line_width(cr, white_width);
+    cairo_stroke_preserve(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, black_width);
+    cairo_stroke(cr);
+}
+
 Colour scale_colour(double t) {
     t = std::fmin(1.0, std::fmax(0.0, std::isnan(t) ? 0.0 : t));
     const double position = t * (kScaleStops - 1);

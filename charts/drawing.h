@@ -12,6 +12,10 @@ struct Colour {
 };
 void set_colour(cairo_t *cr, const Colour &c);
 
+// Strokes the current path black on a wider white, so that it shows over dark and light, and
+// clears it.
+void stroke_black_on_white(cairo_t *cr, double white_width, double black_width);
+
 // The speedup colour scale, dark blue (t = 0) to yellow (t = 1); NaN reads as 0.
 Colour scale_colour(double t);
 

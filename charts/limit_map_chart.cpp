@@ -122,12 +122,7 @@ void draw_cells(cairo_t *cr, const LimitMapChart &chart, const Map &m, double sc
             }
         }
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_set_line_width(cr, 3.2 * scale);
-    cairo_stroke_preserve(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_set_line_width(cr, 1.4 * scale);
-    cairo_stroke(cr);
+    stroke_black_on_white(cr, 3.2 * scale, 1.4 * scale);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 }
 

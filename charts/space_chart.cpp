@@ -220,12 +220,7 @@ void shown_marker(cairo_t *cr, double x, double y, double half) {
     const double scale = half / 6;
     cairo_new_path(cr);
     cairo_rectangle(cr, x - half, y - half, 2 * half, 2 * half);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_set_line_width(cr, 4 * scale);
-    cairo_stroke_preserve(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_set_line_width(cr, 2 * scale);
-    cairo_stroke(cr);
+    stroke_black_on_white(cr, 4 * scale, 2 * scale);
 }
 
 void draw_titles(cairo_t *cr, int width, const SpaceChart &chart, const SpaceChartLayout &g) {
