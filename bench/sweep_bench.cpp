@@ -3,7 +3,7 @@
 // per sweep.
 #include <benchmark/benchmark.h>
 
-#include "cli/design.h"
+#include "study/design.h"
 #include "search/search.h"
 #include "search/trace.h"
 

@@ -6,10 +6,10 @@
 #include "charts/curve_chart.h"
 #include "charts/limit_map_chart.h"
 #include "charts/scaling_chart.h"
-#include "cli/parallel.h"
 #include "cli/report.h"
 #include "model/model.h"
 #include "search/limit_queries.h"
+#include "study/parallel.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "charts/image_file.h"
-#include "cli/budget.h"
+#include "study/budget.h"
 
 // The budget's curves (one varied limit) or its map (two), as a picture file; empty, or why it
 // was not written.

@@ -8,7 +8,7 @@
 
 #include "charts/image_file.h"
 #include "charts/space_chart.h"
-#include "cli/design.h"
+#include "study/design.h"
 
 struct PlotData {
     Request request; // with its scale step held

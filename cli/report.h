@@ -1,5 +1,5 @@
-// The tool's output: records with named fields written as CSV or JSON, and the tables and
-// summaries of the text format.
+// The tool's output: records written as CSV or JSON, and the tables and summaries of the text
+// format.
 #pragma once
 
 #include <string>
@@ -7,31 +7,13 @@
 #include <variant>
 #include <vector>
 
-#include "cli/design.h"
-
-// One output value; monostate is an empty CSV field and a JSON null.
-using Field =
-    std::variant<std::monostate, bool, int, double, std::string, std::vector<std::string>>;
-
-// One row: the fields in column order. Every record of one output has the same columns.
-using Record = std::vector<std::pair<std::string, Field>>;
-
-// printf into a std::string.
-std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
-
-const char *unit_of(Limit limit);    // "mm^2", "W", "GB/s"
-const char *caption_of(Limit limit); // "area", "power", "off-chip bandwidth", "TSV bandwidth"
-double limit_value(const LimitValues &limits, Limit limit);
-
-// The option columns every record of an option set starts with: workload, memory,
-// transistor, core, node.
-Record option_fields(const OptionSet &options);
+#include "study/budget.h"
+#include "study/design.h"
+#include "study/explain.h"
+#include "study/records.h"
 
 // The limits in force as one line: "area 221.88 mm^2, power 102 W, off-chip bandwidth ...".
 std::string limits_line(const OptionSet &options, const LimitValues &limits);
-
-Record best_record(const BestConfiguration &best);
-Record space_record(const SpaceRow &row, bool stacked);
 
 // A header row, then one line per record. Numbers are written so that they read back to the
 // same double; lists are joined with '+'.
@@ -58,3 +40,6 @@ std::string best_columns_header();
 
 std::string sweep_text(const std::vector<BestConfiguration> &rows);
 std::string space_text(const std::vector<SpaceRow> &rows, bool stacked);
+
+std::string explain_text(const Explanation &explanation);
+std::string budget_text(const Budget &budget);

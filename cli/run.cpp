@@ -19,17 +19,17 @@
 #include <string>
 
 #include "cli/analysis_charts.h"
-#include "cli/budget.h"
-#include "cli/choices.h"
-#include "cli/design.h"
-#include "cli/explain.h"
-#include "cli/parallel.h"
 #include "cli/plot.h"
 #include "cli/report.h"
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
 #include "search/trace.h"
+#include "study/budget.h"
+#include "study/choices.h"
+#include "study/design.h"
+#include "study/explain.h"
+#include "study/parallel.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "cli/choices.h"
-#include "cli/parallel.h"
 #include "model/model.h"
+#include "study/choices.h"
+#include "study/parallel.h"
 
 namespace py = pybind11;
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "cli/budget.h"
-#include "cli/design.h"
+#include "study/budget.h"
+#include "study/design.h"
 
 // Refuses a keyword the function does not take.
 void check_names(const pybind11::kwargs &given, const char *function,

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "cli/report.h"
+#include "study/records.h"
 
 // Numbers become float64 (NaN where the CSV field is empty) or int64 when every row has one;
 // true/false become bool, or an object array with None where a row has none; text and limit

@@ -13,17 +13,17 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include "cli/budget.h"
-#include "cli/choices.h"
-#include "cli/design.h"
-#include "cli/explain.h"
-#include "cli/report.h"
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
 #include "python/arguments.h"
 #include "python/columns.h"
 #include "search/trace.h"
+#include "study/budget.h"
+#include "study/choices.h"
+#include "study/design.h"
+#include "study/explain.h"
+#include "study/records.h"
 
 namespace py = pybind11;
 

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "cli/budget.h"
-#include "cli/explain.h"
+#include "study/budget.h"
+#include "study/explain.h"
 #include "cli/report.h"
 #include "model/model.h"
 

@@ -14,8 +14,8 @@
 #include <tuple>
 #include <unistd.h>
 
-#include "cli/choices.h"
-#include "cli/design.h"
+#include "study/choices.h"
+#include "study/design.h"
 #include "cli/plot.h"
 #include "cli/run.h"
 #include "model/model.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "cli/design.h"
+#include "study/design.h"
 #include "model/state.h"
 #include "model/tables.h"
 #include "search/search.h"

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/choices.h"
+#include "study/choices.h"
 #include "cli/report.h"
 
 namespace {

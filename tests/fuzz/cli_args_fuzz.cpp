@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/budget.h"
+#include "study/budget.h"
 #include "cli/plot.h"
 #include "cli/run.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/design.h"
-#include "cli/report.h"
+#include "study/design.h"
+#include "study/records.h"
 
 class LimitQueries;
 
@@ -55,7 +55,14 @@ struct Budget {
 // Works out every point, the option sets on up to `jobs` threads.
 Budget budget(const BudgetRequest &request, int jobs);
 
+// The limits in force at a point of a series (x innermost), and the best configuration there as
+// the search reports it.
+LimitValues limits_at(const Budget &budget, const BudgetSeries &series, size_t point);
+BestConfiguration best_at(const Budget &budget, const BudgetSeries &series, size_t point);
+
+// Which varied limit binds at a point of a map: "neither", the limit's name, or "both".
+const char *binding_name(unsigned char binding, const BudgetRequest &budget);
+
 // Every point as the best configuration under its limits (the search's record columns), maps
 // with a "binding" column.
 std::vector<Record> budget_records(const Budget &budget);
-std::string budget_text(const Budget &budget);

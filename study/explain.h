@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/design.h"
-#include "cli/report.h"
+#include "study/design.h"
+#include "study/records.h"
 
 struct LimitAnalysis {
     Limit limit;
@@ -37,6 +37,8 @@ struct Explanation {
 // step: the relative relaxation (0.1 relaxes each limit by 10 %).
 Explanation explain(const Request &request, double step);
 
-std::string explain_text(const Explanation &explanation);
+// The gain of a relaxed optimum over the best, in percent; NaN when the best is 0.
+double gain_percent(double relaxed, double best);
+
 // One record per limit, each with the option set, the optimum and the limit's analysis.
 std::vector<Record> explain_records(const Explanation &explanation);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/choices.h"
 #include "search/search.h"
+#include "study/choices.h"
 
 // Limits given on the command line; one not given is the node's default, as the window loads
 // it on an option change.

@@ -1,14 +1,14 @@
-#include "cli/design.h"
+#include "study/design.h"
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
-#include "cli/parallel.h"
 #include "model/model.h"
 #include "model/scaling.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "study/parallel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/choices.h"
+#include "study/choices.h"
 
 #include <algorithm>
 

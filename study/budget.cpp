@@ -1,11 +1,12 @@
-#include "cli/budget.h"
+#include "study/budget.h"
 
 #include <cmath>
 
-#include "cli/parallel.h"
 #include "model/model.h"
 #include "model/scaling.h"
 #include "search/limit_queries.h"
+#include "study/choices.h"
+#include "study/parallel.h"
 
 namespace {
 
@@ -90,6 +91,8 @@ BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     return s;
 }
 
+} // namespace
+
 // The limits in force at a point, x innermost.
 LimitValues limits_at(const Budget &budget, const BudgetSeries &s, size_t point) {
     const std::vector<LimitRange> &varied = budget.request.varied;
@@ -136,13 +139,6 @@ const char *binding_name(unsigned char binding, const BudgetRequest &b) {
     }
     return "both";
 }
-
-std::string range_text(const LimitRange &r) {
-    return std::string(caption_of(r.limit)) + " " + shortest(r.start) + " to " + shortest(r.end) +
-           " " + unit_of(r.limit) + " by " + shortest(r.step);
-}
-
-} // namespace
 
 size_t LimitRange::count() const {
     // Far more points than a budget accepts count as that many, not as an overflow.
@@ -233,52 +229,4 @@ std::vector<Record> budget_records(const Budget &budget) {
             records.push_back(std::move(record));
         }
     return records;
-}
-
-std::string budget_text(const Budget &budget) {
-    const BudgetRequest &r = budget.request;
-    std::string text;
-    for (const BudgetSeries &s : budget.series) {
-        text += "Options:  " + describe(s.options) + "\n";
-        std::vector<std::string> fixed;
-        for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
-            bool varied = false;
-            for (const LimitRange &range : r.varied)
-                varied = varied || range.limit == limit;
-            if (!varied && (limit != Limit::Tsv || s.options.memory != 0))
-                fixed.push_back(std::string(caption_of(limit)) + " " +
-                                shortest(limit_value(s.limits, limit)) + " " + unit_of(limit));
-        }
-        std::string limits;
-        for (const std::string &part : fixed)
-            limits += part + ", ";
-        text += "Limits:   " + limits + "varied: " + range_text(r.varied[0]);
-        if (r.varied.size() > 1)
-            text += ", " + range_text(r.varied[1]);
-        text += "\n";
-        text += model_line();
-        if (r.varied.size() > 1)
-            text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
-                           "optimum\n",
-                           shortest(r.step * 100).c_str());
-        std::string head;
-        for (const LimitRange &range : r.varied)
-            head +=
-                format("%10s ",
-                       (std::string(limit_name(range.limit)) + " " + unit_of(range.limit)).c_str());
-        text += "\n" + head + (r.varied.size() > 1 ? format("%-9s ", "binds") : "") +
-                best_columns_header();
-        for (size_t point = 0; point < s.best.size(); point++) {
-            const LimitValues l = limits_at(budget, s, point);
-            std::string row;
-            for (const LimitRange &range : r.varied)
-                row += format("%10s ", shortest(limit_value(l, range.limit)).c_str());
-            if (!s.binding.empty())
-                row += format("%-9s ", binding_name(s.binding[point], r));
-            text += row + best_columns(best_at(budget, s, point));
-        }
-        text += "\n";
-    }
-    text.pop_back();
-    return text;
 }
