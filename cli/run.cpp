@@ -19,6 +19,7 @@
 #include <string>
 
 #include "cli/analysis_charts.h"
+#include "cli/output.h"
 #include "cli/plot.h"
 #include "cli/report.h"
 #include "model/model.h"
@@ -340,48 +341,114 @@ bool emit(FILE *out, FILE *err, const std::string &text) {
     return false;
 }
 
-std::string formatted(const std::vector<Record> &records, const std::string &format,
-                      const std::string &text) {
-    if (format == "csv")
-        return to_csv(records);
-    if (format == "json")
-        return to_json(records);
-    return text;
+// How a command's output ended: 0, or 1 (saying why on the error stream) when it could not be
+// written.
+int finished(Output &out, FILE *err) {
+    if (out.finish())
+        return 0;
+    say(err, std::string("cannot write the output: ") +
+                 (out.error() != 0 ? strerror(out.error()) : "write error"));
+    return 1;
 }
 
-std::string run_search(const Request &r, const std::string &format) {
-    const BestConfiguration best = search_best(r);
-    std::string text;
-    if (format == "text") {
-        std::vector<double> least;
-        for (Limit limit : best.unmeetable)
-            least.push_back(least_figure(r, limit));
-        text = request_text(r) + "\n" + best_text(best, least);
+TableFormat table_format(const std::string &format) {
+    return format == "csv" ? TableFormat::Csv : TableFormat::Json;
+}
+
+// A table that the command has whole (one search, an explanation), in CSV or JSON.
+int write_table(const Table &table, const std::string &format, Output &out, FILE *err) {
+    TableWriter writer(out, table_format(format));
+    writer.write(table);
+    writer.finish();
+    return finished(out, err);
+}
+
+// Rows of best configurations in the chosen format, a batch at a time: sweep's output and the
+// scaling chart's rows. begin writes what comes before the first batch; add each batch; end.
+class BestRowsWriter {
+  public:
+    BestRowsWriter(Output &out, const std::string &format)
+        : out_(out), text_(format == "text"), writer_(out, table_format(format)),
+          table_(best_table()) {
+        if (text_)
+            out_.text() += sweep_text_header();
     }
-    return formatted({best_record(best)}, format, text);
+    bool add(const std::vector<BestConfiguration> &rows) {
+        for (size_t first = 0; first < rows.size(); first += kRowsPerTable) {
+            const size_t last = std::min(rows.size(), first + kRowsPerTable);
+            if (text_) {
+                for (size_t i = first; i < last; i++) {
+                    out_.text() += sweep_text_row(rows[i]);
+                    if (!out_.flush_when_full())
+                        return false;
+                }
+                continue;
+            }
+            table_.clear_rows();
+            for (size_t i = first; i < last; i++)
+                add_best_row(table_, rows[i]);
+            if (!writer_.write(table_))
+                return false;
+        }
+        return true;
+    }
+    bool end() { return text_ ? out_.finish() : writer_.finish(); }
+
+  private:
+    // Rows turned into columns at a time: enough to write in bulk, few enough to stay small.
+    static constexpr size_t kRowsPerTable = 4096;
+    Output &out_;
+    bool text_;
+    TableWriter writer_;
+    Table table_;
+};
+
+int run_search(const Request &r, const std::string &format, Output &out, FILE *err) {
+    const BestConfiguration best = search_best(r);
+    if (format != "text") {
+        Table table = best_table();
+        add_best_row(table, best);
+        return write_table(table, format, out, err);
+    }
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    out.text() += request_text(r) + "\n" + best_text(best, least);
+    return finished(out, err);
 }
 
-std::string rows_output(const std::vector<BestConfiguration> &rows, const std::string &format) {
-    std::vector<Record> records;
-    if (format != "text")
-        for (const BestConfiguration &row : rows)
-            records.push_back(best_record(row));
-    return formatted(records, format, format == "text" ? sweep_text(rows) : "");
+int write_best_rows(const std::vector<BestConfiguration> &rows, const std::string &format,
+                    Output &out, FILE *err) {
+    BestRowsWriter writer(out, format);
+    writer.add(rows) && writer.end();
+    return finished(out, err);
 }
 
-std::string run_sweep(const Request &r, const std::string &format, int jobs) {
-    return rows_output(sweep(r.limits, r.holds, jobs), format);
+int run_sweep(const Request &r, const std::string &format, int jobs, Output &out, FILE *err) {
+    BestRowsWriter writer(out, format);
+    sweep_in_batches(
+        r.limits, r.holds, jobs,
+        [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }) &&
+        writer.end();
+    return finished(out, err);
 }
 
-std::string run_space(const Request &r, const std::string &format) {
+int run_space(const Request &r, const std::string &format, Output &out, FILE *err) {
     const std::vector<SpaceRow> rows = space(r);
     const bool stacked = r.options.memory != 0;
-    std::vector<Record> records;
-    if (format != "text")
-        for (const SpaceRow &row : rows)
-            records.push_back(space_record(row, stacked));
-    return formatted(records, format,
-                     format == "text" ? request_text(r) + "\n" + space_text(rows, stacked) : "");
+    if (format == "text") {
+        out.text() += request_text(r) + "\n" + space_text_header();
+        for (const SpaceRow &row : rows) {
+            out.text() += space_text_row(row, stacked);
+            if (!out.flush_when_full())
+                break;
+        }
+        return finished(out, err);
+    }
+    Table table = space_table(false);
+    for (const SpaceRow &row : rows)
+        add_space_row(table, r.options, row);
+    return write_table(table, format, out, err);
 }
 
 // The arguments of a command on one option set: the model, the options, the limits, the held
@@ -395,9 +462,12 @@ void add_one_request(CLI::App *command, Arguments &a) {
     add_format(command, a);
 }
 
-std::string run_explain(const Request &r, const Arguments &a) {
+int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
     const Explanation e = explain(r, *parse_number(a.step) / 100);
-    return formatted(explain_records(e), a.format, a.format == "text" ? explain_text(e) : "");
+    if (a.format != "text")
+        return write_table(explain_table(e), a.format, out, err);
+    out.text() += explain_text(e);
+    return finished(out, err);
 }
 
 std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a, FILE *err) {
@@ -424,8 +494,45 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
     return b;
 }
 
-std::string budget_output(const Budget &b, const std::string &format) {
-    return formatted(budget_records(b), format, format == "text" ? budget_text(b) : "");
+// Every point of a budget, written as the points are worked out (or from the answers kept for
+// a picture, when there is one).
+int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &format, int jobs,
+               Output &out, FILE *err) {
+    constexpr size_t kRowsPerTable = 4096;
+    const bool text = format == "text";
+    TableWriter writer(out, table_format(format));
+    Table table = budget_table(b);
+    bool first = true;
+    auto take = [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+        if (text && chunk.first == 0) {
+            out.text() += budget_text_header(b, s, first);
+            first = false;
+        }
+        for (size_t from = 0; from < chunk.best.size(); from += kRowsPerTable) {
+            const size_t to = std::min(chunk.best.size(), from + kRowsPerTable);
+            if (text) {
+                append_budget_text_rows(out.text(), b, s, chunk, from, to);
+                if (!out.flush_when_full())
+                    return false;
+                continue;
+            }
+            table.clear_rows();
+            add_budget_rows(table, b, s, chunk, from, to);
+            if (!writer.write(table))
+                return false;
+        }
+        return true;
+    };
+    bool written = true;
+    if (kept == nullptr)
+        written = budget_in_chunks(b, jobs, take);
+    for (size_t i = 0; kept != nullptr && written && i < kept->series.size(); i++) {
+        const BudgetSeries &s = kept->series[i];
+        written = take(s, BudgetChunk{0, s.best, s.binding});
+    }
+    if (written && !text)
+        writer.finish();
+    return finished(out, err);
 }
 
 // The picture of a command that draws one, or a failure (exit status 1).
@@ -483,9 +590,7 @@ bool is_command(CLI::App &app, const std::string &name) {
     return false;
 }
 
-} // namespace
-
-int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
+int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     // The model's trace lines belong to the window's console, not to this tool's output.
     trace_set_enabled(false);
 
@@ -644,6 +749,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
 
     if (export_command->parsed())
         return write_model(a.output, out, err);
+    Output output(out);
     if (plot->parsed()) {
         const ImageFormat format = *image_format_of(a.output);
         if (chart_kind(a.chart) == "scaling") {
@@ -652,7 +758,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
             const int status = drawn(write_scaling_chart(rows, r, series, a.output, format), err);
             if (status != 0)
                 return status;
-            return emit(out, err, rows_output(rows, a.format)) ? 0 : 1;
+            return write_best_rows(rows, a.format, output, err);
         }
         if (!a.series.empty()) {
             say(err, "--series: draws a line per option value on the scaling chart only; "
@@ -662,22 +768,36 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         return drawn(write_plot(plot_data(r), a.output, format), err);
     }
     if (explain_command->parsed())
-        return emit(out, err, run_explain(r, a)) ? 0 : 1;
+        return run_explain(r, a, output, err);
     if (budget_command->parsed()) {
         const std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
+        if (a.output.empty())
+            return run_budget(*b, nullptr, a.format, jobs_of(a), output, err);
+        // A picture draws every point: the answers are kept for it.
         const Budget answers = budget(*b, jobs_of(a));
-        if (!a.output.empty()) {
-            const int status =
-                drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
-            if (status != 0)
-                return status;
-        }
-        return emit(out, err, budget_output(answers, a.format)) ? 0 : 1;
+        const int status =
+            drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
+        if (status != 0)
+            return status;
+        return run_budget(*b, &answers, a.format, jobs_of(a), output, err);
     }
-    const std::string output = search->parsed()          ? run_search(r, a.format)
-                               : sweep_command->parsed() ? run_sweep(r, a.format, jobs_of(a))
-                                                         : run_space(r, a.format);
-    return emit(out, err, output) ? 0 : 1;
+    if (search->parsed())
+        return run_search(r, a.format, output, err);
+    if (sweep_command->parsed())
+        return run_sweep(r, a.format, jobs_of(a), output, err);
+    return run_space(r, a.format, output, err);
+}
+
+} // namespace
+
+int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
+    try {
+        return run(argc, argv, out, err);
+    } catch (const std::bad_alloc &) {
+        // What was written stays written; the rest cannot be worked out.
+        say(err, "out of memory; the output is incomplete");
+        return 1;
+    }
 }

@@ -23,7 +23,8 @@
 #include "study/choices.h"
 #include "study/design.h"
 #include "study/explain.h"
-#include "study/records.h"
+#include "study/result_columns.h"
+#include "study/table.h"
 
 namespace py = pybind11;
 
@@ -64,8 +65,11 @@ py::dict search_call(const py::kwargs &given) {
     check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
     return with_model([&] {
         const Request r = request_of(given);
-        return columns_of(
-            released([&] { return std::vector<Record>{best_record(search_best(r))}; }));
+        return columns_of(released([&] {
+            Table table = best_table();
+            add_best_row(table, search_best(r));
+            return table;
+        }));
     });
 }
 
@@ -74,15 +78,10 @@ py::dict space_call(const py::kwargs &given) {
     return with_model([&] {
         const Request r = request_of(given);
         return columns_of(released([&] {
-            const Record options = option_fields(r.options);
-            std::vector<Record> records;
-            for (const SpaceRow &row : space(r)) {
-                Record record = options;
-                const Record figures = space_record(row, r.options.memory != 0);
-                record.insert(record.end(), figures.begin(), figures.end());
-                records.push_back(std::move(record));
-            }
-            return records;
+            Table table = space_table(true);
+            for (const SpaceRow &row : space(r))
+                add_space_row(table, r.options, row);
+            return table;
         }));
     });
 }
@@ -95,10 +94,14 @@ py::dict sweep_call(const py::kwargs &given) {
         r.holds = holds_of(given, r.options);
         const int jobs = jobs_of(given);
         return columns_of(released([&] {
-            std::vector<Record> records;
-            for (const BestConfiguration &row : sweep(r.limits, r.holds, jobs))
-                records.push_back(best_record(row));
-            return records;
+            Table table = best_table();
+            sweep_in_batches(r.limits, r.holds, jobs,
+                             [&](const std::vector<BestConfiguration> &rows) {
+                                 for (const BestConfiguration &row : rows)
+                                     add_best_row(table, row);
+                                 return true;
+                             });
+            return table;
         }));
     });
 }
@@ -110,7 +113,7 @@ py::dict explain_call(const py::kwargs &given) {
         r.options = options_of(given);
         r.limits = limits_of(given);
         const double step = step_of(given);
-        return columns_of(released([&] { return explain_records(explain(r, step)); }));
+        return columns_of(released([&] { return explain_table(explain(r, step)); }));
     });
 }
 
@@ -122,7 +125,14 @@ py::dict budget_call(const py::kwargs &given) {
         r.limits = limits_of(given);
         const BudgetRequest b = budget_request_of(given, r);
         const int jobs = jobs_of(given);
-        return columns_of(released([&] { return budget_records(budget(b, jobs)); }));
+        return columns_of(released([&] {
+            Table table = budget_table(b);
+            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
+                return true;
+            });
+            return table;
+        }));
     });
 }
 

@@ -4,13 +4,14 @@
 // is a lookup (LimitQueries), with the same answer as a search of its own.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "study/design.h"
-#include "study/records.h"
+#include "study/result_columns.h"
 
 class LimitQueries;
 
@@ -38,7 +39,8 @@ struct BudgetRequest {
 // Why a budget cannot be drawn up (too many points, a series with a map, ...); empty if it can.
 std::string budget_error(const BudgetRequest &budget);
 
-// The answers of one option set: a handle into its queries per point, x innermost.
+// One option set of a budget: its evaluation, which answers every point as a lookup, and, when
+// the budget is worked out whole (budget()), the answer at every point, x innermost.
 struct BudgetSeries {
     OptionSet options;
     LimitValues limits; // in force, the varied ones at their start
@@ -47,22 +49,38 @@ struct BudgetSeries {
     std::vector<unsigned char> binding; // maps: bit 0 the x limit binds, bit 1 the y limit
 };
 
+// The answers at a run of consecutive points of one series.
+struct BudgetChunk {
+    size_t first;                       // the first point's index in its series
+    std::vector<int> best;              // a handle per point; -1: nothing meets the limits
+    std::vector<unsigned char> binding; // maps: bit 0 the x limit binds, bit 1 the y limit
+};
+
+// Works out every point, series by series in order and a chunk of points at a time, and hands
+// each chunk to `take` in that order; stops when take returns false (and then returns false).
+// Memory stays bounded whatever the number of points: at most `jobs` option sets are evaluated
+// at a time, on as many threads, and a chunk holds at most a few hundred thousand points.
+bool budget_in_chunks(
+    const BudgetRequest &request, int jobs,
+    const std::function<bool(const BudgetSeries &series, const BudgetChunk &chunk)> &take);
+
+// Every point worked out and kept (for pictures, which draw them all).
 struct Budget {
     BudgetRequest request;
     std::vector<BudgetSeries> series;
 };
-
-// Works out every point, the option sets on up to `jobs` threads.
 Budget budget(const BudgetRequest &request, int jobs);
 
-// The limits in force at a point of a series (x innermost), and the best configuration there as
-// the search reports it.
-LimitValues limits_at(const Budget &budget, const BudgetSeries &series, size_t point);
-BestConfiguration best_at(const Budget &budget, const BudgetSeries &series, size_t point);
+// The limits in force at a point of a series (x innermost), and the best configuration there
+// (a handle of its queries) as the search reports it.
+LimitValues limits_at(const BudgetRequest &request, const BudgetSeries &series, size_t point);
+BestConfiguration best_at(const BudgetSeries &series, const LimitValues &limits, int handle);
 
 // Which varied limit binds at a point of a map: "neither", the limit's name, or "both".
 const char *binding_name(unsigned char binding, const BudgetRequest &budget);
 
-// Every point as the best configuration under its limits (the search's record columns), maps
-// with a "binding" column.
-std::vector<Record> budget_records(const Budget &budget);
+// The rows of a budget: the best configuration's columns (best_table), and on a map a
+// "binding" column; add_budget_rows appends the chunk's points [from, to).
+Table budget_table(const BudgetRequest &request);
+void add_budget_rows(Table &table, const BudgetRequest &request, const BudgetSeries &series,
+                     const BudgetChunk &chunk, size_t from, size_t to);

@@ -1,5 +1,6 @@
 #include "study/design.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -272,29 +273,57 @@ BestConfiguration search_best(const Request &r) {
     return best;
 }
 
-std::vector<OptionSet> every_option_set() {
+size_t option_set_count() {
     const Model &m = active_model();
-    const int workloads = int(m.workloads.size()), kinds = int(m.core_kinds.size()),
-              nodes = int(m.nodes.size());
-    std::vector<OptionSet> sets;
-    sets.reserve(size_t(workloads) * 2 * 3 * kinds * nodes);
+    return m.workloads.size() * 2 * 3 * m.core_kinds.size() * m.nodes.size();
+}
+
+OptionSet option_set_at(size_t i) {
+    const Model &m = active_model();
+    const size_t nodes = m.nodes.size(), kinds = m.core_kinds.size();
     OptionSet o;
-    for (o.workload = 0; o.workload < workloads; o.workload++)
-        for (o.memory = 0; o.memory < 2; o.memory++)
-            for (o.transistor = 0; o.transistor < 3; o.transistor++)
-                for (o.core_kind = 0; o.core_kind < kinds; o.core_kind++)
-                    for (o.node = 0; o.node < nodes; o.node++)
-                        sets.push_back(o);
+    o.node = int(i % nodes);
+    i /= nodes;
+    o.core_kind = int(i % kinds);
+    i /= kinds;
+    o.transistor = int(i % 3);
+    i /= 3;
+    o.memory = int(i % 2);
+    o.workload = int(i / 2);
+    return o;
+}
+
+std::vector<OptionSet> every_option_set() {
+    std::vector<OptionSet> sets(option_set_count());
+    for (size_t i = 0; i < sets.size(); i++)
+        sets[i] = option_set_at(i);
     return sets;
 }
 
+bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take) {
+    const size_t count = option_set_count();
+    // Enough option sets per batch to keep every thread busy, few enough to keep memory small.
+    const size_t batch = size_t(std::max(jobs, 1)) * 64;
+    std::vector<BestConfiguration> rows;
+    for (size_t first = 0; first < count; first += batch) {
+        rows.assign(std::min(batch, count - first), BestConfiguration{});
+        run_in_parallel(rows.size(), jobs, [&](size_t i) {
+            rows[i] = search_best(Request{option_set_at(first + i), limits, holds});
+        });
+        if (!take(rows))
+            return false;
+    }
+    return true;
+}
+
 std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs) {
-    const std::vector<OptionSet> sets = every_option_set();
-    std::vector<BestConfiguration> rows(sets.size());
-    run_in_parallel(sets.size(), jobs, [&](size_t i) {
-        rows[i] = search_best(Request{sets[i], limits, holds});
+    std::vector<BestConfiguration> all;
+    sweep_in_batches(limits, holds, jobs, [&](const std::vector<BestConfiguration> &rows) {
+        all.insert(all.end(), rows.begin(), rows.end());
+        return true;
     });
-    return rows;
+    return all;
 }
 
 std::vector<SpaceRow> space(const Request &r) {

@@ -3,6 +3,7 @@
 // sweeps and enumerations run on it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,12 +92,19 @@ SearchSpec spec_of(const Request &request);
 BestConfiguration search_best(const Request &request);
 
 // Every option combination of the active model, workload outermost, then memory, transistor
-// and core kinds, node innermost.
+// and core kinds, node innermost: how many, the i-th, and all of them.
+size_t option_set_count();
+OptionSet option_set_at(size_t i);
 std::vector<OptionSet> every_option_set();
 
 // The best configuration of every option combination (in every_option_set's order), each under
 // the given limits or its node's defaults, searched on up to `jobs` threads.
 std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs = 1);
+
+// The same a batch at a time, in order, handed to `take`; stops when take returns false (and
+// then returns false). Memory stays bounded whatever the number of option combinations.
+bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take);
 
 // One configuration of the design space with its figures and the limits it breaks.
 struct SpaceRow {

@@ -14,8 +14,6 @@
 #include <tuple>
 #include <unistd.h>
 
-#include "study/choices.h"
-#include "study/design.h"
 #include "cli/plot.h"
 #include "cli/run.h"
 #include "model/model.h"
@@ -24,6 +22,8 @@
 #include "modelfile/model_file.h"
 #include "search/search.h"
 #include "search/trace.h"
+#include "study/choices.h"
+#include "study/design.h"
 #include "tests/bad_model_files.h"
 
 extern char **environ;
