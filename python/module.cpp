@@ -17,12 +17,14 @@
 #include "model/state.h"
 #include "modelfile/model_file.h"
 #include "python/arguments.h"
+#include "python/batch.h"
 #include "python/columns.h"
 #include "search/trace.h"
 #include "study/budget.h"
 #include "study/choices.h"
 #include "study/design.h"
 #include "study/explain.h"
+#include "study/parallel.h"
 #include "study/result_columns.h"
 #include "study/table.h"
 
@@ -136,6 +138,25 @@ py::dict budget_call(const py::kwargs &given) {
     });
 }
 
+py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
+    py::kwargs jobs_argument;
+    if (!jobs_given.is_none())
+        jobs_argument["jobs"] = jobs_given;
+    const int jobs = jobs_of(jobs_argument);
+    return with_model([&] {
+        const std::vector<Request> requests = requests_of_tasks(tasks);
+        return columns_of(released([&] {
+            std::vector<BestConfiguration> found(requests.size());
+            run_in_parallel(requests.size(), jobs,
+                            [&](size_t i) { found[i] = search_best(requests[i]); });
+            Table table = best_table();
+            for (const BestConfiguration &best : found)
+                add_best_row(table, best);
+            return table;
+        }));
+    });
+}
+
 void load_model(const py::object &path, const py::object &text) {
     if (!path.is_none() && !text.is_none())
         throw py::value_error("load_model: path and text given; accepted: one of them, or "
@@ -212,6 +233,10 @@ PYBIND11_MODULE(_cpuwidget, m) {
     m.def("budget", &budget_call,
           "The best configuration as one limit varies over a range (a curve, or a curve per value "
           "of series) or as two limits vary (a map): a row per point.");
+    m.def("search_many", &search_many_call, py::arg("tasks"), py::arg("jobs") = py::none(),
+          "The best configuration of many searches at once: tasks is a dict of columns named as "
+          "search's keyword arguments, a row per search; the answers are search's columns, a "
+          "row per task in task order, searched on up to jobs threads (default: one per core).");
     m.def("load_model", &load_model, py::arg("path") = py::none(), py::arg("text") = py::none(),
           "Makes a model file (path, or its text) the model of this process; the built-in model "
           "with neither. A refused file raises ValueError with one line per problem.");
