@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "cli/analysis_charts.h"
 #include "cli/output.h"
@@ -50,21 +51,24 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string chart = "space";
+    // sweep's filters: the values of each option to go through (default: all)
+    std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
 };
 
-// What each option accepts, for its help line and for the error messages that CLI11 words
-// itself (a missing value, an option given twice).
+// What each option of each command ("sweep --node") accepts, for its help line and for the
+// error messages that CLI11 words itself (a missing value, an option given twice).
 std::map<std::string, std::string> accepted;
 
 using Check = std::function<std::string(const std::string &)>;
 
 // An option whose help reads "purpose: accepts" and whose refusals end in "accepted: accepts".
-CLI::Option *add(CLI::App *command, const std::string &names, std::string &value,
-                 const std::string &type, const std::string &purpose, const std::string &accepts,
-                 const Check &check) {
+// A list (std::vector) takes the option as many times as it is given, a value each time.
+template <typename Value>
+CLI::Option *add(CLI::App *command, const std::string &names, Value &value, const std::string &type,
+                 const std::string &purpose, const std::string &accepts, const Check &check) {
     for (size_t start = 0; start < names.size();) {
         const size_t comma = std::min(names.find(',', start), names.size());
-        accepted[names.substr(start, comma - start)] = accepts;
+        accepted[command->get_name() + " " + names.substr(start, comma - start)] = accepts;
         start = comma + 1;
     }
     CLI::Option *option = command->add_option(names, value, purpose + ": " + accepts);
@@ -75,6 +79,8 @@ CLI::Option *add(CLI::App *command, const std::string &names, std::string &value
         },
         ""));
     option->type_name(type);
+    if constexpr (!std::is_same_v<Value, std::string>)
+        option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     return option;
 }
 
@@ -135,6 +141,42 @@ void add_option_set(CLI::App *command, Arguments &a) {
         choice_check(Choice::CoreKind, "a core kind"));
     add(command, "--node", a.node, "NODE", "technology node", one_of(Choice::Node, a.node.c_str()),
         choice_check(Choice::Node, "a technology node"));
+}
+
+// sweep's filters: each option may be given several times, and the sweep goes through the
+// combinations of the values given (every value of an option not given).
+void add_option_filters(CLI::App *command, Arguments &a) {
+    const std::string every = " (given several times, each value; default: every one)";
+    add(command, "--workload", a.workloads, "NAME", "sweep only these workloads",
+        "one of " + choice_list(Choice::Workload) + every,
+        choice_check(Choice::Workload, "a workload"));
+    add(command, "--memory", a.memories, "KIND", "sweep only these memory kinds",
+        "one of " + choice_list(Choice::Memory) + every,
+        choice_check(Choice::Memory, "a memory kind"));
+    add(command, "--transistor", a.transistors, "KIND", "sweep only these transistor kinds",
+        "one of " + choice_list(Choice::Transistor) + every,
+        choice_check(Choice::Transistor, "a transistor kind"));
+    add(command, "--core", a.core_kinds, "KIND", "sweep only these core kinds",
+        "one of " + choice_list(Choice::CoreKind) + every,
+        choice_check(Choice::CoreKind, "a core kind"));
+    add(command, "--node", a.nodes, "NODE", "sweep only these technology nodes",
+        "one of " + choice_list(Choice::Node) + every,
+        choice_check(Choice::Node, "a technology node"));
+}
+
+// The filter of sweep's option flags: the values given, in the model's order, each once.
+OptionFilter filter_of(const Arguments &a) {
+    auto indices = [](Choice choice, const std::vector<std::string> &names) {
+        std::vector<int> values;
+        for (const std::string &name : names)
+            values.push_back(*find_choice(choice, name));
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        return values;
+    };
+    return OptionFilter{indices(Choice::Workload, a.workloads), indices(Choice::Memory, a.memories),
+                        indices(Choice::Transistor, a.transistors),
+                        indices(Choice::CoreKind, a.core_kinds), indices(Choice::Node, a.nodes)};
 }
 
 // The model file option of every command. The file is read before the command line is parsed
@@ -293,9 +335,14 @@ std::string refusal(const CLI::ParseError &error, const CLI::App &app) {
         }
         return what + "; " + help;
     }
-    // CLI11 starts its other messages with the option's name.
+    // CLI11 starts its other messages with the option's name, an option of the innermost
+    // command given ("model export").
     const std::string name = what.substr(0, what.find_first_of(": "));
-    const auto known = accepted.find(name);
+    const CLI::App *innermost = given.empty() ? nullptr : given[0];
+    while (innermost != nullptr && !innermost->get_subcommands().empty())
+        innermost = innermost->get_subcommands()[0];
+    const auto known =
+        accepted.find((innermost ? innermost->get_name() : std::string()) + " " + name);
     if (known == accepted.end())
         return what + "; " + help;
     if (what.find("missing") != std::string::npos)
@@ -424,11 +471,12 @@ int write_best_rows(const std::vector<BestConfiguration> &rows, const std::strin
     return finished(out, err);
 }
 
-int run_sweep(const Request &r, const std::string &format, int jobs, Output &out, FILE *err) {
+int run_sweep(const Request &r, const OptionFilter &filter, const std::string &format, int jobs,
+              Output &out, FILE *err) {
     BestRowsWriter writer(out, format);
     sweep_in_batches(
         r.limits, r.holds, jobs,
-        [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }) &&
+        [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }, filter) &&
         writer.end();
     return finished(out, err);
 }
@@ -478,7 +526,7 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
         const std::optional<LimitRange> range =
             parse_limit_range(a.vary.substr(start, comma - start), error);
         if (!range) {
-            say(err, "--vary: " + error + "; accepted: " + accepted["--vary"]);
+            say(err, "--vary: " + error + "; accepted: " + accepted["budget --vary"]);
             return std::nullopt;
         }
         b.varied.push_back(*range);
@@ -624,9 +672,10 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_one_request(search, a);
 
     CLI::App *sweep_command = app.add_subcommand(
-        "sweep", "The best configuration of every option combination (360 rows), each under its "
-                 "node's limits or the limits given.");
+        "sweep", "The best configuration of every option combination (360 rows), or of those "
+                 "the option flags name, each under its node's limits or the limits given.");
     add_model(sweep_command, a);
+    add_option_filters(sweep_command, a);
     add_limits(sweep_command, a);
     add_held_dimensions(sweep_command, a);
     add_scale(sweep_command, a);
@@ -786,7 +835,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (search->parsed())
         return run_search(r, a.format, output, err);
     if (sweep_command->parsed())
-        return run_sweep(r, a.format, jobs_of(a), output, err);
+        return run_sweep(r, filter_of(a), a.format, jobs_of(a), output, err);
     return run_space(r, a.format, output, err);
 }
 

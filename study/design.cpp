@@ -273,23 +273,39 @@ BestConfiguration search_best(const Request &r) {
     return best;
 }
 
-size_t option_set_count() {
-    const Model &m = active_model();
-    return m.workloads.size() * 2 * 3 * m.core_kinds.size() * m.nodes.size();
+namespace {
+
+// How many values an option of a filter takes, and its i-th.
+size_t values_of(const std::vector<int> &given, size_t all) {
+    return given.empty() ? all : given.size();
+}
+int value_at(const std::vector<int> &given, size_t i) {
+    return given.empty() ? int(i) : given[i];
 }
 
-OptionSet option_set_at(size_t i) {
+} // namespace
+
+size_t option_set_count(const OptionFilter &f) {
     const Model &m = active_model();
-    const size_t nodes = m.nodes.size(), kinds = m.core_kinds.size();
+    return values_of(f.workloads, m.workloads.size()) * values_of(f.memories, 2) *
+           values_of(f.transistors, 3) * values_of(f.core_kinds, m.core_kinds.size()) *
+           values_of(f.nodes, m.nodes.size());
+}
+
+OptionSet option_set_at(size_t i, const OptionFilter &f) {
+    const Model &m = active_model();
+    const size_t nodes = values_of(f.nodes, m.nodes.size()),
+                 kinds = values_of(f.core_kinds, m.core_kinds.size()),
+                 transistors = values_of(f.transistors, 3), memories = values_of(f.memories, 2);
     OptionSet o;
-    o.node = int(i % nodes);
+    o.node = value_at(f.nodes, i % nodes);
     i /= nodes;
-    o.core_kind = int(i % kinds);
+    o.core_kind = value_at(f.core_kinds, i % kinds);
     i /= kinds;
-    o.transistor = int(i % 3);
-    i /= 3;
-    o.memory = int(i % 2);
-    o.workload = int(i / 2);
+    o.transistor = value_at(f.transistors, i % transistors);
+    i /= transistors;
+    o.memory = value_at(f.memories, i % memories);
+    o.workload = value_at(f.workloads, i / memories);
     return o;
 }
 
@@ -301,15 +317,16 @@ std::vector<OptionSet> every_option_set() {
 }
 
 bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
-                      const std::function<bool(const std::vector<BestConfiguration> &)> &take) {
-    const size_t count = option_set_count();
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                      const OptionFilter &filter) {
+    const size_t count = option_set_count(filter);
     // Enough option sets per batch to keep every thread busy, few enough to keep memory small.
     const size_t batch = size_t(std::max(jobs, 1)) * 64;
     std::vector<BestConfiguration> rows;
     for (size_t first = 0; first < count; first += batch) {
         rows.assign(std::min(batch, count - first), BestConfiguration{});
         run_in_parallel(rows.size(), jobs, [&](size_t i) {
-            rows[i] = search_best(Request{option_set_at(first + i), limits, holds});
+            rows[i] = search_best(Request{option_set_at(first + i, filter), limits, holds});
         });
         if (!take(rows))
             return false;

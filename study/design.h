@@ -91,10 +91,17 @@ SearchSpec spec_of(const Request &request);
 // configuration. Reads and writes no design state, so requests can run on many threads.
 BestConfiguration search_best(const Request &request);
 
-// Every option combination of the active model, workload outermost, then memory, transistor
-// and core kinds, node innermost: how many, the i-th, and all of them.
-size_t option_set_count();
-OptionSet option_set_at(size_t i);
+// The values of each option a sweep goes through, as indices into the model's lists in the
+// model's order; an option with none takes every value.
+struct OptionFilter {
+    std::vector<int> workloads, memories, transistors, core_kinds, nodes;
+};
+
+// Every option combination of the active model (or those a filter lets through), workload
+// outermost, then memory, transistor and core kinds, node innermost: how many, the i-th, and
+// all of them.
+size_t option_set_count(const OptionFilter &filter = {});
+OptionSet option_set_at(size_t i, const OptionFilter &filter = {});
 std::vector<OptionSet> every_option_set();
 
 // The best configuration of every option combination (in every_option_set's order), each under
@@ -104,7 +111,8 @@ std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, i
 // The same a batch at a time, in order, handed to `take`; stops when take returns false (and
 // then returns false). Memory stays bounded whatever the number of option combinations.
 bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
-                      const std::function<bool(const std::vector<BestConfiguration> &)> &take);
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                      const OptionFilter &filter = {});
 
 // One configuration of the design space with its figures and the limits it breaks.
 struct SpaceRow {

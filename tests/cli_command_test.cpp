@@ -189,6 +189,24 @@ TEST_F(CliCommand, SweepWritesEveryOptionCombination) {
     EXPECT_EQ(text.out.rfind("Model:    built-in, parallel fraction 0.99", 0), 0u);
 }
 
+// The option flags pick the option sets a sweep goes through, in the model's order whatever the
+// order or repetition of the flags: exactly the full sweep's rows of those option sets.
+TEST_F(CliCommand, SweepTakesOptionFlagsAsFilters) {
+    const Outcome all = run({"sweep", "--format", "csv", "--power", "80"});
+    const Outcome some =
+        run({"sweep", "--format", "csv", "--power", "80", "--node", "20nm", "--workload",
+             "DB2/TPCH", "--node", "32NM", "--node", "20nm", "--memory", "3d"});
+    ASSERT_EQ(some.status, 0);
+    std::stringstream lines(all.out);
+    std::string expected, line;
+    for (std::getline(lines, line), expected = line + "\n"; std::getline(lines, line);)
+        if (line.rfind("DB2/TPCH,3d,", 0) == 0 &&
+            (line.find(",32nm,") != std::string::npos || line.find(",20nm,") != std::string::npos))
+            expected += line + "\n";
+    EXPECT_EQ(count_lines(some.out), 1 + 3 * 4 * 2u);
+    EXPECT_EQ(some.out, expected);
+}
+
 TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {
     const Outcome o = run({"space", "--memory", "3d", "--node", "20nm", "--format", "json"});
     ASSERT_EQ(o.status, 0);
@@ -380,7 +398,8 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
         {{"plot", "-o", "x.png", "--series", "core"}, "--series"},
         {{"budget", "--vary", "power=1:2:1", "-o", "x.jpg"}, "--output"},
         {{"search", "--speed"}, "--speed"},
-        {{"sweep", "--workload", "DB2/TPCC"}, "--workload"},
+        {{"sweep", "--workload", "DB2/TPCC", "--workload", "TPCC"}, "--workload"},
+        {{"sweep", "--node"}, "--node"},
         {{"explore"}, "explore"},
         {{"sweep", "--jobs", "0"}, "--jobs"},
         {{"explain", "--step", "0"}, "--step"},
