@@ -9,6 +9,28 @@ std::string range_text(const LimitRange &r) {
            " " + unit_of(r.limit) + " by " + shortest(r.step);
 }
 
+// A compared option's value in a row, as wide as its heading (as in sweep's rows).
+std::string option_column(Choice choice, const OptionSet &o) {
+    const int index = choice == Choice::Workload     ? o.workload
+                      : choice == Choice::Memory     ? o.memory
+                      : choice == Choice::Transistor ? o.transistor
+                      : choice == Choice::CoreKind   ? o.core_kind
+                                                     : o.node;
+    const int width = choice == Choice::Workload   ? 10
+                      : choice == Choice::CoreKind ? 7
+                      : choice == Choice::Node     ? 5
+                                                   : 6;
+    return format("%-*s ", width, choice_names(choice)[size_t(index)].c_str());
+}
+
+std::string option_heading(Choice choice) {
+    return choice == Choice::Workload     ? format("%-10s ", "workload")
+           : choice == Choice::Memory     ? format("%-6s ", "memory")
+           : choice == Choice::Transistor ? format("%-6s ", "trans.")
+           : choice == Choice::CoreKind   ? format("%-7s ", "core")
+                                          : format("%-5s ", "node");
+}
+
 } // namespace
 
 std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bool first) {
@@ -35,10 +57,20 @@ std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bo
         text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
                        "optimum\n",
                        shortest(r.step * 100).c_str());
+    if (!r.best_over.empty()) {
+        std::string over;
+        for (Choice choice : r.best_over)
+            over += std::string(over.empty() ? "" : ", ") + choice_title(choice);
+        text += "Best of:  every " + over +
+                " at each point (ties: the first in the model's "
+                "order; limits not given are each option set's own)\n";
+    }
     std::string head;
     for (const LimitRange &range : r.varied)
         head += format("%10s ",
                        (std::string(limit_name(range.limit)) + " " + unit_of(range.limit)).c_str());
+    for (Choice choice : r.best_over)
+        head += option_heading(choice);
     return text + "\n" + head + (r.varied.size() > 1 ? format("%-9s ", "binds") : "") +
            best_columns_header();
 }
@@ -46,11 +78,13 @@ std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bo
 void append_budget_text_rows(std::string &text, const BudgetRequest &r, const BudgetSeries &s,
                              const BudgetChunk &chunk, size_t from, size_t to) {
     for (size_t i = from; i < to; i++) {
-        const LimitValues l = limits_at(r, s, chunk.first + i);
+        const BestConfiguration b = best_in_chunk(r, s, chunk, i);
         for (const LimitRange &range : r.varied)
-            text += format("%10s ", shortest(limit_value(l, range.limit)).c_str());
+            text += format("%10s ", shortest(limit_value(b.limits, range.limit)).c_str());
         if (!chunk.binding.empty())
             text += format("%-9s ", binding_name(chunk.binding[i], r));
-        text += best_columns(best_at(s, l, chunk.best[i]));
+        for (Choice choice : r.best_over)
+            text += option_column(choice, b.options);
+        text += best_columns(b);
     }
 }

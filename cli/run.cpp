@@ -50,6 +50,7 @@ struct Arguments {
     std::string step = "10";
     std::string vary;
     std::string series;
+    std::string best_over;
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -519,7 +520,7 @@ int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
 }
 
 std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a, FILE *err) {
-    BudgetRequest b{r, {}, std::nullopt, *parse_number(a.step) / 100};
+    BudgetRequest b{r, {}, std::nullopt, *parse_number(a.step) / 100, {}};
     for (size_t start = 0; start <= a.vary.size();) {
         const size_t comma = std::min(a.vary.find(',', start), a.vary.size());
         std::string error;
@@ -534,6 +535,10 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
     }
     if (!a.series.empty())
         b.series = series_choice(a.series);
+    if (!a.best_over.empty()) {
+        std::string error;
+        b.best_over = *parse_best_over(a.best_over, error);
+    }
     const std::string refused = budget_error(b);
     if (!refused.empty()) {
         say(err, refused);
@@ -576,7 +581,7 @@ int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &fo
         written = budget_in_chunks(b, jobs, take);
     for (size_t i = 0; kept != nullptr && written && i < kept->series.size(); i++) {
         const BudgetSeries &s = kept->series[i];
-        written = take(s, BudgetChunk{0, s.best, s.binding});
+        written = take(s, BudgetChunk{0, s.best, s.binding, s.chosen});
     }
     if (written && !text)
         writer.finish();
@@ -714,6 +719,14 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add(budget_command, "--series", a.series, "OPTION", "a curve per value of this option",
         "one of workload, memory, transistor, core, node", [](const std::string &text) {
             return series_choice(text) ? std::string() : quoted(text) + " is not an option";
+        });
+    add(budget_command, "--best-over", a.best_over, "OPTION[,OPTION]",
+        "at each point, the best over every value of these options",
+        "options among workload, memory, transistor, core, node, each once, other than --series; "
+        "with one limit in --vary",
+        [](const std::string &text) {
+            std::string error;
+            return parse_best_over(text, error) ? std::string() : error;
         });
     add(budget_command, "--step", a.step, "PERCENT",
         "with two limits, how far relaxing one alone must change the optimum for it to bind",

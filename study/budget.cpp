@@ -71,11 +71,30 @@ std::vector<OptionSet> option_sets_of(const BudgetRequest &request) {
 
 BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     const Request request{options, b.request.limits, {}};
-    return BudgetSeries{options,
-                        limits_in_force(options, request.limits),
-                        std::make_shared<LimitQueries>(spec_of(request)),
-                        {},
-                        {}};
+    BudgetSeries s{options, limits_in_force(options, request.limits), nullptr, {}, {}, {}, {}};
+    if (b.best_over.empty()) {
+        s.queries = std::make_shared<LimitQueries>(spec_of(request));
+        return s;
+    }
+    // Every combination of the compared options' values, the first option outermost.
+    std::vector<OptionSet> sets{options};
+    for (Choice choice : b.best_over) {
+        std::vector<OptionSet> more;
+        for (const OptionSet &set : sets)
+            for (size_t v = 0; v < choice_names(choice).size(); v++) {
+                OptionSet o = set;
+                option_field(o, choice) = int(v);
+                more.push_back(o);
+            }
+        sets = std::move(more);
+    }
+    for (const OptionSet &o : sets) {
+        BudgetRequest alone = b;
+        alone.best_over.clear();
+        s.candidates.push_back(series_of(alone, o));
+    }
+    s.queries = s.candidates.front().queries;
+    return s;
 }
 
 // Points a chunk holds at most: a few MB of handles, however many points a budget has.
@@ -95,7 +114,31 @@ BudgetChunk chunk_of(const BudgetRequest &b, const BudgetSeries &s, size_t x_fro
     const LimitQueries &q = *s.queries;
     const LimitChecks limits = spec_of(Request{s.options, b.request.limits, {}}).limits;
     const LimitRange &x = b.varied[0];
-    BudgetChunk chunk{y_from * x.count() + x_from, {}, {}};
+    BudgetChunk chunk{y_from * x.count() + x_from, {}, {}, {}};
+    if (!s.candidates.empty()) {
+        // The best speedup of the candidates' answers; the first candidate among equals.
+        std::vector<std::vector<int>> answers(s.candidates.size());
+        run_in_parallel(answers.size(), jobs, [&](size_t c) {
+            answers[c] = chunk_of(b, s.candidates[c], x_from, x_to, y_from, y_to, 1).best;
+        });
+        chunk.best.assign(x_to - x_from, -1);
+        chunk.chosen.assign(x_to - x_from, 0);
+        for (size_t i = 0; i < chunk.best.size(); i++)
+            for (size_t c = 0; c < answers.size(); c++) {
+                const int handle = answers[c][i];
+                if (handle < 0)
+                    continue;
+                const double speedup = s.candidates[c].queries->figures(handle).speedup;
+                const int best = chunk.best[i];
+                if (best < 0 ||
+                    speedup >
+                        s.candidates[size_t(chunk.chosen[i])].queries->figures(best).speedup) {
+                    chunk.best[i] = handle;
+                    chunk.chosen[i] = int(c);
+                }
+            }
+        return chunk;
+    }
     if (b.varied.size() == 1) {
         chunk.best = q.curve(limits, x.limit, values_of(x, x_from, x_to, 1));
         return chunk;
@@ -172,6 +215,46 @@ BestConfiguration best_at(const BudgetSeries &s, const LimitValues &limits, int 
     return b;
 }
 
+BestConfiguration best_in_chunk(const BudgetRequest &request, const BudgetSeries &s,
+                                const BudgetChunk &chunk, size_t i) {
+    const size_t point = chunk.first + i;
+    if (s.candidates.empty())
+        return best_at(s, limits_at(request, s, point), chunk.best[i]);
+    const BudgetSeries &chosen = s.candidates[size_t(chunk.chosen[i])];
+    BestConfiguration b = best_at(chosen, limits_at(request, chosen, point), chunk.best[i]);
+    if (b.feasible)
+        return b;
+    // Nothing meets the limits in any candidate: the limits that none of them meets alone.
+    for (const BudgetSeries &other : s.candidates) {
+        const std::vector<Limit> its =
+            best_at(other, limits_at(request, other, point), -1).unmeetable;
+        std::erase_if(b.unmeetable, [&](Limit limit) {
+            return std::find(its.begin(), its.end(), limit) == its.end();
+        });
+    }
+    return b;
+}
+
+std::optional<std::vector<Choice>> parse_best_over(const std::string &text, std::string &error) {
+    std::vector<Choice> choices;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string name = text.substr(start, comma - start);
+        const std::optional<Choice> choice = series_choice(name);
+        if (!choice) {
+            error = quoted(name) + " is not an option";
+            return std::nullopt;
+        }
+        if (std::find(choices.begin(), choices.end(), *choice) != choices.end()) {
+            error = quoted(name) + " is given twice";
+            return std::nullopt;
+        }
+        choices.push_back(*choice);
+        start = comma + 1;
+    }
+    return choices;
+}
+
 const char *binding_name(unsigned char binding, const BudgetRequest &b) {
     switch (binding) {
     case 0:
@@ -238,6 +321,13 @@ std::string budget_error(const BudgetRequest &b) {
             b.series != Choice::Memory)
             return "--vary: the TSV limit is checked with 3D memory only; accepted: tsv with "
                    "--memory 3D or --series memory";
+    if (!b.best_over.empty() && b.varied.size() == 2)
+        return "--best-over: the best over options takes one varied limit, not two; accepted: "
+               "--best-over with one limit in --vary";
+    for (Choice choice : b.best_over)
+        if (b.series == choice)
+            return "--best-over: " + std::string(choice_title(choice)) +
+                   " is also the series; accepted: options other than --series";
     const double points = points_of(b);
     if (!(points <= kMostBudgetPoints))
         return "--vary: " + format("%.0f", points) + " points are too many; accepted: at most " +
@@ -264,8 +354,10 @@ Budget budget(const BudgetRequest &request, int jobs) {
     Budget b{request, {}};
     budget_in_chunks(request, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
         if (b.series.empty() || b.series.back().queries != s.queries)
-            b.series.push_back(BudgetSeries{s.options, s.limits, s.queries, {}, {}});
+            b.series.push_back(BudgetSeries{s.options, s.limits, s.queries, {}, {}, {}, {}});
         BudgetSeries &kept = b.series.back();
+        kept.candidates = s.candidates;
+        kept.chosen.insert(kept.chosen.end(), chunk.chosen.begin(), chunk.chosen.end());
         kept.best.insert(kept.best.end(), chunk.best.begin(), chunk.best.end());
         kept.binding.insert(kept.binding.end(), chunk.binding.begin(), chunk.binding.end());
         return true;
@@ -286,8 +378,7 @@ void add_budget_rows(Table &table, const BudgetRequest &request, const BudgetSer
                      const BudgetChunk &chunk, size_t from, size_t to) {
     const bool map = request.varied.size() > 1;
     for (size_t i = from; i < to; i++) {
-        const size_t point = chunk.first + i;
-        add_best_row(table, best_at(series, limits_at(request, series, point), chunk.best[i]));
+        add_best_row(table, best_in_chunk(request, series, chunk, i));
         if (map)
             table.columns.back().add_name(chunk.binding[i]);
     }

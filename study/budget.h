@@ -34,7 +34,13 @@ struct BudgetRequest {
     std::vector<LimitRange> varied; // one (a curve) or two (a map: x, then y)
     std::optional<Choice> series;   // a curve per value of this option
     double step = 0.1;              // how far a limit is relaxed to see whether it binds (maps)
+    // Curves: at each point, the best over every combination of these options' values (the
+    // others as given), in place of the given values.
+    std::vector<Choice> best_over;
 };
+
+// Reads "memory,transistor" (each option once); none, with why in error, otherwise.
+std::optional<std::vector<Choice>> parse_best_over(const std::string &text, std::string &error);
 
 // Why a budget cannot be drawn up (too many points, a series with a map, ...); empty if it can.
 std::string budget_error(const BudgetRequest &budget);
@@ -47,6 +53,11 @@ struct BudgetSeries {
     std::shared_ptr<const LimitQueries> queries;
     std::vector<int> best;              // per point; -1: nothing meets the limits
     std::vector<unsigned char> binding; // maps: bit 0 the x limit binds, bit 1 the y limit
+    // With best_over: the option sets compared at each point (each with its own evaluation and
+    // limits in force), and, worked out whole, which of them answers each point; best holds
+    // handles of that one's queries.
+    std::vector<BudgetSeries> candidates;
+    std::vector<int> chosen;
 };
 
 // The answers at a run of consecutive points of one series.
@@ -54,6 +65,7 @@ struct BudgetChunk {
     size_t first;                       // the first point's index in its series
     std::vector<int> best;              // a handle per point; -1: nothing meets the limits
     std::vector<unsigned char> binding; // maps: bit 0 the x limit binds, bit 1 the y limit
+    std::vector<int> chosen;            // with best_over: the candidate per point
 };
 
 // Works out every point, series by series in order and a chunk of points at a time, and hands
@@ -75,6 +87,11 @@ Budget budget(const BudgetRequest &request, int jobs);
 // (a handle of its queries) as the search reports it.
 LimitValues limits_at(const BudgetRequest &request, const BudgetSeries &series, size_t point);
 BestConfiguration best_at(const BudgetSeries &series, const LimitValues &limits, int handle);
+
+// The best configuration at point i of a chunk (with best_over, the chosen candidate's; when
+// no candidate has one, the first candidate's row with the limits that none of them meets).
+BestConfiguration best_in_chunk(const BudgetRequest &request, const BudgetSeries &series,
+                                const BudgetChunk &chunk, size_t i);
 
 // Which varied limit binds at a point of a map: "neither", the limit's name, or "both".
 const char *binding_name(unsigned char binding, const BudgetRequest &budget);
