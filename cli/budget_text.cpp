@@ -35,7 +35,9 @@ std::string option_heading(Choice choice) {
 
 std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bool first) {
     std::string text = first ? "" : "\n";
-    text += "Options:  " + describe(s.options) + "\n";
+    text += "Options:  " +
+            (r.best_over.empty() ? describe(s.options) : describe_except(s.options, r.best_over)) +
+            "\n";
     std::vector<std::string> fixed;
     for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
         bool varied = false;
