@@ -51,6 +51,7 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string best_over;
+    bool flags = false; // the ends of axes the best configuration sits at, as columns
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -415,9 +416,9 @@ int write_table(const Table &table, const std::string &format, Output &out, FILE
 // scaling chart's rows. begin writes what comes before the first batch; add each batch; end.
 class BestRowsWriter {
   public:
-    BestRowsWriter(Output &out, const std::string &format)
+    BestRowsWriter(Output &out, const std::string &format, bool flags = false)
         : out_(out), text_(format == "text"), writer_(out, table_format(format)),
-          table_(best_table()) {
+          table_(best_table(flags)) {
         if (text_)
             out_.text() += sweep_text_header();
     }
@@ -426,6 +427,7 @@ class BestRowsWriter {
             const size_t last = std::min(rows.size(), first + kRowsPerTable);
             if (text_) {
                 for (size_t i = first; i < last; i++) {
+                    at_edges_ += rows[i].feasible && rows[i].edges.any();
                     out_.text() += sweep_text_row(rows[i]);
                     if (!out_.flush_when_full())
                         return false;
@@ -441,6 +443,8 @@ class BestRowsWriter {
         return true;
     }
     bool end() { return text_ ? out_.finish() : writer_.finish(); }
+    // Text rows whose best configuration sits at an end of an axis.
+    size_t at_edges() const { return at_edges_; }
 
   private:
     // Rows turned into columns at a time: enough to write in bulk, few enough to stay small.
@@ -449,12 +453,22 @@ class BestRowsWriter {
     bool text_;
     TableWriter writer_;
     Table table_;
+    size_t at_edges_ = 0;
 };
 
-int run_search(const Request &r, const std::string &format, Output &out, FILE *err) {
+// A note on the error stream, so that the output keeps its bytes: where the best configuration
+// sits at an end of an axis, the design space rather than the chip decided.
+void note_edges(const BestConfiguration &best, FILE *err) {
+    const std::string edges = edges_text(best);
+    if (!edges.empty())
+        say(err, "note: the best configuration sits at the end of an axis of the design space (" +
+                     edges + "); --flags gives the ends as columns");
+}
+
+int run_search(const Request &r, const std::string &format, bool flags, Output &out, FILE *err) {
     const BestConfiguration best = search_best(r);
     if (format != "text") {
-        Table table = best_table();
+        Table table = best_table(flags);
         add_best_row(table, best);
         return write_table(table, format, out, err);
     }
@@ -462,7 +476,13 @@ int run_search(const Request &r, const std::string &format, Output &out, FILE *e
     for (Limit limit : best.unmeetable)
         least.push_back(least_figure(r, limit));
     out.text() += request_text(r) + "\n" + best_text(best, least);
-    return finished(out, err);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
+    const int status = finished(out, err);
+    if (!flags && status == 0)
+        note_edges(best, err);
+    return status;
 }
 
 int write_best_rows(const std::vector<BestConfiguration> &rows, const std::string &format,
@@ -472,14 +492,19 @@ int write_best_rows(const std::vector<BestConfiguration> &rows, const std::strin
     return finished(out, err);
 }
 
-int run_sweep(const Request &r, const OptionFilter &filter, const std::string &format, int jobs,
-              Output &out, FILE *err) {
-    BestRowsWriter writer(out, format);
+int run_sweep(const Request &r, const OptionFilter &filter, const std::string &format, bool flags,
+              int jobs, Output &out, FILE *err) {
+    BestRowsWriter writer(out, format, flags);
     sweep_in_batches(
         r.limits, r.holds, jobs,
         [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }, filter) &&
         writer.end();
-    return finished(out, err);
+    const int status = finished(out, err);
+    if (status == 0 && writer.at_edges() != 0)
+        say(err, "note: " + std::to_string(writer.at_edges()) +
+                     " of the best configurations sit at the end of an axis of the design space; "
+                     "--flags gives the ends as columns");
+    return status;
 }
 
 int run_space(const Request &r, const std::string &format, Output &out, FILE *err) {
@@ -500,6 +525,13 @@ int run_space(const Request &r, const std::string &format, Output &out, FILE *er
     return write_table(table, format, out, err);
 }
 
+void add_flags(CLI::App *command, Arguments &a) {
+    command->add_flag("--flags", a.flags,
+                      "name the ends of the design space's axes that the best configuration sits "
+                      "at: columns edge_cores, edge_cache, edge_scale in CSV and JSON, a line in "
+                      "text");
+}
+
 // The arguments of a command on one option set: the model, the options, the limits, the held
 // dimensions and operating point, and the output format.
 void add_one_request(CLI::App *command, Arguments &a) {
@@ -516,7 +548,10 @@ int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
     if (a.format != "text")
         return write_table(explain_table(e), a.format, out, err);
     out.text() += explain_text(e);
-    return finished(out, err);
+    const int status = finished(out, err);
+    if (status == 0)
+        note_edges(e.best, err);
+    return status;
 }
 
 std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a, FILE *err) {
@@ -549,12 +584,12 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
 
 // Every point of a budget, written as the points are worked out (or from the answers kept for
 // a picture, when there is one).
-int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &format, int jobs,
-               Output &out, FILE *err) {
+int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &format, bool flags,
+               int jobs, Output &out, FILE *err) {
     constexpr size_t kRowsPerTable = 4096;
     const bool text = format == "text";
     TableWriter writer(out, table_format(format));
-    Table table = budget_table(b);
+    Table table = budget_table(b, flags);
     bool first = true;
     auto take = [&](const BudgetSeries &s, const BudgetChunk &chunk) {
         if (text && chunk.first == 0) {
@@ -675,6 +710,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     CLI::App *search =
         app.add_subcommand("search", "The best configuration of one option set within its limits.");
     add_one_request(search, a);
+    add_flags(search, a);
 
     CLI::App *sweep_command = app.add_subcommand(
         "sweep", "The best configuration of every option combination (360 rows), or of those "
@@ -686,6 +722,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_scale(sweep_command, a);
     add_format(sweep_command, a);
     add_jobs(sweep_command, a);
+    add_flags(sweep_command, a);
 
     CLI::App *space_command = app.add_subcommand(
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
@@ -732,6 +769,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         "with two limits, how far relaxing one alone must change the optimum for it to bind",
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
+    add_flags(budget_command, a);
     add_format(budget_command, a);
     add_picture(budget_command, a, "draw the curves or the map into this picture as well");
 
@@ -836,19 +874,19 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         if (!b)
             return 2;
         if (a.output.empty())
-            return run_budget(*b, nullptr, a.format, jobs_of(a), output, err);
+            return run_budget(*b, nullptr, a.format, a.flags, jobs_of(a), output, err);
         // A picture draws every point: the answers are kept for it.
         const Budget answers = budget(*b, jobs_of(a));
         const int status =
             drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
         if (status != 0)
             return status;
-        return run_budget(*b, &answers, a.format, jobs_of(a), output, err);
+        return run_budget(*b, &answers, a.format, a.flags, jobs_of(a), output, err);
     }
     if (search->parsed())
-        return run_search(r, a.format, output, err);
+        return run_search(r, a.format, a.flags, output, err);
     if (sweep_command->parsed())
-        return run_sweep(r, filter_of(a), a.format, jobs_of(a), output, err);
+        return run_sweep(r, filter_of(a), a.format, a.flags, jobs_of(a), output, err);
     return run_space(r, a.format, output, err);
 }
 

@@ -209,6 +209,7 @@ BestConfiguration best_at(const BudgetSeries &s, const LimitValues &limits, int 
     b.speedup = o.speedup;
     b.scale = o.scale, b.cache = o.cache, b.cores = o.cores;
     b.figures = o.figures;
+    b.edges = edges_of(o.cores, o.cache, o.scale, Holds{});
     const Ceilings c = ceilings_of(s.options);
     b.vdd = c.vdd * step_voltage_ratio(s.options, o.scale);
     b.freq = c.freq * f_scal(active_model().scale_steps[o.scale]);
@@ -365,8 +366,8 @@ Budget budget(const BudgetRequest &request, int jobs) {
     return b;
 }
 
-Table budget_table(const BudgetRequest &request) {
-    Table t = best_table();
+Table budget_table(const BudgetRequest &request, bool edges) {
+    Table t = best_table(edges);
     if (request.varied.size() > 1)
         t.add("binding", ColumnType::Name,
               {"neither", limit_name(request.varied[0].limit), limit_name(request.varied[1].limit),

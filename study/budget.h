@@ -96,8 +96,9 @@ BestConfiguration best_in_chunk(const BudgetRequest &request, const BudgetSeries
 // Which varied limit binds at a point of a map: "neither", the limit's name, or "both".
 const char *binding_name(unsigned char binding, const BudgetRequest &budget);
 
-// The rows of a budget: the best configuration's columns (best_table), and on a map a
-// "binding" column; add_budget_rows appends the chunk's points [from, to).
-Table budget_table(const BudgetRequest &request);
+// The rows of a budget: the best configuration's columns (best_table, with the edge columns
+// when asked), and on a map a "binding" column; add_budget_rows appends the chunk's points [from,
+// to).
+Table budget_table(const BudgetRequest &request, bool edges = false);
 void add_budget_rows(Table &table, const BudgetRequest &request, const BudgetSeries &series,
                      const BudgetChunk &chunk, size_t from, size_t to);

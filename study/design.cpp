@@ -9,6 +9,7 @@
 #include "model/scaling.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "study/choices.h"
 #include "study/parallel.h"
 
 namespace {
@@ -258,6 +259,7 @@ BestConfiguration search_best(const Request &r) {
     best.scale = outcome.scale;
     best.cache = outcome.cache;
     best.cores = outcome.cores;
+    best.edges = edges_of(outcome.cores, outcome.cache, outcome.scale, r.holds);
     best.figures = outcome.figures;
     const Ceilings c = ceilings_of(o);
     if (spec.hold_scale) {
@@ -374,4 +376,44 @@ double least_figure(const Request &r, Limit limit) {
             least = figure;
     }
     return least;
+}
+
+Edges edges_of(int cores, int cache, int scale, const Holds &holds) {
+    const Model &m = active_model();
+    auto end = [](bool held, int index, size_t count) {
+        return held ? 0 : index == 0 ? -1 : index == int(count) - 1 ? 1 : 0;
+    };
+    return Edges{end(holds.cores.has_value(), cores, m.core_counts.size()),
+                 end(holds.cache.has_value(), cache, m.cache_sizes.size()),
+                 end(holds.scale.has_value(), scale, m.scale_steps.size())};
+}
+
+std::string edges_text(const BestConfiguration &b) {
+    if (!b.feasible)
+        return {};
+    const Model &m = active_model();
+    std::vector<std::string> parts;
+    char text[96];
+    if (b.edges.cores != 0) {
+        snprintf(text, sizeof text, "%s cores (%d)", b.edges.cores < 0 ? "fewest" : "most",
+                 int(m.core_counts[b.cores]));
+        parts.push_back(text);
+    }
+    if (b.edges.cache != 0) {
+        snprintf(text, sizeof text, "%s L2 cache (%d MB)",
+                 b.edges.cache < 0 ? "smallest" : "largest", int(m.cache_sizes[b.cache]));
+        parts.push_back(text);
+    }
+    if (b.edges.scale != 0) {
+        // As the text shows steps: with one decimal at least ("1.0").
+        std::string step = shortest(m.scale_steps[b.scale]);
+        if (step.find_first_of(".e") == std::string::npos)
+            step += ".0";
+        parts.push_back(std::string(b.edges.scale < 0 ? "first" : "last") + " scale step (" + step +
+                        ")");
+    }
+    std::string joined;
+    for (const std::string &part : parts)
+        joined += (joined.empty() ? "" : ", ") + part;
+    return joined;
 }

@@ -67,6 +67,15 @@ std::string operating_point_error(const OptionSet &options, const Holds &holds);
 // the window's option handler and sliders do.
 void apply_request(const Request &request);
 
+// Where a best configuration sits at an end of an axis that the search was free to move along
+// (a held dimension is never at an edge): -1 at the low end (fewest cores, smallest cache, the
+// first scale step), +1 at the high end, 0 inside. There the design space, not the chip,
+// decided: a wider axis might hold a better configuration.
+struct Edges {
+    int cores = 0, cache = 0, scale = 0;
+    bool any() const { return cores != 0 || cache != 0 || scale != 0; }
+};
+
 // The best configuration of one request.
 struct BestConfiguration {
     OptionSet options;
@@ -81,7 +90,14 @@ struct BestConfiguration {
     std::vector<Limit> unmeetable;
     // Feasible, but the supply is below the voltage floor, so every speedup is 0.
     bool below_voltage_floor = false;
+    Edges edges; // feasible: the ends of free axes it sits at
 };
+
+// The edges of a feasible configuration along the axes not held.
+Edges edges_of(int cores, int cache, int scale, const Holds &holds);
+
+// "smallest L2 cache (1 MB), first scale step (1.0)"; empty when at no edge.
+std::string edges_text(const BestConfiguration &best);
 
 // The search engine's description of a request: its options, the limits in force (every one
 // checked), its held dimensions and operating point, on the active model.

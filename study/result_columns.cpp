@@ -68,7 +68,7 @@ size_t add_options(Table &t, size_t c, const OptionSet &o) {
 
 } // namespace
 
-Table best_table() {
+Table best_table(bool edges) {
     Table t;
     add_option_columns(t);
     for (const char *name :
@@ -82,6 +82,11 @@ Table best_table() {
                              "tsv_bandwidth_gbps"})
         t.add(name, ColumnType::Number);
     t.add("unmeetable_limits", ColumnType::Names, kLimitNames);
+    if (edges) {
+        t.add("edge_cores", ColumnType::Name, {"fewest", "most"});
+        t.add("edge_cache", ColumnType::Name, {"smallest", "largest"});
+        t.add("edge_scale", ColumnType::Name, {"first", "last"});
+    }
     return t;
 }
 
@@ -112,6 +117,11 @@ void add_best_row(Table &t, const BestConfiguration &b) {
         stacked ? tsv.add_number(b.figures.bandwidth_tsv) : tsv.add_none();
     }
     t.columns[c++].add_names(limit_set(b.unmeetable));
+    if (c < t.columns.size() && t.columns[c].name() == "edge_cores")
+        for (int end : {b.edges.cores, b.edges.cache, b.edges.scale}) {
+            Column &edge = t.columns[c++];
+            b.feasible &&end != 0 ? edge.add_name(end < 0 ? 0 : 1) : edge.add_none();
+        }
 }
 
 Table space_table(bool with_options) {

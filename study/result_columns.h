@@ -22,7 +22,10 @@ uint64_t limit_set(const std::vector<Limit> &limits);
 // The best configuration of an option set (search, sweep, budget, the scaling chart's rows):
 // workload, memory, transistor, core, node, the limits in force, feasible, the configuration
 // and its figures (empty when not feasible), unmeetable_limits.
-Table best_table();
+// With edges (--flags), three more columns name the ends of axes the configuration sits at:
+// edge_cores (fewest, most), edge_cache (smallest, largest), edge_scale (first, last), empty
+// when inside or not feasible.
+Table best_table(bool edges = false);
 void add_best_row(Table &table, const BestConfiguration &best);
 
 // Every configuration of one option set (space); with_options starts each row with the option

@@ -111,7 +111,9 @@ TEST_F(CliCommand, SearchPrintsTheBestConfigurationAndNoTraceLines) {
     // With 3D memory and HP transistors the model traces a power line for every configuration.
     const Outcome o = run({"search", "--memory", "3d", "--transistor", "HP"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.err, "");
+    // At most the note on the ends of the design space's axes.
+    EXPECT_TRUE(o.err.empty() || o.err.rfind("cpu-widget-cli: note: ", 0) == 0) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), o.err.empty() ? 0 : 1);
     EXPECT_NE(o.out.find("Best configuration"), std::string::npos);
     EXPECT_NE(o.out.find("speedup          49.8507"), std::string::npos) << o.out;
     EXPECT_EQ(o.out.find("power_W_result1"), std::string::npos);
@@ -205,6 +207,45 @@ TEST_F(CliCommand, SweepTakesOptionFlagsAsFilters) {
             expected += line + "\n";
     EXPECT_EQ(count_lines(some.out), 1 + 3 * 4 * 2u);
     EXPECT_EQ(some.out, expected);
+}
+
+// A best configuration at the end of an axis it was free to move along is noted on standard
+// error (the output keeps its bytes) and, with --flags, named in columns; a held axis is not.
+TEST_F(CliCommand, EdgesOfTheDesignSpaceAreNoted) {
+    const Outcome text = run({"search"});
+    EXPECT_EQ(text.err, "cpu-widget-cli: note: the best configuration sits at the end of an axis "
+                        "of the design space (smallest L2 cache (1 MB), first scale step (1.0)); "
+                        "--flags gives the ends as columns\n");
+    EXPECT_EQ(run({"search", "--flags"}).out,
+              text.out + "Edges:    smallest L2 cache (1 MB), first scale step (1.0)\n");
+    EXPECT_EQ(run({"search", "--cache", "1", "--scale", "1.0"}).err, "");
+
+    const nlohmann::json rows =
+        nlohmann::json::parse(run({"sweep", "--flags", "--format", "json"}).out);
+    size_t at_edges = 0;
+    for (const nlohmann::json &row : rows) {
+        auto end = [&](const std::string &axis, const char *column, double low, double high,
+                       const char *low_name, const char *high_name) {
+            const nlohmann::json edge = row["edge_" + axis];
+            nlohmann::json expected;
+            if (row["feasible"].get<bool>()) {
+                const double v = row[column].get<double>();
+                expected = v == low    ? nlohmann::json(low_name)
+                           : v == high ? nlohmann::json(high_name)
+                                       : nlohmann::json();
+            }
+            EXPECT_EQ(edge, expected) << row.dump();
+            return !edge.is_null();
+        };
+        const bool cores = end("cores", "cores", 1, 192, "fewest", "most");
+        const bool cache = end("cache", "cache_mb", 1, 512, "smallest", "largest");
+        const bool scale = end("scale", "scale", 1.0, 0.3, "first", "last");
+        at_edges += cores || cache || scale;
+    }
+    EXPECT_EQ(at_edges, 65u);
+    EXPECT_EQ(run({"sweep"}).err, "cpu-widget-cli: note: 65 of the best configurations sit at the "
+                                  "end of an axis of the design space; --flags gives the ends as "
+                                  "columns\n");
 }
 
 TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {
