@@ -52,6 +52,7 @@ struct Arguments {
     std::string series;
     std::string best_over;
     bool flags = false; // the ends of axes the best configuration sits at, as columns
+    bool pairs = false; // explain: every pair of limits relaxed together too
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -544,7 +545,7 @@ void add_one_request(CLI::App *command, Arguments &a) {
 }
 
 int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
-    const Explanation e = explain(r, *parse_number(a.step) / 100);
+    const Explanation e = explain(r, *parse_number(a.step) / 100, a.pairs);
     if (a.format != "text")
         return write_table(explain_table(e), a.format, out, err);
     out.text() += explain_text(e);
@@ -738,6 +739,11 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_limits(explain_command, a);
     add(explain_command, "--step", a.step, "PERCENT", "how far to relax each limit alone",
         "a number of percent above 0 (default 10)", number_check(false));
+    explain_command->add_flag(
+        "--pairs", a.pairs,
+        "relax every pair of limits together too, and say which pairs hold the design back "
+        "together beyond what relaxing either alone shows (rows marked by relaxed_with in CSV "
+        "and JSON)");
     add_format(explain_command, a);
 
     CLI::App *budget_command = app.add_subcommand(

@@ -72,6 +72,43 @@ TEST(Explain, EachLimitsFiguresAreThoseOfSearchesWithThatLimitRelaxed) {
     }
 }
 
+// Each pair of limits relaxed together is the search with both relaxed by the step; it holds
+// the design back beyond either alone when that search finds what neither single one does.
+TEST(Explain, PairsAreSearchesWithBothLimitsRelaxed) {
+    size_t beyond = 0;
+    for (const Request &base : kRequests) {
+        for (const Request &r : {base, Request{options(1, 1, 0, 0, 3), {}, {}}}) {
+            const Explanation e = explain(r, 0.1, true);
+            if (!e.best.feasible) {
+                EXPECT_TRUE(e.pairs.empty());
+                continue;
+            }
+            const size_t n = e.limits.size();
+            ASSERT_EQ(e.pairs.size(), n * (n - 1) / 2);
+            const BestConfiguration best = search_best(r);
+            for (const PairAnalysis &p : e.pairs) {
+                SCOPED_TRACE(describe(r.options) + ", " + limit_name(p.first) + " + " +
+                             limit_name(p.second));
+                const Limits first = with(r.limits, p.first, p.first_relaxed);
+                const BestConfiguration both =
+                    search_best(Request{r.options, with(first, p.second, p.second_relaxed), {}});
+                EXPECT_EQ(p.relaxed_found, both.feasible);
+                EXPECT_EQ(p.relaxed_speedup, both.speedup);
+                EXPECT_EQ(p.binds, !same_configuration(both, best));
+                const BestConfiguration a = search_best(Request{r.options, first, {}});
+                const BestConfiguration b =
+                    search_best(Request{r.options, with(r.limits, p.second, p.second_relaxed), {}});
+                EXPECT_EQ(p.beyond_alone,
+                          p.binds && !same_configuration(both, a) && !same_configuration(both, b));
+                beyond += p.beyond_alone;
+            }
+            Table table = explain_table(e);
+            EXPECT_EQ(table.rows(), n + e.pairs.size());
+        }
+    }
+    EXPECT_GT(beyond, 0u);
+}
+
 // The CSV lines of a table's rows, without the header.
 std::vector<std::string> csv_lines(const Table &table) {
     std::vector<std::string> lines;
