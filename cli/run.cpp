@@ -51,8 +51,9 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string best_over;
-    bool flags = false; // the ends of axes the best configuration sits at, as columns
-    bool pairs = false; // explain: every pair of limits relaxed together too
+    bool flags = false;   // the ends of axes the best configuration sits at, as columns
+    bool pairs = false;   // explain: every pair of limits relaxed together too
+    bool binding = false; // budget curves: the limits that bind at each point
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -575,6 +576,7 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
         std::string error;
         b.best_over = *parse_best_over(a.best_over, error);
     }
+    b.binding = a.binding;
     const std::string refused = budget_error(b);
     if (!refused.empty()) {
         say(err, refused);
@@ -771,8 +773,12 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
             std::string error;
             return parse_best_over(text, error) ? std::string() : error;
         });
+    budget_command->add_flag("--binding", a.binding,
+                             "curves: add the limits whose relaxation alone by --step changes the "
+                             "optimum at each point (a binding column)");
     add(budget_command, "--step", a.step, "PERCENT",
-        "with two limits, how far relaxing one alone must change the optimum for it to bind",
+        "with two limits or --binding, how far relaxing one alone must change the optimum for it "
+        "to bind",
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
     add_flags(budget_command, a);

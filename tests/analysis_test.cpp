@@ -231,6 +231,40 @@ TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
     }
 }
 
+// With --binding, each point of a curve names the limits whose relaxation alone by the step
+// changes the search's optimum there: the varied one at the point's value, the others as given.
+TEST(Budget, CurveBindingNamesTheLimitsWhoseRelaxationChangesTheOptimum) {
+    std::string error;
+    const LimitRange power = *parse_limit_range("power=10:250:12", error);
+    for (const OptionSet &o : {options(1, 1, 0, 0, 3), options(0, 0, 2, 3, 4)}) {
+        BudgetRequest request{
+            Request{o, Limits{{}, {}, {}, 300.0}, {}}, {power}, std::nullopt, 0.1, {}};
+        request.binding = true;
+        ASSERT_EQ(budget_error(request), "");
+        size_t bound = 0;
+        budget_in_chunks(request, 2, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+            for (size_t i = 0; i < chunk.best.size(); i++) {
+                const BestConfiguration at = best_in_chunk(request, s, chunk, i);
+                const Limits limits =
+                    with(request.request.limits, Limit::Power, power.value(chunk.first + i));
+                unsigned char expected = 0;
+                for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
+                    if (limit == Limit::Tsv && o.memory == 0)
+                        continue;
+                    const double value = limit_value(at.limits, limit) * 1.1;
+                    if (!same_configuration(search_best(Request{o, with(limits, limit, value), {}}),
+                                            at))
+                        expected |= (unsigned char)(1 << int(limit));
+                }
+                EXPECT_EQ(int(chunk.binding[i]), int(expected)) << "point " << chunk.first + i;
+                bound += chunk.binding[i] != 0;
+            }
+            return true;
+        });
+        EXPECT_GT(bound, 0u);
+    }
+}
+
 TEST(Budget, RangesCountTheirEndOnceAndStayWithinIt) {
     std::string error;
     const LimitRange tenths = *parse_limit_range("bw=0.1:0.3:0.1", error);
