@@ -40,7 +40,8 @@ constexpr const char *kProgram = "cpu-widget-cli";
 // Arguments as typed; each is checked by its option's validator while the command line is
 // parsed, and read into a Request afterwards.
 struct Arguments {
-    std::string model; // read before the command line is parsed (load_model_option)
+    std::string model;             // read before the command line is parsed (load_model_option)
+    std::string parallel_fraction; // replaces the model's once the command line is parsed
     std::string workload, memory, transistor, core, node; // default: the model's first, start node
     std::string area, power, bandwidth, tsv;
     std::string cores, cache, scale, vdd, freq;
@@ -189,6 +190,18 @@ void add_model(CLI::App *command, Arguments &a) {
     add(command, "--model", a.model, "FILE", "model file to use instead of the built-in model",
         "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)",
         [](const std::string &) { return std::string(); });
+    add(command, "--parallel-fraction", a.parallel_fraction, "P",
+        "the share of every workload's work that runs in parallel, in place of the model's "
+        "(as a model file that extends the model in use with constants.parallel_fraction)",
+        "a number from 0 to 1 (default: the model's, 0.99 in the built-in one)",
+        [](const std::string &text) {
+            const std::optional<double> value = parse_number(text);
+            if (!value)
+                return quoted(text) + " is not a number";
+            if (*value < 0 || *value > 1)
+                return text + " is out of range";
+            return std::string();
+        });
 }
 
 // The choices' defaults: the first of each list, the model's start-up node.
@@ -851,6 +864,12 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         return 2;
     }
     a.format = format_of(a.format);
+    if (!a.parallel_fraction.empty()) {
+        auto changed = std::make_shared<Model>(active_model());
+        changed->parallel_fraction = *parse_number(a.parallel_fraction);
+        set_active_model(changed);
+        model_in_use.replaced = true;
+    }
 
     const Request r = request_of(a);
     const std::string refused = operating_point_error(r.options, r.holds);
