@@ -31,8 +31,8 @@ std::string relaxation(double from, double to, Limit limit) {
 
 std::string configuration_text(int cores, int cache, int scale) {
     const Model &m = active_model();
-    return format("%d cores, %d MB, step %.1f", int(m.core_counts[cores]),
-                  int(m.cache_sizes[cache]), m.scale_steps[scale]);
+    return format("%d cores, %d MB, step %s", int(m.core_counts[cores]), int(m.cache_sizes[cache]),
+                  step_text(m.scale_steps[scale]).c_str());
 }
 
 std::string feasible_table(const Explanation &e) {

@@ -136,12 +136,14 @@ void add_option_set(CLI::App *command, Arguments &a) {
         choice_check(Choice::Node, "a technology node"));
 }
 
+constexpr const char *kModelAccepted =
+    "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)";
+
 // The model file option of every command. The file is read before the command line is parsed
 // (the option names and their accepted values come from it); here it is only accepted.
 void add_model(CLI::App *command, Arguments &a) {
     add(command, "--model", a.model, "FILE", "model file to use instead of the built-in model",
-        "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)",
-        [](const std::string &) { return std::string(); });
+        kModelAccepted, [](const std::string &) { return std::string(); });
 }
 
 // The choices' defaults: the first of each list, the model's start-up node.
@@ -154,18 +156,19 @@ void set_default_options(Arguments &a) {
     a.node = m.nodes[m.start_node].name;
 }
 
-// The value of the first "--model FILE" or "--model=FILE" before a lone "--"; empty when none.
-std::string model_argument(int argc, const char *const *argv) {
+// The value of the first "--model FILE" or "--model=FILE" before a lone "--"; none when there
+// is none (an empty value is given, and refused).
+std::optional<std::string> model_argument(int argc, const char *const *argv) {
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         if (arg == "--")
             break;
         if (arg == "--model" && i + 1 < argc)
-            return argv[i + 1];
+            return std::string(argv[i + 1]);
         if (arg.rfind("--model=", 0) == 0)
             return arg.substr(8);
     }
-    return {};
+    return std::nullopt;
 }
 
 void add_limits(CLI::App *command, Arguments &a) {
@@ -476,6 +479,37 @@ struct ModelForOneRun {
     }
 };
 
+// Says once on the error stream when the option sets a command goes through have
+// configurations whose figures are not all finite (a broken model file; the built-in model has
+// none, so it is not gone through).
+void warn_non_finite(const Arguments &a, const Request &r, const std::vector<Request> &requests,
+                     bool sweeps, bool budgets, FILE *err) {
+    if (&active_model() == &builtin_model())
+        return;
+    std::vector<Request> gone_through = requests;
+    if (sweeps) {
+        gone_through.clear();
+        for (const OptionSet &o : every_option_set())
+            gone_through.push_back(Request{o, r.limits, r.holds});
+    } else if (budgets && !a.series.empty() && series_choice(a.series)) {
+        const Choice series = *series_choice(a.series);
+        gone_through.clear();
+        for (size_t i = 0; i < choice_names(series).size(); i++) {
+            Request each = r;
+            OptionSet &o = each.options;
+            (series == Choice::Workload     ? o.workload
+             : series == Choice::Memory     ? o.memory
+             : series == Choice::Transistor ? o.transistor
+             : series == Choice::CoreKind   ? o.core_kind
+                                            : o.node) = int(i);
+            gone_through.push_back(each);
+        }
+    }
+    const std::string warning = non_finite_warning(non_finite_figures(gone_through));
+    if (!warning.empty())
+        say(err, warning);
+}
+
 bool is_command(CLI::App &app, const std::string &name) {
     for (const CLI::App *command : app.get_subcommands({}))
         if (command->get_name() == name)
@@ -490,10 +524,14 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     trace_set_enabled(false);
 
     // The model comes first: the accepted option names and every default come from it.
-    const std::string model_path = model_argument(argc, argv);
+    const std::optional<std::string> model_path = model_argument(argc, argv);
     ModelForOneRun model_in_use;
-    if (!model_path.empty()) {
-        const ModelFileResult loaded = load_model_file(model_path);
+    if (model_path && model_path->empty()) {
+        say(err, std::string("--model: the file name is empty; accepted: ") + kModelAccepted);
+        return 2;
+    }
+    if (model_path) {
+        const ModelFileResult loaded = load_model_file(*model_path);
         if (!loaded.model) {
             for (const std::string &error : loaded.errors)
                 say(err, error);
@@ -636,18 +674,27 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     a.format = format_of(a.format);
 
     const Request r = request_of(a);
-    const std::string refused = operating_point_error(r.options, r.holds);
-    if (!refused.empty()) {
-        say(err, refused);
-        return 2;
+    // The scaling chart runs its held operating point at every node: it must suit each one.
+    const bool scaling_chart = plot->parsed() && chart_kind(a.chart) == "scaling";
+    const Choice scaling_series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
+    const std::vector<Request> requests =
+        scaling_chart ? scaling_requests(r, scaling_series) : std::vector<Request>{r};
+    for (const Request &each : requests) {
+        const std::string refused = operating_point_error(each.options, each.holds);
+        if (!refused.empty()) {
+            say(err, refused);
+            return 2;
+        }
     }
+    if (!export_command->parsed())
+        warn_non_finite(a, r, requests, sweep_command->parsed(), budget_command->parsed(), err);
 
     if (export_command->parsed())
         return write_model(a.output, out, err);
     if (plot->parsed()) {
         const ImageFormat format = *image_format_of(a.output);
-        if (chart_kind(a.chart) == "scaling") {
-            const Choice series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
+        if (scaling_chart) {
+            const Choice series = scaling_series;
             const std::vector<BestConfiguration> rows = scaling(r, series, jobs_of(a));
             const int status = drawn(write_scaling_chart(rows, r, series, a.output, format), err);
             if (status != 0)

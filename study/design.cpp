@@ -29,8 +29,14 @@ const char *core_technology(const OptionSet &o) {
     return o.transistor == 0 ? "LOP" : "HP";
 }
 
-// The limits a configuration's figures break, with the search's own strict comparisons.
+// The limits a configuration's figures break, with the search's own strict comparisons; one
+// with a figure that is not finite breaks every limit, as the search never selects it.
 void find_breaks(const ConfigurationFigures &f, const LimitValues &l, bool stacked, bool out[4]) {
+    if (!figures_finite(f)) {
+        out[int(Limit::Area)] = out[int(Limit::Power)] = out[int(Limit::Bandwidth)] = true;
+        out[int(Limit::Tsv)] = stacked;
+        return;
+    }
     out[int(Limit::Area)] = f.area > l.area;
     out[int(Limit::Power)] = f.power > l.power;
     out[int(Limit::Bandwidth)] = f.bandwidth > l.bandwidth;
@@ -320,6 +326,8 @@ double least_figure(const Request &r, Limit limit) {
     double least = kUnlimited;
     for (const SpaceRow &row : space(r)) {
         const ConfigurationFigures &f = row.figures;
+        if (!figures_finite(f)) // breaks every limit whatever its figures
+            continue;
         const double figure = limit == Limit::Area        ? f.area
                               : limit == Limit::Power     ? f.power
                               : limit == Limit::Bandwidth ? f.bandwidth
@@ -328,4 +336,42 @@ double least_figure(const Request &r, Limit limit) {
             least = figure;
     }
     return least;
+}
+
+NonFiniteFigures non_finite_figures(const std::vector<Request> &requests) {
+    const Model &m = active_model();
+    NonFiniteFigures found;
+    for (const Request &r : requests) {
+        for (const EvaluatedConfiguration &e : evaluate_design_space(spec_of(r))) {
+            const ConfigurationFigures &f = e.figures;
+            if (figures_finite(f))
+                continue;
+            if (found.count++ > 0)
+                continue;
+            const std::pair<const char *, double> figures[] = {{"speedup ", f.speedup},
+                                                               {"area ", f.area},
+                                                               {"power ", f.power},
+                                                               {"off-chip bandwidth ", f.bandwidth},
+                                                               {"TSV bandwidth ", f.bandwidth_tsv}};
+            const char *units[] = {"", " mm^2", " W", " GB/s", " GB/s"};
+            std::string figure;
+            for (size_t i = 0; i < 5 && figure.empty(); i++)
+                if (!std::isfinite(figures[i].second))
+                    figure = figures[i].first + shortest(figures[i].second) + units[i];
+            found.example = std::to_string(int(m.core_counts[e.cores])) + " cores, " +
+                            std::to_string(int(m.cache_sizes[e.cache])) + " MB, step " +
+                            step_text(m.scale_steps[e.scale]) + " of " + describe(r.options) +
+                            ": " + figure;
+        }
+    }
+    return found;
+}
+
+std::string non_finite_warning(const NonFiniteFigures &found) {
+    if (found.count == 0)
+        return {};
+    return std::to_string(found.count) +
+           (found.count == 1 ? " configuration has" : " configurations have") +
+           " a figure that is not finite with this model (for example " + found.example +
+           "); they break every limit and are never selected";
 }
