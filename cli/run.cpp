@@ -24,6 +24,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "modelfile/whole_file.h"
 #include "search/trace.h"
 #include "study/budget.h"
 #include "study/choices.h"
@@ -453,15 +454,10 @@ int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
     if (path.empty())
         return emit(out, err, text) ? 0 : 1;
-    FILE *file = fopen(path.c_str(), "wb");
-    bool written = file != nullptr && fwrite(text.data(), 1, text.size(), file) == text.size();
-    int error = errno;
-    if (file != nullptr && fclose(file) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        say(err, "cannot write '" + path + "': " + strerror(error));
+    // Whole or not at all: a failed write leaves the file that was there.
+    const std::string failure = write_whole_file(path, text);
+    if (!failure.empty()) {
+        say(err, "cannot write '" + path + "': " + failure);
         return 1;
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
@@ -649,6 +650,34 @@ TEST_F(CliCommand, ScaleStepsAreWrittenWithTheDigitsTheyNeed) {
     const Outcome rows = run({"space", "--model", path.string(), "--cores", "8", "--cache", "4"});
     for (const char *step : {"\n  1.0 ", "\n 0.95 ", "\n 0.94 ", "\n  0.7 "})
         EXPECT_NE(rows.out.find(step), std::string::npos) << step << rows.out;
+}
+
+// A write that fails part way (here over a file-size limit) leaves the old file as it was and
+// says why; a name as long as the file system takes (250 bytes) is written, picture or model.
+TEST_F(CliCommand, FailedWritesKeepTheOldFileAndLongNamesAreWritten) {
+    const fs::path keep = folder / "keep.toml";
+    std::ofstream(keep) << "the old file\n";
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const Outcome o = run({"model", "export", "-o", keep.string()});
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(count_lines(o.err), 1u) << o.err;
+    EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
+    EXPECT_EQ(slurp(keep), "the old file\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    const std::string stem(245, 'm');
+    for (const std::vector<std::string> &arguments : std::vector<std::vector<std::string>>{
+             {"model", "export", "-o", (folder / (stem + ".toml")).string()},
+             {"plot", "-o", (folder / (stem + ".png")).string()}}) {
+        const Outcome written = run(arguments);
+        EXPECT_EQ(written.status, 0) << written.err;
+        EXPECT_TRUE(fs::exists(arguments.back())) << arguments[0];
+    }
 }
 
 } // namespace
