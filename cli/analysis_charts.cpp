@@ -19,7 +19,7 @@ constexpr Limit kAllLimits[] = {Limit::Area, Limit::Power, Limit::Bandwidth, Lim
 // "Model: built-in, parallel fraction 0.99"
 std::string model_note() {
     const Model &m = active_model();
-    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction);
+    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction + 0.0);
 }
 
 std::string options_note(const OptionSet &o, std::optional<Choice> series) {

@@ -129,8 +129,9 @@ std::string request_text(const Request &r) {
 
 std::string model_line() {
     const Model &m = active_model();
+    // + 0.0: a fraction of -0 reads as 0.
     return "Model:    " + (m.source == "built-in" ? std::string("built-in") : m.source) +
-           ", parallel fraction " + shortest(m.parallel_fraction) + " (docs/model.md)\n";
+           ", parallel fraction " + shortest(m.parallel_fraction + 0.0) + " (docs/model.md)\n";
 }
 
 std::string best_text(const BestConfiguration &b, const std::vector<double> &least) {

@@ -60,7 +60,7 @@ SpaceChart space_map_frame() {
     chart.limits.resize(4);
     // The model in use, so that a picture in a paper says what it rests on.
     chart.notes.push_back("Model: " + m.source + ", parallel fraction " +
-                          shortest(m.parallel_fraction));
+                          shortest(m.parallel_fraction + 0.0));
     return chart;
 }
 

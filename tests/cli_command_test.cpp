@@ -634,9 +634,10 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
     EXPECT_EQ(non_finite_figures(every).count, 0u);
 }
 
-// Scale steps of a model file are written with the digits they need: 0.95 and 0.94 are told
-// apart and taken back (the built-in 1.0 ... 0.3 stay as they are, see the output digests).
-TEST_F(CliCommand, ScaleStepsAreWrittenWithTheDigitsTheyNeed) {
+// Text figures take the digits they need and no more: scale steps of a model file such as 0.95
+// and 0.94 are told apart and taken back (the built-in 1.0 ... 0.3 stay as they are, see the
+// output digests); a slack under a limit of 1.8e308 is not 309 digits; a fraction of -0 is 0.
+TEST_F(CliCommand, TextFiguresTakeTheDigitsTheyNeed) {
     const fs::path path = folder / "steps.toml";
     std::ofstream(path) << "format_version = 1\nextends = \"built-in\"\n[axes]\n"
                            "scale_steps = [1.0, 0.95, 0.94, 0.7, 0.6, 0.5, 0.4, 0.3]\n";
@@ -650,6 +651,18 @@ TEST_F(CliCommand, ScaleStepsAreWrittenWithTheDigitsTheyNeed) {
     const Outcome rows = run({"space", "--model", path.string(), "--cores", "8", "--cache", "4"});
     for (const char *step : {"\n  1.0 ", "\n 0.95 ", "\n 0.94 ", "\n  0.7 "})
         EXPECT_NE(rows.out.find(step), std::string::npos) << step << rows.out;
+
+    const Outcome huge = run({"explain", "--area", "1.7976931348623157e308"});
+    EXPECT_EQ(huge.status, 0) << huge.err;
+    std::istringstream lines(huge.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LT(line.size(), 140u) << line;
+    EXPECT_NE(huge.out.find("1.79769e+308"), std::string::npos) << huge.out;
+    const fs::path zero = folder / "zero.toml";
+    std::ofstream(zero) << "format_version = 1\nextends = \"built-in\"\n[constants]\n"
+                           "parallel_fraction = -0.0\n";
+    const Outcome serial = run({"search", "--model", zero.string()});
+    EXPECT_NE(serial.out.find("parallel fraction 0 "), std::string::npos) << serial.out;
 }
 
 // A write that fails part way (here over a file-size limit) leaves the old file as it was and
