@@ -501,7 +501,7 @@ void warn_non_finite(const Arguments &a, const Request &r, const std::vector<Req
             gone_through.push_back(each);
         }
     }
-    const std::string warning = non_finite_warning(non_finite_figures(gone_through));
+    const std::string warning = non_finite_warning(non_finite_figures(gone_through, jobs_of(a)));
     if (!warning.empty())
         say(err, warning);
 }

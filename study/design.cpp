@@ -338,11 +338,13 @@ double least_figure(const Request &r, Limit limit) {
     return least;
 }
 
-NonFiniteFigures non_finite_figures(const std::vector<Request> &requests) {
+NonFiniteFigures non_finite_figures(const std::vector<Request> &requests, int jobs) {
     const Model &m = active_model();
-    NonFiniteFigures found;
-    for (const Request &r : requests) {
-        for (const EvaluatedConfiguration &e : evaluate_design_space(spec_of(r))) {
+    // Each request on its own (on up to `jobs` threads), then the first example in their order.
+    std::vector<NonFiniteFigures> each(requests.size());
+    run_in_parallel(requests.size(), jobs, [&](size_t r) {
+        NonFiniteFigures &found = each[r];
+        for (const EvaluatedConfiguration &e : evaluate_design_space(spec_of(requests[r]))) {
             const ConfigurationFigures &f = e.figures;
             if (figures_finite(f))
                 continue;
@@ -360,11 +362,17 @@ NonFiniteFigures non_finite_figures(const std::vector<Request> &requests) {
                     figure = figures[i].first + shortest(figures[i].second) + units[i];
             found.example = std::to_string(int(m.core_counts[e.cores])) + " cores, " +
                             std::to_string(int(m.cache_sizes[e.cache])) + " MB, step " +
-                            step_text(m.scale_steps[e.scale]) + " of " + describe(r.options) +
-                            ": " + figure;
+                            step_text(m.scale_steps[e.scale]) + " of " +
+                            describe(requests[r].options) + ": " + figure;
         }
+    });
+    NonFiniteFigures all;
+    for (const NonFiniteFigures &found : each) {
+        if (all.count == 0)
+            all.example = found.example;
+        all.count += found.count;
     }
-    return found;
+    return all;
 }
 
 std::string non_finite_warning(const NonFiniteFigures &found) {

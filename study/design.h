@@ -117,7 +117,7 @@ struct NonFiniteFigures {
     size_t count = 0;    // over every request given
     std::string example; // the first of them: "1 cores, 1 MB, step 1.0 of OPTIONS: power nan W"
 };
-NonFiniteFigures non_finite_figures(const std::vector<Request> &requests);
+NonFiniteFigures non_finite_figures(const std::vector<Request> &requests, int jobs = 1);
 
 // One line saying so (how many, one example with its figure); empty when there are none.
 std::string non_finite_warning(const NonFiniteFigures &found);
