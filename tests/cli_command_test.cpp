@@ -625,6 +625,17 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
         EXPECT_NE(o.err.find("not finite"), std::string::npos) << o.err;
         EXPECT_EQ(o.out.find("nan W"), std::string::npos) << command[0] << ": " << o.out;
     }
+    const std::string display = getenv("DISPLAY") != nullptr ? getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    const Outcome window = run({"--model", nan_power.string()}, {}, WINDOW_PROGRAM);
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(count_lines(window.err), 2u) << window.err;
+    EXPECT_NE(
+        window.err.find("cpu-widget: 1688400 configurations have a figure that is not finite"),
+        std::string::npos)
+        << window.err;
+
     const Outcome slack = run({"explain", "--model", nan_power.string(), "--power", "0"});
     EXPECT_EQ(slack.out.find("nan"), std::string::npos) << slack.out;
 

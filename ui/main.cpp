@@ -12,10 +12,13 @@
 #include <cstring>
 #include <gtk/gtk.h>
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "study/design.h"
+#include "study/parallel.h"
 #include "ui/map_window.h"
 #include "ui/standard_streams.h"
 #include "ui/window.h"
@@ -180,6 +183,14 @@ int main(int argc, char **argv) {
         }
         set_active_model(loaded.model);
         reset_design_state();
+        // A file whose figures overflow is said to be broken once, as the tool says it: the
+        // window never selects such a configuration.
+        std::vector<Request> every;
+        for (const OptionSet &o : every_option_set())
+            every.push_back(Request{o, {}, {}});
+        const std::string warning = non_finite_warning(non_finite_figures(every, all_cores()));
+        if (!warning.empty())
+            say(warning);
     }
     if (!gtk_init_check(&argc, &argv)) {
         say("cannot open a display (is DISPLAY set?). On a machine without one, run it on a "
