@@ -1,5 +1,7 @@
 #include "charts/image_file.h"
 
+#include "modelfile/whole_file.h"
+
 #include <cairo-svg.h>
 #include <cctype>
 #include <cerrno>
@@ -63,7 +65,7 @@ std::string write_image(const std::string &path, ImageFormat format, int width, 
                         const std::function<void(cairo_t *, int, int)> &draw) {
     if (width <= 0 || height <= 0)
         return "cannot write " + path + ": a picture needs a positive width and height";
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = temporary_template(path);
     const int descriptor = mkstemp(temporary.data());
     if (descriptor < 0)
         return "cannot write " + path + ": " + strerror(errno);

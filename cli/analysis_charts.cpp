@@ -19,7 +19,7 @@ constexpr Limit kAllLimits[] = {Limit::Area, Limit::Power, Limit::Bandwidth, Lim
 // "Model: built-in, parallel fraction 0.99"
 std::string model_note() {
     const Model &m = active_model();
-    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction);
+    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction + 0.0);
 }
 
 std::string options_note(const OptionSet &o, std::optional<Choice> series) {
@@ -154,15 +154,21 @@ std::string write_budget_chart(const Budget &b, const std::string &path, ImageFo
                        [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, chart); });
 }
 
-std::vector<BestConfiguration> scaling(const Request &request, Choice series, int jobs) {
+std::vector<Request> scaling_requests(const Request &request, Choice series) {
     const size_t nodes = choice_names(Choice::Node).size();
-    std::vector<BestConfiguration> best(choice_names(series).size() * nodes);
-    run_in_parallel(best.size(), jobs, [&](size_t i) {
-        Request r = request;
-        (series == Choice::Workload ? r.options.workload : r.options.core_kind) = int(i / nodes);
-        r.options.node = int(i % nodes);
-        best[i] = search_best(r);
-    });
+    std::vector<Request> requests(choice_names(series).size() * nodes, request);
+    for (size_t i = 0; i < requests.size(); i++) {
+        OptionSet &o = requests[i].options;
+        (series == Choice::Workload ? o.workload : o.core_kind) = int(i / nodes);
+        o.node = int(i % nodes);
+    }
+    return requests;
+}
+
+std::vector<BestConfiguration> scaling(const Request &request, Choice series, int jobs) {
+    const std::vector<Request> requests = scaling_requests(request, series);
+    std::vector<BestConfiguration> best(requests.size());
+    run_in_parallel(best.size(), jobs, [&](size_t i) { best[i] = search_best(requests[i]); });
     return best;
 }
 

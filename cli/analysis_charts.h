@@ -18,6 +18,10 @@ std::string write_budget_chart(const Budget &budget, const std::string &path, Im
 // where none are given. Searched on up to `jobs` threads.
 std::vector<BestConfiguration> scaling(const Request &request, Choice series, int jobs);
 
+// The requests scaling searches, in its order: the held operating point, if any, is used at
+// every node.
+std::vector<Request> scaling_requests(const Request &request, Choice series);
+
 // Those configurations' speedups and core counts over the nodes, a line per series value.
 std::string write_scaling_chart(const std::vector<BestConfiguration> &rows, const Request &request,
                                 Choice series, const std::string &path, ImageFormat format);

@@ -23,6 +23,12 @@ std::string rounded_up(double value) {
     return format("%.6g", std::ceil(value / unit) * unit);
 }
 
+// A figure with `decimals` decimals, as the table has room for; one too large for that (a
+// limit of 1e308) with six significant digits.
+std::string fixed(double value, int decimals) {
+    return std::fabs(value) < 1e9 ? format("%.*f", decimals, value) : format("%.6g", value);
+}
+
 // "225.416 mm^2 (+1.59 %)": a limit raised from `from` to `to`.
 std::string relaxation(double from, double to, Limit limit) {
     return rounded_up(to) + " " + unit_of(limit) +
@@ -31,8 +37,8 @@ std::string relaxation(double from, double to, Limit limit) {
 
 std::string configuration_text(int cores, int cache, int scale) {
     const Model &m = active_model();
-    return format("%d cores, %d MB, step %.1f", int(m.core_counts[cores]),
-                  int(m.cache_sizes[cache]), m.scale_steps[scale]);
+    return format("%d cores, %d MB, step %s", int(m.core_counts[cores]), int(m.cache_sizes[cache]),
+                  step_text(m.scale_steps[scale]).c_str());
 }
 
 std::string feasible_table(const Explanation &e) {
@@ -44,9 +50,10 @@ std::string feasible_table(const Explanation &e) {
         const std::string caption = std::string(short_caption(l.limit)) + " " + unit_of(l.limit);
         const double gain = gain_percent(l.relaxed_speedup, e.best.speedup);
         text +=
-            format("  %-17s %10s %10.2f %10.2f %-5s %10.4f %9s  %s\n", caption.c_str(),
-                   shortest(l.value).c_str(), l.figure, l.value - l.figure, l.binds ? "yes" : "no",
-                   l.relaxed_speedup, std::isnan(gain) ? "-" : format("%+.2f %%", gain).c_str(),
+            format("  %-17s %10s %10s %10s %-5s %10s %9s  %s\n", caption.c_str(),
+                   shortest(l.value).c_str(), fixed(l.figure, 2).c_str(),
+                   fixed(l.value - l.figure, 2).c_str(), l.binds ? "yes" : "no",
+                   fixed(l.relaxed_speedup, 4).c_str(), std::isnan(gain) ? "-" : format("%+.2f %%", gain).c_str(),
                    std::isinf(l.changes_at) ? "never"
                                             : relaxation(l.value, l.changes_at, l.limit).c_str());
     }

@@ -1,5 +1,6 @@
 #include "cli/report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "model/model.h"
@@ -33,7 +34,7 @@ std::vector<std::string> limit_names(const std::vector<Limit> &limits) {
 }
 
 std::string scale_text(int scale) {
-    return format("%.1f", active_model().scale_steps[scale]);
+    return step_text(active_model().scale_steps[scale]);
 }
 
 } // namespace
@@ -59,8 +60,9 @@ std::string request_text(const Request &r) {
 
 std::string model_line() {
     const Model &m = active_model();
+    // + 0.0: a fraction of -0 reads as 0.
     return "Model:    " + (m.source == "built-in" ? std::string("built-in") : m.source) +
-           ", parallel fraction " + shortest(m.parallel_fraction) + " (docs/model.md)\n";
+           ", parallel fraction " + shortest(m.parallel_fraction + 0.0) + " (docs/model.md)\n";
 }
 
 std::string best_text(const BestConfiguration &b, const std::vector<double> &least) {
@@ -75,9 +77,11 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
             text += std::string("  ") + caption_of(limit) + " limit " +
                     shortest(limit_value(b.limits, limit)) + " " + unit_of(limit) +
                     ": no configuration meets it";
-            if (i < least.size())
+            if (i < least.size() && std::isfinite(least[i]))
                 text += format(" (the least %s in range is %.6g %s)", caption_of(limit), least[i],
                                unit_of(limit));
+            else if (i < least.size())
+                text += " (no configuration in range has finite figures)";
             text += "\n";
         }
         return text;
@@ -119,9 +123,9 @@ std::string best_columns(const BestConfiguration &b) {
                    : "no configuration: " + join(limit_names(b.unmeetable), "+") + " limit\n";
     const ConfigurationFigures &f = b.figures;
     std::string text =
-        format("%9.4f %5d %6d %5.1f %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
+        format("%9.4f %5d %6d %5s %6.3f %6.3f %8.2f %7.2f %8.3f ", b.speedup,
                int(active_model().core_counts[b.cores]), int(active_model().cache_sizes[b.cache]),
-               active_model().scale_steps[b.scale], b.vdd, b.freq, f.area, f.power, f.bandwidth);
+               scale_text(b.scale).c_str(), b.vdd, b.freq, f.area, f.power, f.bandwidth);
     return text +
            (b.options.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-"));
 }
@@ -154,10 +158,10 @@ std::string space_text_row(const SpaceRow &row, bool stacked) {
     for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
         if (row.breaks[int(limit)])
             broken.push_back(limit_name(limit));
-    std::string text = format(
-        "%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ", active_model().scale_steps[row.scale],
-        row.vdd, row.freq, int(active_model().core_counts[row.cores]),
-        int(active_model().cache_sizes[row.cache]), f.area, f.power, f.bandwidth);
+    std::string text =
+        format("%5s %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ", scale_text(row.scale).c_str(), row.vdd,
+               row.freq, int(active_model().core_counts[row.cores]),
+               int(active_model().cache_sizes[row.cache]), f.area, f.power, f.bandwidth);
     text += stacked ? format("%8.3f", f.bandwidth_tsv) : format("%8s", "-");
     return text +
            format(" %9.4f  %s\n", f.speedup, broken.empty() ? "-" : join(broken, "+").c_str());

@@ -26,6 +26,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "modelfile/whole_file.h"
 #include "search/trace.h"
 #include "study/budget.h"
 #include "study/choices.h"
@@ -184,12 +185,14 @@ OptionFilter filter_of(const Arguments &a) {
                         indices(Choice::CoreKind, a.core_kinds), indices(Choice::Node, a.nodes)};
 }
 
+constexpr const char *kModelAccepted =
+    "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)";
+
 // The model file option of every command. The file is read before the command line is parsed
 // (the option names and their accepted values come from it); here it is only accepted.
 void add_model(CLI::App *command, Arguments &a) {
     add(command, "--model", a.model, "FILE", "model file to use instead of the built-in model",
-        "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)",
-        [](const std::string &) { return std::string(); });
+        kModelAccepted, [](const std::string &) { return std::string(); });
     add(command, "--parallel-fraction", a.parallel_fraction, "P",
         "the share of every workload's work that runs in parallel, in place of the model's "
         "(as a model file that extends the model in use with constants.parallel_fraction)",
@@ -214,18 +217,19 @@ void set_default_options(Arguments &a) {
     a.node = m.nodes[m.start_node].name;
 }
 
-// The value of the first "--model FILE" or "--model=FILE" before a lone "--"; empty when none.
-std::string model_argument(int argc, const char *const *argv) {
+// The value of the first "--model FILE" or "--model=FILE" before a lone "--"; none when there
+// is none (an empty value is given, and refused).
+std::optional<std::string> model_argument(int argc, const char *const *argv) {
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         if (arg == "--")
             break;
         if (arg == "--model" && i + 1 < argc)
-            return argv[i + 1];
+            return std::string(argv[i + 1]);
         if (arg.rfind("--model=", 0) == 0)
             return arg.substr(8);
     }
-    return {};
+    return std::nullopt;
 }
 
 void add_limits(CLI::App *command, Arguments &a) {
@@ -661,15 +665,10 @@ int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
     if (path.empty())
         return emit(out, err, text) ? 0 : 1;
-    FILE *file = fopen(path.c_str(), "wb");
-    bool written = file != nullptr && fwrite(text.data(), 1, text.size(), file) == text.size();
-    int error = errno;
-    if (file != nullptr && fclose(file) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        say(err, "cannot write '" + path + "': " + strerror(error));
+    // Whole or not at all: a failed write leaves the file that was there.
+    const std::string failure = write_whole_file(path, text);
+    if (!failure.empty()) {
+        say(err, "cannot write '" + path + "': " + failure);
         return 1;
     }
     return 0;
@@ -687,6 +686,45 @@ struct ModelForOneRun {
     }
 };
 
+// Says once on the error stream when the option sets a command goes through have
+// configurations whose figures are not all finite (a broken model file; the built-in model has
+// none, so it is not gone through).
+void warn_non_finite(const Arguments &a, const Request &r, const std::vector<Request> &requests,
+                     bool sweeps, bool budgets, FILE *err) {
+    if (&active_model() == &builtin_model())
+        return;
+    if (sweeps) {
+        const OptionFilter filter = filter_of(a);
+        const std::string warning = non_finite_warning(non_finite_figures(
+            option_set_count(filter),
+            [&](size_t i) {
+                return Request{option_set_at(i, filter), r.limits, r.holds};
+            },
+            jobs_of(a)));
+        if (!warning.empty())
+            say(err, warning);
+        return;
+    }
+    std::vector<Request> gone_through = requests;
+    if (budgets && !a.series.empty() && series_choice(a.series)) {
+        const Choice series = *series_choice(a.series);
+        gone_through.clear();
+        for (size_t i = 0; i < choice_names(series).size(); i++) {
+            Request each = r;
+            OptionSet &o = each.options;
+            (series == Choice::Workload     ? o.workload
+             : series == Choice::Memory     ? o.memory
+             : series == Choice::Transistor ? o.transistor
+             : series == Choice::CoreKind   ? o.core_kind
+                                            : o.node) = int(i);
+            gone_through.push_back(each);
+        }
+    }
+    const std::string warning = non_finite_warning(non_finite_figures(gone_through, jobs_of(a)));
+    if (!warning.empty())
+        say(err, warning);
+}
+
 bool is_command(CLI::App &app, const std::string &name) {
     for (const CLI::App *command : app.get_subcommands({}))
         if (command->get_name() == name)
@@ -699,10 +737,14 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     trace_set_enabled(false);
 
     // The model comes first: the accepted option names and every default come from it.
-    const std::string model_path = model_argument(argc, argv);
+    const std::optional<std::string> model_path = model_argument(argc, argv);
     ModelForOneRun model_in_use;
-    if (!model_path.empty()) {
-        const ModelFileResult loaded = load_model_file(model_path);
+    if (model_path && model_path->empty()) {
+        say(err, std::string("--model: the file name is empty; accepted: ") + kModelAccepted);
+        return 2;
+    }
+    if (model_path) {
+        const ModelFileResult loaded = load_model_file(*model_path);
         if (!loaded.model) {
             for (const std::string &error : loaded.errors)
                 say(err, error);
@@ -872,19 +914,28 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     }
 
     const Request r = request_of(a);
-    const std::string refused = operating_point_error(r.options, r.holds);
-    if (!refused.empty()) {
-        say(err, refused);
-        return 2;
+    // The scaling chart runs its held operating point at every node: it must suit each one.
+    const bool scaling_chart = plot->parsed() && chart_kind(a.chart) == "scaling";
+    const Choice scaling_series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
+    const std::vector<Request> requests =
+        scaling_chart ? scaling_requests(r, scaling_series) : std::vector<Request>{r};
+    for (const Request &each : requests) {
+        const std::string refused = operating_point_error(each.options, each.holds);
+        if (!refused.empty()) {
+            say(err, refused);
+            return 2;
+        }
     }
+    if (!export_command->parsed())
+        warn_non_finite(a, r, requests, sweep_command->parsed(), budget_command->parsed(), err);
 
     if (export_command->parsed())
         return write_model(a.output, out, err);
     Output output(out);
     if (plot->parsed()) {
         const ImageFormat format = *image_format_of(a.output);
-        if (chart_kind(a.chart) == "scaling") {
-            const Choice series = a.series.empty() ? Choice::CoreKind : *series_choice(a.series);
+        if (scaling_chart) {
+            const Choice series = scaling_series;
             const std::vector<BestConfiguration> rows = scaling(r, series, jobs_of(a));
             const int status = drawn(write_scaling_chart(rows, r, series, a.output, format), err);
             if (status != 0)

@@ -1,6 +1,7 @@
 #include "python/arguments.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "model/model.h"
 #include "study/choices.h"
@@ -15,22 +16,34 @@ constexpr int kMostJobs = 1024;
 
 [[noreturn]] void refuse(const std::string &name, const std::string &why,
                          const std::string &accepted) {
-    throw py::value_error(name + ": " + why + "; accepted: " + accepted);
+    raise_value_error(name + ": " + why + "; accepted: " + accepted);
 }
 
 // The tool's own messages name its options ("--vdd: ..."); here they name the arguments.
 [[noreturn]] void refuse(std::string message) {
     for (size_t at = message.find("--"); at != std::string::npos; at = message.find("--", at))
         message.erase(at, 2);
-    throw py::value_error(message);
+    raise_value_error(message);
 }
 
 py::object given_value(const py::kwargs &given, const char *name) {
     return given.contains(name) ? py::reinterpret_borrow<py::object>(given[name]) : py::none();
 }
 
+// repr, which escapes what cannot be printed (lone surrogates and NUL included).
 std::string shown(const py::handle &value) {
     return py::repr(value).cast<std::string>();
+}
+
+// The UTF-8 of a str; none for text that has none (lone surrogates).
+std::optional<std::string> utf8_of(const py::handle &text) {
+    Py_ssize_t size = 0;
+    const char *bytes = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (bytes == nullptr) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return std::string(bytes, size_t(size));
 }
 
 std::optional<std::string> text_of(const py::kwargs &given, const char *name,
@@ -40,23 +53,36 @@ std::optional<std::string> text_of(const py::kwargs &given, const char *name,
         return std::nullopt;
     if (!py::isinstance<py::str>(value))
         refuse(name, shown(value) + " is not text", accepted);
-    return value.cast<std::string>();
+    const std::optional<std::string> text = utf8_of(value);
+    if (!text)
+        refuse(name, shown(value) + " is not valid text", accepted);
+    return text;
 }
 
-// A number as a Python int or float, or as text read the way the command line reads it.
+// A real number of any kind Python knows (int, float, numpy's integers and floats, which the
+// module's own columns are; not bool), or text read the way the command line reads it.
 std::optional<double> number_of(const py::kwargs &given, const char *name,
                                 const std::string &accepted) {
     const py::object value = given_value(given, name);
     if (value.is_none())
         return std::nullopt;
+    static const py::handle real =
+        py::object(py::module_::import("numbers").attr("Real")).release();
     std::optional<double> number;
-    if (py::isinstance<py::str>(value))
-        number = parse_number(value.cast<std::string>());
-    else if ((py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) &&
-             !py::isinstance<py::bool_>(value)) {
-        const double d = value.cast<double>();
-        if (std::isfinite(d))
-            number = d;
+    if (py::isinstance<py::str>(value)) {
+        if (const std::optional<std::string> text = utf8_of(value))
+            number = parse_number(*text);
+    } else if (py::isinstance(value, real) && !py::isinstance<py::bool_>(value)) {
+        // float() of an int too large for a double raises OverflowError: not a number here.
+        PyObject *converted = PyNumber_Float(value.ptr());
+        if (converted == nullptr) {
+            PyErr_Clear();
+        } else {
+            const double d = PyFloat_AsDouble(converted);
+            Py_DECREF(converted);
+            if (std::isfinite(d))
+                number = d == 0 ? 0.0 : d; // -0.0 is the limit 0, as on the command line
+        }
     }
     if (!number)
         refuse(name, shown(value) + " is not a number", accepted);
@@ -71,7 +97,7 @@ int choice_of(const py::kwargs &given, const char *name, Choice choice, const ch
         return *find_choice(choice, fallback);
     const std::optional<int> index = find_choice(choice, *text);
     if (!index)
-        refuse(name, "'" + *text + "' is not " + kind, accepted);
+        refuse(name, shown(given_value(given, name)) + " is not " + kind, accepted);
     return *index;
 }
 
@@ -97,19 +123,55 @@ std::optional<int> axis_of(const py::kwargs &given, const char *name,
 
 } // namespace
 
+void raise_value_error(const std::string &message) {
+    std::string safe;
+    for (unsigned char c : message) {
+        if (c >= 0x20 && c != 0x7f) {
+            safe += char(c);
+            continue;
+        }
+        const char *named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+        char escape[8];
+        if (named == nullptr)
+            snprintf(escape, sizeof escape, "\\x%02x", c);
+        safe += named != nullptr ? named : escape;
+    }
+    PyObject *text = PyUnicode_DecodeUTF8(safe.data(), Py_ssize_t(safe.size()), "backslashreplace");
+    if (text == nullptr)
+        throw py::error_already_set();
+    PyErr_SetObject(PyExc_ValueError, text);
+    Py_DECREF(text);
+    throw py::error_already_set();
+}
+
+std::string file_name_of(const py::handle &path, const char *argument) {
+    const char *accepted = "a file name (str, bytes or os.PathLike)";
+    py::bytes encoded;
+    try {
+        encoded = py::module_::import("os").attr("fsencode")(path);
+    } catch (const py::error_already_set &) {
+        refuse(argument, shown(path) + " is not a file name", accepted);
+    }
+    const std::string name = encoded.cast<std::string>();
+    if (name.empty() || name.find('\0') != std::string::npos)
+        refuse(argument, shown(path) + " is not a file name", accepted);
+    return name;
+}
+
 void check_names(const py::kwargs &given, const char *function,
                  std::initializer_list<const char *> names) {
     for (const auto &item : given) {
-        const std::string name = item.first.cast<std::string>();
+        const std::optional<std::string> text = utf8_of(item.first);
+        const std::string name = text ? *text : std::string();
         bool known = false;
         std::string list;
         for (const char *accepted : names) {
-            known = known || name == accepted;
+            known = known || (text && name == accepted);
             list += (list.empty() ? "" : ", ") + std::string(accepted);
         }
         if (!known)
-            throw py::type_error(std::string(function) + "() got an unexpected keyword argument '" +
-                                 name + "'; accepted: " + list);
+            throw py::type_error(std::string(function) + "() got an unexpected keyword argument " +
+                                 shown(item.first) + "; accepted: " + list);
     }
 }
 

@@ -12,6 +12,15 @@
 #include "study/budget.h"
 #include "study/design.h"
 
+// Raises ValueError with the message made safe for Python: control characters (NUL among them)
+// written as escapes ("\x00", "\n") and bytes that are not UTF-8 as "\xff".
+[[noreturn]] void raise_value_error(const std::string &message);
+
+// A file name as Python gives it (str, bytes or os.PathLike), as the bytes the system takes
+// (os.fsencode, so that bytes that are not UTF-8 open); ValueError naming the argument for
+// anything else or a name with a NUL in it.
+std::string file_name_of(const pybind11::handle &path, const char *argument);
+
 // Refuses a keyword the function does not take.
 void check_names(const pybind11::kwargs &given, const char *function,
                  std::initializer_list<const char *> names);

@@ -4,18 +4,23 @@
 //
 // One model is active per process, as in the tool. Loading a model replaces it for every
 // thread: load_model waits until the calls in flight have ended (they hold the model lock
-// shared) and the calls made afterwards use the new one. Searches release the GIL.
+// shared) and the calls made after it was called use the new one: they wait at the turnstile,
+// which load_model holds, so that a stream of calls cannot keep it waiting. Searches, loading
+// and exporting release the GIL. Messages write numbers with a point whatever the locale
+// Python has set (locale.setlocale), as the tool does.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <clocale>
 #include <cstdio>
-#include <fstream>
+#include <locale.h>
 #include <mutex>
 #include <shared_mutex>
 
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "modelfile/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
 #include "python/columns.h"
@@ -33,13 +38,34 @@ namespace py = pybind11;
 namespace {
 
 std::shared_mutex model_lock;
+std::shared_ptr<const Model> loaded_model; // what load_model made active; null: the built-in one
+std::mutex turnstile; // held by load_model from its call until the new model is in place
 
-// Runs work with the model lock held shared. The lock is taken with the GIL released so that a
-// thread waiting for it never holds up the others.
+// The C locale for this thread while it lives, so that printf and its kin write a point.
+class CNumbers {
+  public:
+    CNumbers() : previous_(uselocale(c_locale())) {}
+    ~CNumbers() { uselocale(previous_); }
+    CNumbers(const CNumbers &) = delete;
+    CNumbers &operator=(const CNumbers &) = delete;
+
+  private:
+    static locale_t c_locale() {
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+        return c;
+    }
+    locale_t previous_;
+};
+
+// Runs work with the model lock held shared. The locks are taken with the GIL released so that
+// a thread waiting for them never holds up the others.
 template <typename Work> auto with_model(Work work) {
+    CNumbers numbers;
     std::shared_lock<std::shared_mutex> held(model_lock, std::defer_lock);
     {
         py::gil_scoped_release released;
+        // Through the turnstile first: a call made while a load waits, waits for it.
+        std::lock_guard<std::mutex> passed(turnstile);
         held.lock();
     }
     return work();
@@ -157,44 +183,127 @@ py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
     });
 }
 
+// The model file's text as UTF-8; ValueError for anything else.
+std::string model_text_of(const py::object &text) {
+    const char *accepted = "; accepted: a model file's text (docs/model.md)";
+    if (!py::isinstance<py::str>(text))
+        raise_value_error("text: not text" + std::string(accepted));
+    Py_ssize_t size = 0;
+    const char *bytes = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (bytes == nullptr) {
+        PyErr_Clear();
+        raise_value_error("text: not valid text (" +
+                          py::repr(text).cast<std::string>().substr(0, 80) + ")" + accepted);
+    }
+    return std::string(bytes, size_t(size));
+}
+
 void load_model(const py::object &path, const py::object &text) {
+    CNumbers numbers;
     if (!path.is_none() && !text.is_none())
-        throw py::value_error("load_model: path and text given; accepted: one of them, or "
-                              "neither for the built-in model");
+        raise_value_error("load_model: path and text given; accepted: one of them, or "
+                          "neither for the built-in model");
     ModelFileResult loaded;
     if (!path.is_none()) {
-        const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
+        const std::string name = file_name_of(path, "path");
         loaded = released([&] { return load_model_file(name); });
     } else if (!text.is_none()) {
-        if (!py::isinstance<py::str>(text))
-            throw py::value_error("text: not text; accepted: a model file's text (docs/model.md)");
-        const std::string contents = text.cast<std::string>();
+        const std::string contents = model_text_of(text);
         loaded = released([&] { return parse_model_text(contents, "<text>"); });
     }
     if ((!path.is_none() || !text.is_none()) && !loaded.model) {
         std::string message;
         for (const std::string &error : loaded.errors)
             message += (message.empty() ? "" : "\n") + error;
-        throw py::value_error(message);
+        raise_value_error(message);
     }
     py::gil_scoped_release unlocked;
+    // The turnstile first: calls made from now on wait for the new model.
+    std::lock_guard<std::mutex> waiting(turnstile);
     std::unique_lock<std::shared_mutex> held(model_lock);
+    loaded_model = loaded.model;
     set_active_model(loaded.model);
     reset_design_state();
 }
 
+// Reads the arguments of a call as the call itself does, without running it.
+void check_call(const std::string &command, const py::kwargs &given) {
+    if (command == "search") {
+        check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
+        request_of(given);
+    } else if (command == "explain") {
+        check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step"});
+        options_of(given), limits_of(given), step_of(given);
+    } else if (command == "budget") {
+        check_names(given, "budget", {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs"});
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        budget_request_of(given, r);
+        jobs_of(given);
+    } else {
+        raise_value_error("command '" + command + "'; accepted: one of search, explain, budget");
+    }
+}
+
+// Checks the arguments of a study's tasks of one model (a model file's text; None for the
+// built-in model) without running them: the model is made active for this check alone, and the
+// first bad task raises its error with "tasks[INDEX]: " before it. Each task is (index,
+// command, keyword arguments).
+void check_tasks(const py::object &model_text, const py::list &tasks) {
+    CNumbers numbers;
+    std::shared_ptr<const Model> model;
+    if (!model_text.is_none()) {
+        const std::string text = model_text_of(model_text);
+        const ModelFileResult loaded = released([&] { return parse_model_text(text, "<text>"); });
+        if (!loaded.model) {
+            std::string message;
+            for (const std::string &error : loaded.errors)
+                message += (message.empty() ? "" : "\n") + error;
+            raise_value_error(message);
+        }
+        model = loaded.model;
+    }
+    std::unique_lock<std::mutex> waiting(turnstile, std::defer_lock);
+    std::unique_lock<std::shared_mutex> held(model_lock, std::defer_lock);
+    {
+        py::gil_scoped_release unlocked;
+        waiting.lock();
+        held.lock();
+    }
+    struct PutBack {
+        ~PutBack() { set_active_model(loaded_model); }
+    } put_back;
+    set_active_model(model);
+    for (const py::handle &task : tasks) {
+        const py::tuple item = py::reinterpret_borrow<py::tuple>(task);
+        const std::string index = py::str(item[0]).cast<std::string>();
+        try {
+            check_call(py::str(item[1]).cast<std::string>(),
+                       py::reinterpret_borrow<py::kwargs>(item[2]));
+        } catch (py::error_already_set &e) {
+            const std::string message = py::str(e.value()).cast<std::string>();
+            if (e.matches(PyExc_TypeError))
+                throw py::type_error("tasks[" + index + "]: " + message);
+            raise_value_error("tasks[" + index + "]: " + message);
+        } catch (const py::type_error &e) {
+            throw py::type_error("tasks[" + index + "]: " + e.what());
+        }
+    }
+}
+
 py::object export_model_call(const py::object &path) {
-    const std::string text = with_model([] { return export_model(active_model()); });
+    CNumbers numbers;
+    const std::string text =
+        with_model([] { return released([] { return export_model(active_model()); }); });
     if (path.is_none())
         return py::str(text);
-    const std::string name = py::str(py::module_::import("os").attr("fsdecode")(path));
-    std::ofstream file(name, std::ios::binary);
-    file << text;
-    file.close();
-    if (!file)
-        throw py::value_error("path: cannot write '" + name +
-                              "'; accepted: a file name that can "
-                              "be written");
+    const std::string name = file_name_of(path, "path");
+    // Whole or not at all, through a temporary file beside it: a failed write keeps the old file.
+    const std::string failure = released([&] { return write_whole_file(name, text); });
+    if (!failure.empty())
+        raise_value_error("path: cannot write '" + name + "': " + failure +
+                          "; accepted: a file name that can be written");
     return py::none();
 }
 
@@ -202,7 +311,9 @@ py::dict model_info() {
     return with_model([] {
         const Model &m = active_model();
         py::dict info;
-        info["source"] = m.source;
+        // A path as the system gave it: os.fsdecode's text of bytes that are not UTF-8.
+        info["source"] = py::reinterpret_steal<py::object>(
+            PyUnicode_DecodeFSDefaultAndSize(m.source.data(), Py_ssize_t(m.source.size())));
         info["parallel_fraction"] = m.parallel_fraction;
         for (auto [key, choice] : {std::pair{"workload", Choice::Workload},
                                    {"memory", Choice::Memory},
@@ -242,6 +353,8 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "with neither. A refused file raises ValueError with one line per problem.");
     m.def("export_model", &export_model_call, py::arg("path") = py::none(),
           "Writes the model in use as a model file to path; returns its text without a path.");
+    m.def("_check_tasks", &check_tasks, py::arg("model_text"), py::arg("tasks"),
+          "Checks a study's tasks of one model without running them (cpuwidget.dask).");
     m.def("model_info", &model_info,
           "The model in use: its source, parallel fraction and option names.");
 }

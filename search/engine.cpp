@@ -272,6 +272,21 @@ class Terms {
         f.bandwidth_tsv = traffic / bw_norm;                    // bandwidth
     }
 
+    // Whether every figure of a configuration is finite (figures_finite), taking those in f
+    // that the checks have worked out and working out the others; the step's figures must
+    // have been entered.
+    bool finite(int cache, int cores, const ConfigurationFigures &f, const LimitChecks &limits,
+                double stack_power) const {
+        ConfigurationFigures all = f;
+        if (!limits.area)
+            all.area = area(cache, cores);
+        if (!limits.power)
+            all.power = s_.stacked ? power(cache, cores) + stack_power : power(cache, cores);
+        if (!limits.bandwidth)
+            bandwidths(cache, cores, all);
+        return figures_finite(all);
+    }
+
   private:
     const Selection &s_;
     const Range caches_, cores_;
@@ -487,6 +502,7 @@ template <bool kPowerLines> SearchOutcome evaluate_held(const SearchSpec &spec) 
         broken = broken || f.bandwidth > limits.bandwidth_limit ||
                  (s.stacked && f.bandwidth_tsv > limits.tsv_limit);
     }
+    broken = broken || !figures_finite(all);
     f.speedup = broken ? 0.0 : all.speedup;
     SearchOutcome best;
     best.scale = spec.scale, best.cache = spec.cache, best.cores = spec.cores;
@@ -563,6 +579,10 @@ template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
                 }
                 f.speedup = speedup;
                 if (f.speedup < best.speedup || std::isnan(f.speedup))
+                    continue;
+                // Reached only by a configuration that would become the best (rarely): one
+                // with a figure that is not finite, checked or not, is never selected.
+                if (!terms.finite(j, k, f, limits, stack_power))
                     continue;
                 best.speedup = f.speedup;
                 best.scale = i;

@@ -4,6 +4,7 @@
 // run at once on any number of threads. The window's entry points are one caller of it.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "model/model.h"
@@ -55,6 +56,14 @@ struct LimitChecks {
 // The figure a limit bounds.
 double figure_of(const ConfigurationFigures &figures, Limit limit);
 
+// Whether every figure and the speedup are finite. A model file can give a configuration a
+// NaN or infinite figure (a supply or threshold at 1e30, a reference supply of 1e-30); such a
+// configuration breaks every limit, whether it is checked or not, and is never selected.
+inline bool figures_finite(const ConfigurationFigures &f) {
+    return std::isfinite(f.area) && std::isfinite(f.power) && std::isfinite(f.bandwidth) &&
+           std::isfinite(f.bandwidth_tsv) && std::isfinite(f.speedup);
+}
+
 // One search: the options (indices into the model's lists), the limits, the held dimensions
 // and the operating point of a held scale step.
 struct SearchSpec {
@@ -74,10 +83,11 @@ struct SearchSpec {
     bool evaluation() const { return hold_cores && hold_cache && hold_scale; }
 };
 
-// The best configuration accepted: every checked limit met, speedup at least 0 and at least
-// that of every other (ties go to the later configuration, scale outermost and cores innermost;
-// NaN is never accepted). With every dimension held the one configuration is evaluated, and one
-// that breaks a limit scores 0.
+// The best configuration accepted: every checked limit met, every figure finite (figures_finite,
+// whatever the checks), speedup at least 0 and at least that of every other (ties go to the later
+// configuration, scale outermost and cores innermost). With every dimension held the one
+// configuration is evaluated, and one that breaks a limit or has a figure that is not finite
+// scores 0.
 //
 // With power_lines, each power figure of a 3D-memory search with HP cores is traced
 // (trace_power), as the window's console shows them; the trace is not reentrant.

@@ -16,12 +16,6 @@ int bit(Limit limit) {
     return 1 << int(limit);
 }
 
-// The search drops a configuration when its figure is above the limit; a NaN figure is never
-// above anything, so it passes like -infinity.
-double key_of(double figure) {
-    return std::isnan(figure) ? -std::numeric_limits<double>::infinity() : figure;
-}
-
 // A figure beside the index it belongs to, for sorting without looking it up through the index.
 struct Keyed {
     double key;
@@ -55,7 +49,9 @@ LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.
     order.reserve(all.size());
     for (size_t i = 0; i < all.size(); i++) {
         const double speedup = all[i].figures.speedup;
-        if (speedup >= 0) // neither NaN nor below the search's starting best of 0
+        // Not below the search's starting best of 0, and every figure finite: the search
+        // never selects any other.
+        if (speedup >= 0 && figures_finite(all[i].figures))
             order.push_back({speedup, int(i)});
     }
     std::sort(order.begin(), order.end(), [](const Keyed &a, const Keyed &b) {
@@ -66,11 +62,7 @@ LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.
         const EvaluatedConfiguration &e = all[size_t(order[r].index)];
         const ConfigurationFigures &f = e.figures;
         ranked_[r] = {
-            e.scale,
-            e.cache,
-            e.cores,
-            f,
-            {key_of(f.area), key_of(f.power), key_of(f.bandwidth), key_of(f.bandwidth_tsv)}};
+            e.scale, e.cache, e.cores, f, {f.area, f.power, f.bandwidth, f.bandwidth_tsv}};
     }
     std::fill(std::begin(least_), std::end(least_), std::numeric_limits<double>::infinity());
     for (const Candidate &c : ranked_)

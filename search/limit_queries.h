@@ -56,7 +56,7 @@ class LimitQueries {
     struct Candidate {
         int scale, cache, cores;
         ConfigurationFigures figures;
-        double key[4]; // the figure each limit bounds, a NaN as -infinity (it passes any limit)
+        double key[4]; // the figure each limit bounds
     };
 
     bool meets(const Candidate &c, const LimitChecks &limits,
@@ -65,8 +65,9 @@ class LimitQueries {
 
     SearchSpec spec_;
     bool stacked_;
-    // The configurations whose speedup can be accepted (not NaN, not below 0), best first, the
-    // later configuration first among equals: the first one that meets the limits is the answer.
+    // The configurations that can be accepted (every figure finite, speedup not below 0), best
+    // first, the later configuration first among equals: the first one that meets the limits
+    // is the answer.
     std::vector<Candidate> ranked_;
     double least_[4];
 };

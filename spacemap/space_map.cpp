@@ -1,6 +1,7 @@
 #include "spacemap/space_map.h"
 
 #include <charconv>
+#include <cstdlib>
 
 #include "charts/drawing.h"
 #include "model/model.h"
@@ -12,6 +13,15 @@ std::string shortest(double value) {
     char text[32];
     auto [stop, error] = std::to_chars(text, text + sizeof text, value);
     return error == std::errc() ? std::string(text, stop) : std::string("nan");
+}
+
+// A scale step with one decimal when that reads back to it, else with the digits it needs.
+std::string step_number(double step) {
+    const std::string one = number("%.1f", step);
+    if (strtod(one.c_str(), nullptr) == step)
+        return one;
+    const std::string fifteen = number("%.15g", step);
+    return strtod(fifteen.c_str(), nullptr) == step ? fifteen : number("%.17g", step);
 }
 
 bool in_map(const SpaceChart &chart, int cache, int cores) {
@@ -50,7 +60,7 @@ SpaceChart space_map_frame() {
     chart.limits.resize(4);
     // The model in use, so that a picture in a paper says what it rests on.
     chart.notes.push_back("Model: " + m.source + ", parallel fraction " +
-                          shortest(m.parallel_fraction));
+                          shortest(m.parallel_fraction + 0.0));
     return chart;
 }
 
@@ -68,8 +78,8 @@ SpaceChart space_map(SearchSpec spec, double vdd, double freq) {
     SpaceChart chart = space_map_frame();
     chart.title = "Speedup over core count and L2 cache size";
     chart.subtitle = space_map_options(spec) + ", scale step " +
-                     number("%.1f", m.scale_steps[spec.scale]) + " (" + number("%.3f", vdd) +
-                     " V, " + number("%.3f", freq) + " GHz)";
+                     step_number(m.scale_steps[spec.scale]) + " (" + number("%.3f", vdd) + " V, " +
+                     number("%.3f", freq) + " GHz)";
 
     // A configuration breaks a limit as the search rejects it: a checked figure strictly above
     // its limit, the TSV figure with 3D memory under the bandwidth check.
@@ -80,10 +90,12 @@ SpaceChart space_map(SearchSpec spec, double vdd, double freq) {
         const ConfigurationFigures &f = e.figures;
         SpaceChartCell &c = chart.cells[size_t(e.cache) * chart.core_counts.size() + e.cores];
         c.speedup = f.speedup;
-        c.breaks[0] = l.area && f.area > l.area_limit;
-        c.breaks[1] = l.power && f.power > l.power_limit;
-        c.breaks[2] = l.bandwidth && f.bandwidth > l.bandwidth_limit;
-        c.breaks[3] = l.bandwidth && stacked && f.bandwidth_tsv > l.tsv_limit;
+        // A figure that is not finite breaks every limit in force: the search never selects it.
+        const bool finite = figures_finite(f);
+        c.breaks[0] = l.area && (!finite || f.area > l.area_limit);
+        c.breaks[1] = l.power && (!finite || f.power > l.power_limit);
+        c.breaks[2] = l.bandwidth && (!finite || f.bandwidth > l.bandwidth_limit);
+        c.breaks[3] = l.bandwidth && stacked && (!finite || f.bandwidth_tsv > l.tsv_limit);
         c.area = f.area;
         c.power = f.power;
         c.bandwidth = f.bandwidth;

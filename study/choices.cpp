@@ -149,10 +149,8 @@ std::string cache_size_list() {
 std::string scale_step_list() {
     std::string text;
     for (int i = 0; i < kScaleSteps; i++) {
-        char step[8];
-        snprintf(step, sizeof step, "%.1f", active_model().scale_steps[i]);
         text += i ? ", " : "";
-        text += step;
+        text += step_text(active_model().scale_steps[i]);
     }
     return text;
 }
@@ -173,4 +171,13 @@ std::string shortest(double value) {
     char text[32];
     auto [stop, error] = std::to_chars(text, text + sizeof text, value);
     return error == std::errc() ? std::string(text, stop) : std::string("nan");
+}
+
+std::string step_text(double step) {
+    char text[32];
+    auto [stop, error] = std::to_chars(text, text + sizeof text, step, std::chars_format::fixed, 1);
+    double back = 0;
+    if (error == std::errc() && std::from_chars(text, stop, back).ec == std::errc() && back == step)
+        return std::string(text, stop);
+    return shortest(step);
 }

@@ -60,3 +60,7 @@ std::optional<double> parse_number(std::string_view text);
 
 // Shortest text that reads back to the same double ("46.44288", "0.1", "12").
 std::string shortest(double value);
+
+// A scale step as text, always with a point: with one decimal ("1.0", "0.3") when that reads
+// back to the step, else with the digits it needs ("0.95").
+std::string step_text(double step);

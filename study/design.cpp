@@ -31,8 +31,14 @@ const char *core_technology(const OptionSet &o) {
     return o.transistor == 0 ? "LOP" : "HP";
 }
 
-// The limits a configuration's figures break, with the search's own strict comparisons.
+// The limits a configuration's figures break, with the search's own strict comparisons; one
+// with a figure that is not finite breaks every limit, as the search never selects it.
 void find_breaks(const ConfigurationFigures &f, const LimitValues &l, bool stacked, bool out[4]) {
+    if (!figures_finite(f)) {
+        out[int(Limit::Area)] = out[int(Limit::Power)] = out[int(Limit::Bandwidth)] = true;
+        out[int(Limit::Tsv)] = stacked;
+        return;
+    }
     out[int(Limit::Area)] = f.area > l.area;
     out[int(Limit::Power)] = f.power > l.power;
     out[int(Limit::Bandwidth)] = f.bandwidth > l.bandwidth;
@@ -368,6 +374,8 @@ double least_figure(const Request &r, Limit limit) {
     double least = kUnlimited;
     for (const SpaceRow &row : space(r)) {
         const ConfigurationFigures &f = row.figures;
+        if (!figures_finite(f)) // breaks every limit whatever its figures
+            continue;
         const double figure = limit == Limit::Area        ? f.area
                               : limit == Limit::Power     ? f.power
                               : limit == Limit::Bandwidth ? f.bandwidth
@@ -404,16 +412,69 @@ std::string edges_text(const BestConfiguration &b) {
                  b.edges.cache < 0 ? "smallest" : "largest", int(m.cache_sizes[b.cache]));
         parts.push_back(text);
     }
-    if (b.edges.scale != 0) {
-        // As the text shows steps: with one decimal at least ("1.0").
-        std::string step = shortest(m.scale_steps[b.scale]);
-        if (step.find_first_of(".e") == std::string::npos)
-            step += ".0";
-        parts.push_back(std::string(b.edges.scale < 0 ? "first" : "last") + " scale step (" + step +
-                        ")");
-    }
+    if (b.edges.scale != 0)
+        parts.push_back(std::string(b.edges.scale < 0 ? "first" : "last") + " scale step (" +
+                        step_text(m.scale_steps[b.scale]) + ")");
     std::string joined;
     for (const std::string &part : parts)
         joined += (joined.empty() ? "" : ", ") + part;
     return joined;
+}
+
+NonFiniteFigures non_finite_figures(const std::vector<Request> &requests, int jobs) {
+    return non_finite_figures(
+        requests.size(), [&](size_t i) { return requests[i]; }, jobs);
+}
+
+NonFiniteFigures non_finite_figures(size_t count, const std::function<Request(size_t)> &request_at,
+                                    int jobs) {
+    const Model &m = active_model();
+    NonFiniteFigures all;
+    // Each request on its own (on up to `jobs` threads), a batch at a time; the first example
+    // in their order.
+    const size_t batch = size_t(std::max(jobs, 1)) * 64;
+    for (size_t first = 0; first < count; first += batch) {
+        std::vector<NonFiniteFigures> each(std::min(batch, count - first));
+        run_in_parallel(each.size(), jobs, [&](size_t i) {
+            const Request request = request_at(first + i);
+            NonFiniteFigures &found = each[i];
+            for (const EvaluatedConfiguration &e : evaluate_design_space(spec_of(request))) {
+                const ConfigurationFigures &f = e.figures;
+                if (figures_finite(f))
+                    continue;
+                if (found.count++ > 0)
+                    continue;
+                const std::pair<const char *, double> figures[] = {
+                    {"speedup ", f.speedup},
+                    {"area ", f.area},
+                    {"power ", f.power},
+                    {"off-chip bandwidth ", f.bandwidth},
+                    {"TSV bandwidth ", f.bandwidth_tsv}};
+                const char *units[] = {"", " mm^2", " W", " GB/s", " GB/s"};
+                std::string figure;
+                for (size_t k = 0; k < 5 && figure.empty(); k++)
+                    if (!std::isfinite(figures[k].second))
+                        figure = figures[k].first + shortest(figures[k].second) + units[k];
+                found.example = std::to_string(int(m.core_counts[e.cores])) + " cores, " +
+                                std::to_string(int(m.cache_sizes[e.cache])) + " MB, step " +
+                                step_text(m.scale_steps[e.scale]) + " of " +
+                                describe(request.options) + ": " + figure;
+            }
+        });
+        for (const NonFiniteFigures &found : each) {
+            if (all.count == 0)
+                all.example = found.example;
+            all.count += found.count;
+        }
+    }
+    return all;
+}
+
+std::string non_finite_warning(const NonFiniteFigures &found) {
+    if (found.count == 0)
+        return {};
+    return std::to_string(found.count) +
+           (found.count == 1 ? " configuration has" : " configurations have") +
+           " a figure that is not finite with this model (for example " + found.example +
+           "); they break every limit and are never selected";
 }

@@ -143,6 +143,21 @@ struct SpaceRow {
 // scale step runs at its own ratios, a held one at the held operating point, as in the search.
 std::vector<SpaceRow> space(const Request &request);
 
-// The least figure of a limit over the configurations in range (for saying how far a limit
-// is from being met).
+// Configurations whose figures are not all finite (a model file can make them so): they break
+// every limit and are never selected. The built-in model has none.
+struct NonFiniteFigures {
+    size_t count = 0;    // over every request given
+    std::string example; // the first of them: "1 cores, 1 MB, step 1.0 of OPTIONS: power nan W"
+};
+NonFiniteFigures non_finite_figures(const std::vector<Request> &requests, int jobs = 1);
+// The same over count requests made one at a time by request_at, a batch at a time (memory
+// stays bounded however many there are).
+NonFiniteFigures non_finite_figures(size_t count, const std::function<Request(size_t)> &request_at,
+                                    int jobs = 1);
+
+// One line saying so (how many, one example with its figure); empty when there are none.
+std::string non_finite_warning(const NonFiniteFigures &found);
+
+// The least figure of a limit over the configurations in range whose figures are all finite
+// (for saying how far a limit is from being met); infinity when there is none.
 double least_figure(const Request &request, Limit limit);

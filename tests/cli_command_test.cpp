@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
@@ -456,6 +457,11 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
         {{"budget", "--vary", "power=1:2:1", "--series", "colour"}, "--series"},
         {{"budget", "--vary", "power=1:2:1", "--jobs", "-1"}, "--jobs"},
         {{}, "search"},
+        {{"search", "--model", ""}, "--model: the file name is empty"},
+        {{"search", "--model=", "--format", "csv"}, "--model: the file name is empty"},
+        // The scaling chart runs a held supply at every node: 0.8 V is above 32nm's 0.7 V.
+        {{"plot", "-o", "x.png", "--chart", "scaling", "--scale", "1.0", "--vdd", "0.8"},
+         "at most 0.7 V (the nominal LOP supply at 32nm)"},
     };
     for (const auto &[arguments, named] : cases) {
         const Outcome o = run(arguments);
@@ -607,6 +613,181 @@ TEST_F(CliCommand, BadModelFilesAreRefusedWithFileLineAndField) {
             EXPECT_NE(o.err.find(where), std::string::npos) << o.err;
             EXPECT_NE(o.err.find(bad.field), std::string::npos) << o.err;
         }
+    }
+}
+
+// The window's own command line: help and version without a display, as the tool writes them;
+// an argument it does not take is one line and status 2, before any display is looked for.
+TEST_F(CliCommand, WindowHelpVersionAndUnknownArgumentsNeedNoDisplay) {
+    const std::string display = getenv("DISPLAY") != nullptr ? getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    const Outcome help = run({"--help"}, {}, WINDOW_PROGRAM);
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.err, "");
+    for (const char *named : {"--model FILE", "--map", "--version", "--display", "--sync"})
+        EXPECT_NE(help.out.find(named), std::string::npos) << named << "\n" << help.out;
+    const Outcome version = run({"--version"}, {}, WINDOW_PROGRAM);
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out, "cpu-widget " + run({"--version"}).out.substr(15));
+    for (const fs::path &output : {fs::path("/dev/full"), kClosed})
+        for (const char *argument : {"--help", "--version"}) {
+            const Outcome o = run({argument}, output, WINDOW_PROGRAM);
+            EXPECT_EQ(o.status, 1) << argument << " > " << output;
+            EXPECT_EQ(count_lines(o.err), 1u) << o.err;
+            EXPECT_NE(o.err.find("cannot write"), std::string::npos) << o.err;
+        }
+    for (const std::vector<std::string> &arguments : std::vector<std::vector<std::string>>{
+             {"--mpa"}, {"--map", "stray"}, {"--model", ""}, {"--model="}, {"--model"}}) {
+        const Outcome o = run(arguments, {}, WINDOW_PROGRAM);
+        EXPECT_EQ(o.status, 2) << arguments[0] << ": " << o.err;
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(count_lines(o.err), 1u) << o.err;
+        EXPECT_NE(o.err.find("accepted"), std::string::npos) << o.err;
+    }
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+}
+
+// A model file whose figures overflow (a reference supply of 1e-30 with no core power: power
+// NaN everywhere; a core performance of 1e306: infinite figures from a few cores up). Nothing
+// with such a figure is selected or counted as meeting a limit, and every command says so once
+// on standard error; the built-in model has no such configuration in any option set.
+TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
+    const fs::path nan_power = folder / "zero-power.toml", overflow = folder / "overflow.toml";
+    std::ofstream(nan_power) << "format_version = 1\nextends = \"built-in\"\n[[core_kind]]\n"
+                                "name = \"Niagara\"\ncore_power = 0\nuncore_power = 0\n"
+                                "ref_Vdd = 1e-30\n";
+    std::ofstream(overflow) << "format_version = 1\nextends = \"built-in\"\n[[core_kind]]\n"
+                               "name = \"Niagara\"\ncore_perf = 1e306\n";
+    const Outcome best =
+        run({"search", "--model", nan_power.string(), "--power", "0", "--format", "json"});
+    EXPECT_EQ(best.status, 0) << best.err;
+    EXPECT_FALSE(nlohmann::json::parse(best.out).at(0)["feasible"].get<bool>()) << best.out;
+    EXPECT_EQ(count_lines(best.err), 1u) << best.err;
+    EXPECT_NE(best.err.find("18760 configurations have a figure that is not finite"),
+              std::string::npos)
+        << best.err;
+    EXPECT_NE(best.err.find("power -nan W"), std::string::npos) << best.err;
+
+    const Outcome rows = run({"space", "--model", overflow.string(), "--bw", "1e306", "--power",
+                              "1e306", "--format", "json"});
+    ASSERT_EQ(rows.status, 0) << rows.err;
+    size_t non_finite = 0, feasible = 0;
+    for (const nlohmann::json &row : nlohmann::json::parse(rows.out)) {
+        bool finite = true;
+        for (const char *figure : {"area_mm2", "power_w", "bandwidth_gbps", "speedup"})
+            finite = finite && !row[figure].is_null();
+        non_finite += !finite;
+        feasible += row["feasible"].get<bool>();
+        if (!finite) {
+            EXPECT_TRUE(row["breaks_area"].get<bool>() && row["breaks_power"].get<bool>() &&
+                        row["breaks_bandwidth"].get<bool>())
+                << row;
+        }
+    }
+    EXPECT_GT(non_finite, 0u);
+    EXPECT_GT(feasible, 0u);
+    EXPECT_NE(rows.err.find(std::to_string(non_finite) + " configurations"), std::string::npos)
+        << rows.err;
+    const Outcome search = run({"search", "--model", overflow.string(), "--bw", "1e306", "--power",
+                                "1e306", "--format", "json"});
+    const nlohmann::json found = nlohmann::json::parse(search.out).at(0);
+    EXPECT_TRUE(found["feasible"].get<bool>());
+    EXPECT_FALSE(found["power_w"].is_null()) << found;
+
+    for (const std::vector<std::string> &command : std::vector<std::vector<std::string>>{
+             {"explain", "--power", "0"},
+             {"sweep", "--jobs", "2"},
+             {"budget", "--vary", "power=0:100:10", "--series", "node"},
+             {"plot", "--chart", "scaling", "-o", (folder / "s.svg").string()}}) {
+        std::vector<std::string> arguments = command;
+        arguments.insert(arguments.end(), {"--model", nan_power.string()});
+        const Outcome o = run(arguments);
+        EXPECT_EQ(o.status, 0) << command[0] << ": " << o.err;
+        // Said once, beside at most the note on the ends of the design space's axes.
+        const size_t said = o.err.find("not finite");
+        EXPECT_NE(said, std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("not finite", said + 1), std::string::npos) << o.err;
+        EXPECT_EQ(count_lines(o.err), 1u + (o.err.find(": note: ") != std::string::npos))
+            << command[0] << ": " << o.err;
+        EXPECT_EQ(o.out.find("nan W"), std::string::npos) << command[0] << ": " << o.out;
+    }
+    const std::string display = getenv("DISPLAY") != nullptr ? getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    const Outcome window = run({"--model", nan_power.string()}, {}, WINDOW_PROGRAM);
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(count_lines(window.err), 2u) << window.err;
+    EXPECT_NE(
+        window.err.find("cpu-widget: 1688400 configurations have a figure that is not finite"),
+        std::string::npos)
+        << window.err;
+
+    const Outcome slack = run({"explain", "--model", nan_power.string(), "--power", "0"});
+    EXPECT_EQ(slack.out.find("nan"), std::string::npos) << slack.out;
+
+    std::vector<Request> every;
+    for (const OptionSet &o : every_option_set())
+        every.push_back(Request{o, {}, {}});
+    EXPECT_EQ(non_finite_figures(every).count, 0u);
+}
+
+// Text figures take the digits they need and no more: scale steps of a model file such as 0.95
+// and 0.94 are told apart and taken back (the built-in 1.0 ... 0.3 stay as they are, see the
+// output digests); a slack under a limit of 1.8e308 is not 309 digits; a fraction of -0 is 0.
+TEST_F(CliCommand, TextFiguresTakeTheDigitsTheyNeed) {
+    const fs::path path = folder / "steps.toml";
+    std::ofstream(path) << "format_version = 1\nextends = \"built-in\"\n[axes]\n"
+                           "scale_steps = [1.0, 0.95, 0.94, 0.7, 0.6, 0.5, 0.4, 0.3]\n";
+    const Outcome refused = run({"search", "--model", path.string(), "--scale", "0.9"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("1.0, 0.95, 0.94, 0.7, 0.6"), std::string::npos) << refused.err;
+    const Outcome held = run({"search", "--model", path.string(), "--scale", "0.94"});
+    EXPECT_EQ(held.status, 0) << held.err;
+    EXPECT_NE(held.out.find("scale step       0.94\n"), std::string::npos) << held.out;
+    EXPECT_NE(held.out.find("scale step 0.94"), std::string::npos) << held.out;
+    const Outcome rows = run({"space", "--model", path.string(), "--cores", "8", "--cache", "4"});
+    for (const char *step : {"\n  1.0 ", "\n 0.95 ", "\n 0.94 ", "\n  0.7 "})
+        EXPECT_NE(rows.out.find(step), std::string::npos) << step << rows.out;
+
+    const Outcome huge = run({"explain", "--area", "1.7976931348623157e308"});
+    EXPECT_EQ(huge.status, 0) << huge.err;
+    std::istringstream lines(huge.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LT(line.size(), 140u) << line;
+    EXPECT_NE(huge.out.find("1.79769e+308"), std::string::npos) << huge.out;
+    const fs::path zero = folder / "zero.toml";
+    std::ofstream(zero) << "format_version = 1\nextends = \"built-in\"\n[constants]\n"
+                           "parallel_fraction = -0.0\n";
+    const Outcome serial = run({"search", "--model", zero.string()});
+    EXPECT_NE(serial.out.find("parallel fraction 0 "), std::string::npos) << serial.out;
+}
+
+// A write that fails part way (here over a file-size limit) leaves the old file as it was and
+// says why; a name as long as the file system takes (250 bytes) is written, picture or model.
+TEST_F(CliCommand, FailedWritesKeepTheOldFileAndLongNamesAreWritten) {
+    const fs::path keep = folder / "keep.toml";
+    std::ofstream(keep) << "the old file\n";
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const Outcome o = run({"model", "export", "-o", keep.string()});
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(count_lines(o.err), 1u) << o.err;
+    EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
+    EXPECT_EQ(slurp(keep), "the old file\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    const std::string stem(245, 'm');
+    for (const std::vector<std::string> &arguments : std::vector<std::vector<std::string>>{
+             {"model", "export", "-o", (folder / (stem + ".toml")).string()},
+             {"plot", "-o", (folder / (stem + ".png")).string()}}) {
+        const Outcome written = run(arguments);
+        EXPECT_EQ(written.status, 0) << written.err;
+        EXPECT_TRUE(fs::exists(arguments.back())) << arguments[0];
     }
 }
 

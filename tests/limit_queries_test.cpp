@@ -170,6 +170,88 @@ TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
     }
 }
 
+// What the search selects, by its rule over every configuration: every checked limit met,
+// every figure finite, speedup at least 0 and at least every other's, ties to the later one.
+SearchOutcome selected_by_rule(const SearchSpec &spec) {
+    const LimitChecks &l = spec.limits;
+    SearchOutcome best;
+    best.scale = spec.hold_scale ? spec.scale : 7;
+    best.cache = spec.hold_cache ? spec.cache : 0;
+    best.cores = spec.hold_cores ? spec.cores : 0;
+    for (const EvaluatedConfiguration &e : evaluate_design_space(spec)) {
+        ConfigurationFigures f = e.figures;
+        if (!figures_finite(f) || (l.area && f.area > l.area_limit) ||
+            (l.power && f.power > l.power_limit) ||
+            (l.bandwidth && (f.bandwidth > l.bandwidth_limit ||
+                             (spec.memory != 0 && f.bandwidth_tsv > l.tsv_limit))) ||
+            !(f.speedup >= best.speedup))
+            continue;
+        f.area = l.area ? f.area : 0, f.power = l.power ? f.power : 0;
+        f.bandwidth = l.bandwidth ? f.bandwidth : 0;
+        f.bandwidth_tsv = l.bandwidth ? f.bandwidth_tsv : 0;
+        best = SearchOutcome{true, f.speedup, e.scale, e.cache, e.cores, f};
+    }
+    return best;
+}
+
+// Models whose figures overflow (as model files the checker accepts can make them): a power of
+// NaN everywhere, speedups and powers infinite for the larger core counts only, a threshold
+// voltage of 1e30, an infinite speedup without stalls. A configuration with a figure that is
+// not finite breaks every limit, checked or not: the search and the queries never select it.
+TEST(LimitQueries, NonFiniteFiguresBreakEveryLimitInTheSearchAndTheQueries) {
+    std::vector<std::pair<const char *, Model>> models(4, {"", builtin_model()});
+    models[0].first = "power NaN";
+    for (CoreKindRecord &kind : models[0].second.core_kinds)
+        kind.core_power = 0, kind.uncore_power = 0, kind.ref_Vdd = 1e-30;
+    models[1].first = "overflow at many cores";
+    for (CoreKindRecord &kind : models[1].second.core_kinds)
+        kind.core_perf = 1e306;
+    models[2].first = "threshold 1e30";
+    for (NodeRecord &node : models[2].second.nodes)
+        node.tech.Vth_LOP = 1e30;
+    models[3].first = "infinite speedup";
+    for (CoreKindRecord &kind : models[3].second.core_kinds)
+        kind.core_perf = 1e308;
+    for (WorkloadRecord &workload : models[3].second.workloads)
+        workload.l2_access_rate = 0;
+
+    RandomLimits random_limits;
+    for (const auto &[name, model] : models) {
+        size_t non_finite = 0, found = 0;
+        for (int set = 0; set < 24; set++) {
+            SearchSpec spec;
+            spec.model = &model;
+            spec.memory = set % 2, spec.transistor = set / 2 % 3, spec.node = 1 + set / 6;
+            spec.core_kind = set % 4, spec.workload = set % 3;
+            for (const EvaluatedConfiguration &e : evaluate_design_space(spec))
+                non_finite += !figures_finite(e.figures);
+            const LimitQueries queries(spec);
+            for (int i = 0; i < 6; i++) {
+                spec.limits = random_limits(spec, evaluate_design_point(spec, i, i * 11, i * 5));
+                if (i == 0)
+                    spec.limits = LimitChecks{false, false, false, 0, 0, 0, 0};
+                const SearchOutcome expected = selected_by_rule(spec);
+                found += expected.found;
+                ASSERT_EQ(differences(search_design_space(spec), expected), "")
+                    << name << ", option set " << set << ", limits " << i;
+                ASSERT_EQ(differences(queries.best(spec.limits), expected), "")
+                    << name << ", option set " << set << ", limits " << i;
+            }
+            // Every dimension held: the one configuration scores 0 when a figure is not finite.
+            spec.hold_cores = spec.hold_cache = spec.hold_scale = true;
+            spec.cores = 34, spec.cache = 66, spec.scale = 0;
+            const SearchOutcome held = search_design_space(spec);
+            if (!figures_finite(evaluate_design_point(spec, 0, 66, 34))) {
+                EXPECT_EQ(held.speedup, 0.0) << name << ", option set " << set;
+            }
+        }
+        EXPECT_GT(non_finite, 0u) << name;
+        if (model.core_kinds[0].core_perf == 1e306) {
+            EXPECT_GT(found, 0u) << name << ": some configurations stay finite";
+        }
+    }
+}
+
 // Curves and maps are lookups into the same ranking: each point equals a query of its own.
 TEST(LimitQueries, CurvesAndMapsEqualOneQueryPerPoint) {
     const std::vector<SearchSpec> specs = every_option_set();

@@ -9,6 +9,10 @@ gathered into one pandas DataFrame.
 
 A task is a dict: "command" ("search", the default, "explain" or "budget"), "model" (a name
 in models, or None, the default, for the built-in model), and the command's keyword arguments.
+models maps names other than None to a model file's text or its path as pathlib.Path (read
+here); a name's text that is one line and no model file is refused as a file name given as
+text. Every task's arguments are checked before anything runs: a bad one raises the module's
+error with "tasks[INDEX]: " before it.
 Tasks are sent in batches of one model each; Dask schedules them, and a batch's searches are
 answered by one cpuwidget.search_many call. Each row of the result
 carries "task" (the task's index), "model" and "command", then the command's columns.
@@ -21,6 +25,7 @@ import dask
 import pandas
 
 import cpuwidget
+from cpuwidget._cpuwidget import _check_tasks
 
 COMMANDS = ("search", "explain", "budget")
 
@@ -106,8 +111,14 @@ def _run_batch(model_name, model_text, batch):
 
 
 def _model_texts(models):
+    """The text of each model (None for the built-in one), each checked as a whole here."""
     texts = {None: None}
     for name, model in (models or {}).items():
+        if name is None:
+            raise ValueError(
+                "models: None is not a name: None stands for the built-in model; accepted: a "
+                "name other than None"
+            )
         if isinstance(model, os.PathLike):
             with open(model, encoding="utf-8") as file:
                 model = file.read()
@@ -116,6 +127,17 @@ def _model_texts(models):
                 f"models: {name!r} is {model!r}; accepted: a model file's text, a path "
                 "(pathlib.Path) or None for the built-in model"
             )
+        if model is not None:
+            try:
+                _check_tasks(model, [])
+            except ValueError as refused:
+                if "\n" not in model.strip():
+                    # One line that is no model file: most likely a file name given as text.
+                    raise ValueError(
+                        f"models: {name!r} is {model!r}, a file name rather than a model file's "
+                        "text; accepted: a model file's text, or its path as pathlib.Path to read it"
+                    ) from None
+                raise ValueError(f"models: {name!r}: {refused}") from None
         texts[name] = model
     return texts
 
@@ -139,6 +161,9 @@ def study_graph(tasks, models=None, batch_size=250):
         if command == "budget":
             arguments.setdefault("jobs", 1)  # the cluster gives the parallelism
         by_model.setdefault(model, []).append((index, command, arguments))
+    # Every task's arguments are read here, under its model, before anything runs.
+    for model, items in by_model.items():
+        _check_tasks(texts[model], items)
     run = dask.delayed(_run_batch, pure=False)
     return [
         run(model, texts[model], _Batch(items[start : start + batch_size]))

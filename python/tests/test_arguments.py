@@ -1,6 +1,12 @@
 """Bad arguments: a ValueError naming the argument and what it accepts, nothing printed, and
 the model in use unchanged."""
 
+import locale
+import os
+import subprocess
+import sys
+
+import numpy
 import pytest
 
 import cpuwidget
@@ -32,6 +38,11 @@ REFUSED = [
     ("budget", {"vary": "tsv=1:100:1"}, ["vary: the TSV limit is checked with 3D memory only"]),
     ("budget", {"vary": "power=20:300:1", "series": "colour"}, ["series: 'colour' is not an option"]),
     ("budget", {"vary": "power=20:30:1,area=1:2:1", "series": "node"}, ["series:", "one limit"]),
+    # Whole values, escaped: too large for a double, lone surrogates, NUL.
+    ("search", {"power": 10**400}, ["power: 1" + "0" * 400 + " is not a number"]),
+    ("search", {"workload": "a\ud800"}, ["workload: 'a\\ud800' is not valid text"]),
+    ("search", {"workload": "a\x00b"}, ["workload: 'a\\x00b' is not a workload"]),
+    ("budget", {"vary": "power=1\x00:2:1"}, ["vary:", "1\\x00:2"]),
 ]
 
 
@@ -83,3 +94,67 @@ def test_model_written_and_read_back_gives_the_same_figures(tmp_path):
     assert first.tobytes() == cpuwidget.sweep(jobs=1)["speedup"].tobytes()
     with pytest.raises(ValueError, match="path: cannot write"):
         cpuwidget.export_model(tmp_path / "no" / "such" / "dir.toml")
+
+
+def test_unknown_argument_name_is_shown_escaped():
+    with pytest.raises(TypeError, match=r"argument 'a\\x00\\ud800'; accepted: workload"):
+        cpuwidget.search(**{"a\x00\ud800": 1})
+
+
+def test_numpy_numbers_are_numbers_even_from_the_module_s_own_columns():
+    best = cpuwidget.search(node="32nm")
+    held = {"cores": best["cores"][0], "cache": best["cache_mb"][0], "scale": best["scale"][0]}
+    assert all(isinstance(value, numpy.generic) for value in held.values())
+    plain = {name: float(value) for name, value in held.items()}
+    for power in (numpy.float32(100), numpy.int64(100), numpy.uint8(100), numpy.float64(100)):
+        got = cpuwidget.search(node="32nm", power=power, **held)
+        assert got["speedup"].tobytes() == cpuwidget.search(node="32nm", power=100, **plain)["speedup"].tobytes()
+    with pytest.raises(ValueError, match="power: True is not a number"):
+        cpuwidget.search(power=numpy.bool_(True))
+
+
+def test_messages_write_numbers_with_a_point_whatever_the_locale():
+    previous = locale.setlocale(locale.LC_ALL)
+    locale.setlocale(locale.LC_ALL, "de_DE.UTF-8")
+    try:
+        assert f"{1.5:n}" == "1,5"
+        with pytest.raises(ValueError, match=r"at most 1\.11144 GHz"):
+            cpuwidget.search(scale=0.5, freq=99)
+        with pytest.raises(ValueError, match="No such file or directory"):
+            cpuwidget.export_model("/nonexistent/folder/model.toml")
+    finally:
+        locale.setlocale(locale.LC_ALL, previous)
+
+
+def test_file_names_as_bytes_that_are_not_utf8_open(tmp_path):
+    path = os.fsencode(tmp_path) + b"/model-\xff.toml"
+    cpuwidget.load_model(text='format_version = 1\nextends = "built-in"\n[constants]\nparallel_fraction = 0.9\n')
+    cpuwidget.export_model(path)
+    cpuwidget.load_model()
+    cpuwidget.load_model(path)
+    assert cpuwidget.model_info()["parallel_fraction"] == 0.9
+    assert os.fsencode(cpuwidget.model_info()["source"]) == path
+    with pytest.raises(ValueError, match=r"model-\\xfe.toml"):
+        cpuwidget.load_model(os.fsencode(tmp_path) + b"/model-\xfe.toml")
+    with pytest.raises(ValueError, match="path: .* is not a file name"):
+        cpuwidget.load_model(str(tmp_path) + "/a\x00b")
+
+
+def test_failed_export_keeps_the_old_file_and_says_why(tmp_path):
+    keep = tmp_path / "keep.toml"
+    keep.write_text("the old file\n")
+    script = (
+        "import resource, cpuwidget\n"
+        "resource.setrlimit(resource.RLIMIT_FSIZE, (4096, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))\n"
+        "try:\n"
+        f"    cpuwidget.export_model({str(keep)!r})\n"
+        "except ValueError as refused:\n"
+        "    print(refused)\n"
+    )
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True)
+    assert "path: cannot write" in done.stdout and "File too large" in done.stdout
+    assert keep.read_text() == "the old file\n"
+    assert [p.name for p in tmp_path.iterdir()] == ["keep.toml"]
+    long_name = tmp_path / ("m" * 245 + ".toml")  # 250 bytes, within the usual limit of 255
+    cpuwidget.export_model(long_name)
+    assert long_name.read_text() == cpuwidget.export_model()

@@ -69,6 +69,12 @@ def test_study_without_a_client_uses_dask_s_default_scheduler():
         ([{"model": "p90"}], {"p95": P95}, "model 'p90'"),
         (["search"], None, "accepted: a dict"),
         ([{}], {"p95": 0.95}, "models: 'p95'"),
+        ([{}, {"model": "p95", "power": "x"}], {"p95": P95}, r"tasks\[1\]: power: 'x' is not a number"),
+        ([{"node": "7nm"}], None, r"tasks\[0\]: node: '7nm' is not a technology node"),
+        ([{"command": "budget"}], None, r"tasks\[0\]: vary: missing"),
+        ([{}], {None: P95}, "models: None is not a name"),
+        ([{}], {"p95": "models/parallel-0.95.toml"}, "models: 'p95' is 'models/parallel-0.95.toml', a file name"),
+        ([{}], {"p95": P95 + "speed = 1\n"}, "models: 'p95': <text>:5"),
     ],
 )
 def test_bad_study_is_refused_before_anything_runs(tasks, models, words):
@@ -79,3 +85,6 @@ def test_bad_study_is_refused_before_anything_runs(tasks, models, words):
 def test_bad_task_argument_raises_the_module_s_error(client):
     with pytest.raises(ValueError, match="node: '7nm' is not a technology node"):
         run_study([{"node": "7nm"}], client=client)
+    with pytest.raises(TypeError, match=r"tasks\[2\]: search\(\) got an unexpected keyword argument 'speed'"):
+        run_study([{}, {}, {"speed": 1}], client=client)
+    assert cpuwidget.model_info()["source"] == "built-in"

@@ -1,6 +1,7 @@
 """Searches on many threads at once (the GIL is released) give what they give alone, and a
 model loaded meanwhile changes whole calls only."""
 
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import cpuwidget
@@ -42,3 +43,19 @@ def test_loading_a_model_meanwhile_leaves_each_call_on_one_model():
         results = list(pool.map(lambda i: sweep_now(i) if i % 3 else load(i), range(60)))
     sweeps = [result for result in results if result is not None]
     assert sweeps and all(result in (builtin, changed) for result in sweeps)
+
+
+def test_a_call_made_while_a_load_waits_uses_the_new_model():
+    builtin = speedup(SETS[0])
+    cpuwidget.load_model(text=P95)
+    p95 = speedup(SETS[0])
+    cpuwidget.load_model()
+    with ThreadPoolExecutor(3) as pool:
+        long_call = pool.submit(cpuwidget.budget, vary="power=0:1000:0.01", jobs=1)
+        time.sleep(0.2)  # the long call holds the model
+        load = pool.submit(cpuwidget.load_model, text=P95)
+        time.sleep(0.2)  # the load waits for the long call
+        later = pool.submit(speedup, SETS[0])
+        assert later.result() == p95 != builtin
+        long_call.result()
+        load.result()
