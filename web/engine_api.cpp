@@ -20,6 +20,7 @@ namespace {
 
 std::unique_ptr<Session> session;
 SpaceChart latest_map;
+std::vector<double> map_speedups;
 
 Session &current() {
     if (!session)
@@ -94,6 +95,15 @@ std::string engine_act(const std::string &line) {
 
 std::string engine_model_json() {
     const Model &m = active_model();
+    // Each node's default limits, as an option change loads them into the spin buttons.
+    std::string defaults = "[";
+    for (size_t i = 0; i < m.nodes.size(); i++) {
+        const TranTechRecord &n = m.nodes[i].tech;
+        defaults += i ? "," : "";
+        defaults += names({shortest(n.area_budget), shortest(n.power_budget),
+                           shortest(n.bw_offchip), shortest(n.bw_tsv)});
+    }
+    defaults += "]";
     return "{\"source\":" + json_string(m.source) +
            ",\"parallel_fraction\":" + number(m.parallel_fraction) + ",\"names\":[" +
            names(choice_names(Choice::Workload)) + "," + names(choice_names(Choice::Memory)) + "," +
@@ -101,8 +111,9 @@ std::string engine_model_json() {
            "," + names(choice_names(Choice::Node)) + "],\"items\":[" + items(m.workloads) + "," +
            items(m.memory_kinds) + "," + items(m.transistor_kinds) + "," + items(m.core_kinds) +
            "," + items(m.nodes) + "],\"start_node\":" + std::to_string(m.start_node) +
-           ",\"core_counts\":" + axis(m.core_counts) + ",\"cache_sizes\":" + axis(m.cache_sizes) +
-           ",\"scale_steps\":" + axis(m.scale_steps) + "}";
+           ",\"defaults\":" + defaults + ",\"core_counts\":" + axis(m.core_counts) +
+           ",\"cache_sizes\":" + axis(m.cache_sizes) + ",\"scale_steps\":" + axis(m.scale_steps) +
+           "}";
 }
 
 // As the desktop map reads the design state: the scale step on show at its operating point,
@@ -143,13 +154,13 @@ std::string engine_map_json() {
                                ",\"value\":" + number(c.limits[i]->value) + "}"
                          : "null";
     }
-    // Per cell: the speedup and the broken limits as bits.
-    j += "],\"speedup\":[";
-    for (size_t i = 0; i < c.cells.size(); i++) {
-        j += i ? "," : "";
-        j += number(c.cells[i].speedup);
-    }
-    j += "],\"breaks\":[";
+    // Per cell the broken limits as bits; the speedups go as numbers in memory
+    // (engine_map_speedups).
+    map_speedups.assign(c.cells.size(), 0);
+    for (size_t i = 0; i < c.cells.size(); i++)
+        map_speedups[i] = c.cells[i].speedup;
+    j += "],\"cells\":" + std::to_string(c.cells.size());
+    j += ",\"breaks\":[";
     for (size_t i = 0; i < c.cells.size(); i++) {
         const SpaceChartCell &cell = c.cells[i];
         const int bits =
@@ -158,6 +169,10 @@ std::string engine_map_json() {
         j += std::to_string(bits);
     }
     return j + "]}";
+}
+
+const double *engine_map_speedups() {
+    return map_speedups.data();
 }
 
 std::string engine_map_cell(int cache, int cores) {

@@ -16,8 +16,11 @@ std::string engine_act(const std::string &line);
 std::string engine_model_json();
 
 // The design-space map of the design state, as the desktop map draws it: cells (speedup and
-// broken limits, cache-major), limits, best and on-show cells, titles.
+// broken limits, cache-major; the speedups in engine_map_speedups), limits, best and on-show cells, titles.
 std::string engine_map_json();
+
+// The speedup of every cell of the latest map, cache-major ("cells" of them).
+const double *engine_map_speedups();
 
 // The hover text of a cell of the latest map; empty outside it.
 std::string engine_map_cell(int cache, int cores);

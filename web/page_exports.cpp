@@ -27,6 +27,9 @@ EMSCRIPTEN_KEEPALIVE const char *web_model() {
 EMSCRIPTEN_KEEPALIVE const char *web_map() {
     return give(engine_map_json());
 }
+EMSCRIPTEN_KEEPALIVE const double *web_map_speedups() {
+    return engine_map_speedups();
+}
 EMSCRIPTEN_KEEPALIVE const char *web_map_cell(int cache, int cores) {
     return give(engine_map_cell(cache, cores));
 }

@@ -79,27 +79,39 @@ std::string shortest_text(double value) {
     const double magnitude = std::fabs(value);
     std::string digits;
     int exponent = 0;
-    for (int precision = 0; precision <= 16; precision++) {
+    // The fewest digits whose nearest decimal reads back (more digits always do too), found by
+    // halving; then, where the spacing of doubles changes (at a power of two), one digit fewer
+    // may still read back as the digits one unit up or down in the last place.
+    auto nearest = [&](int precision, std::string &d, int &e) {
         char text[40];
         std::snprintf(text, sizeof text, "%.*e", precision, magnitude);
-        split(text, digits, exponent);
-        const std::string rounded = scientific(digits, exponent);
-        if (reads_back(rounded.c_str(), magnitude))
-            break;
-        // Where the spacing of doubles changes (at a power of two) the nearest digits can miss
-        // while the next ones up or down still read back.
-        bool found = false;
+        split(text, d, e);
+        return reads_back(scientific(d, e).c_str(), magnitude);
+    };
+    int low = 0, high = 16; // %.16e (17 digits) always reads back
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        std::string d;
+        int e;
+        if (nearest(mid, d, e))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    nearest(low, digits, exponent);
+    if (low > 0) {
+        std::string d;
+        int e;
+        nearest(low - 1, d, e);
         for (int direction : {+1, -1}) {
-            std::string d = digits;
-            int e = exponent;
-            if (neighbour(d, e, direction) && d.size() <= size_t(precision) + 1 &&
-                reads_back(scientific(d, e).c_str(), magnitude)) {
-                digits = d, exponent = e, found = true;
+            std::string n = d;
+            int ne = e;
+            if (neighbour(n, ne, direction) && n.size() <= size_t(low) &&
+                reads_back(scientific(n, ne).c_str(), magnitude)) {
+                digits = n, exponent = ne;
                 break;
             }
         }
-        if (found)
-            break;
     }
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
