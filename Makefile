@@ -42,9 +42,16 @@ run: build
 
 # Every test of the optimised build and of the debug build (the model's figures must not
 # depend on the build type); window tests run on a virtual X display.
-test: build debug
+test: build debug web
 	xvfb-run -a ctest --test-dir $(BUILD_DIR) --output-on-failure
 	xvfb-run -a ctest --test-dir $(DEBUG_DIR) --output-on-failure
+	$(MAKE) web-test
+
+# The web page in headless Chromium (Selenium): its figures against the engine run natively and
+# the command-line tool, bit for bit, with no console error.
+web-test: build web
+	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
 # the process with status 86 and fails its test; leaks inside the libraries beneath GTK are
@@ -94,6 +101,8 @@ bench: build
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
+	$(MAKE) web
+	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
 # UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 3 s on

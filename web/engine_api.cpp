@@ -60,13 +60,17 @@ template <typename Axis> std::string axis(const Axis &values) {
 }
 
 // The request the design state stands for: its options, the limits in force and the
-// dimensions the latest search held, at the operating point on show.
+// dimensions the latest search held, at the operating point on show. An evaluation of one
+// configuration (everything held, after an option or limit change) has nothing to analyse:
+// there the options and limits are analysed with nothing held.
 Request request_on_show() {
     Request r;
     r.options =
         OptionSet{User_Option[0], User_Option[1], User_Option[2], User_Option[3], User_Option[4]};
     r.limits = Limits{AREA_CONSTRT, POWER_CONSTRT, BW_CONSTRT, BW_CONSTRT_TSV};
     const int *held = current().held();
+    if (held[0] && held[1] && held[2])
+        return r;
     if (held[0])
         r.holds.cores = User_Option[8];
     if (held[1])
@@ -181,8 +185,19 @@ std::string engine_map_cell(int cache, int cores) {
 
 std::string engine_explain_json(double step) {
     current();
-    const Explanation e = explain(request_on_show(), step);
-    std::string j = "{\"feasible\":" + std::string(e.best.feasible ? "true" : "false") +
+    const Request request = request_on_show();
+    const Explanation e = explain(request, step);
+    std::string held;
+    if (request.holds.cores)
+        held += "\"cores\",";
+    if (request.holds.cache)
+        held += "\"cache\",";
+    if (request.holds.scale)
+        held += "\"scale\",";
+    if (!held.empty())
+        held.pop_back();
+    std::string j = "{\"held\":[" + held +
+                    "],\"feasible\":" + std::string(e.best.feasible ? "true" : "false") +
                     ",\"speedup\":" + number(e.best.speedup) + ",\"limits\":[";
     for (size_t i = 0; i < e.limits.size(); i++) {
         const LimitAnalysis &l = e.limits[i];

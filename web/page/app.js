@@ -32,6 +32,7 @@ const page = {
   lastActionMs: null, // the latest action answered and the map redrawn
 };
 window.cpuWidget = page;
+page.model = () => model;
 
 let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0;
 
@@ -271,6 +272,10 @@ const fixed = (v, d) => (v === null ? '–' : Number(v).toFixed(d));
 
 function analyse() {
   const e = JSON.parse(call.explain(0.1));
+  if (e.error) {
+    $('explain-note').textContent = e.error;
+    return;
+  }
   const body = document.querySelector('#explain tbody');
   body.textContent = '';
   for (const l of e.limits) {
@@ -287,8 +292,9 @@ function analyse() {
     row.dataset.limit = l.limit;
     body.append(row);
   }
+  const held = e.held.length ? ` with ${e.held.join(', ')} held as on show` : '';
   $('explain-note').textContent = e.feasible
-    ? `For what is on show: best speedup ${e.speedup.toFixed(4)} under these limits.`
+    ? `The options and limits on show${held}: best speedup ${e.speedup.toFixed(4)}; each limit relaxed alone by 10 %:`
     : 'Nothing meets these limits.' +
       (e.together.length ? ` Together they must reach ${e.together.map((t) => `${t.limit} ${t.value.toFixed(2)}`).join(', ')}.` : '');
   budgetCurve();
