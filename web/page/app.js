@@ -3,7 +3,7 @@
 // files, and links that reproduce a view. Every figure comes from the engine; nothing of the
 // model is worked out here.
 import createEngine from './engine.js';
-import { drawMap, mapCellAt, drawCurve } from './draw.js';
+import { drawMap, mapCellAt, drawCurve, resized } from './draw.js';
 
 const FIELDS = [
   ['speedup', 'Speedup', (v) => v.toFixed(4)],
@@ -33,8 +33,9 @@ const page = {
 };
 window.cpuWidget = page;
 page.model = () => model;
+page.flushLink = () => writeLink();
 
-let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0;
+let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
 
 function message(text, keep = false) {
   const box = $('messages');
@@ -85,7 +86,7 @@ function render() {
   }
   for (const [slot, text] of Object.entries(state.labels)) {
     const out = $(`label-${slot}`);
-    if (out) out.textContent = text;
+    if (out && out.textContent !== text) out.textContent = text;
   }
   const speedup = Number(state.sliders[2]);
   $('speedup-meter').max = Number(state.tops[2]);
@@ -105,7 +106,9 @@ function render() {
     else if (format === null) cell.textContent = value === 'true' ? 'yes' : 'no';
     else cell.textContent = format(Number(value));
   }
-  writeLink();
+  // The address follows at most a few times a second (a dragged slider sends many actions).
+  clearTimeout(linkPending);
+  linkPending = setTimeout(writeLink, 120);
 }
 
 function buildFigureTable() {
@@ -126,6 +129,7 @@ function buildFigureTable() {
 // The view as the page's address: the options, the limits that differ from the node's own,
 // and the dimensions the latest search held, named as the command-line tool's options.
 function writeLink() {
+  clearTimeout(linkPending);
   const p = new URLSearchParams();
   OPTION_PARAMS.forEach((name, i) => p.set(name, model.names[i][state.options[i]]));
   const node = model.defaults[state.options[4]];
@@ -223,6 +227,7 @@ function start(search) {
   page.timings.rendered = performance.now();
   message('');
   for (const p of problems) message(`Ignored: ${p}`, true);
+  writeLink();
   redrawMap();
   page.timings.mapDrawn = performance.now();
   // The analysis follows once the figures and the map are on screen.
@@ -234,7 +239,9 @@ function start(search) {
 // The map, explain and the budget curve
 
 function redrawMap() {
+  const t = performance.now();
   map = JSON.parse(call.map());
+  page.mapEngineMs = performance.now() - t;
   map.speedup = engine.HEAPF64.slice(call.speedups() / 8, call.speedups() / 8 + map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
@@ -330,9 +337,12 @@ function budgetCurve() {
 function after(line) {
   const t = performance.now();
   const error = act(line);
+  const t1 = performance.now();
   render();
+  const t2 = performance.now();
   redrawMap();
   page.lastActionMs = performance.now() - t;
+  page.lastActionParts = [t1 - t, t2 - t1, performance.now() - t2];
   message(error ? `Refused: ${error}` : '');
   // The analysis follows once the figures and the map are on screen.
   clearTimeout(analysisPending);
@@ -408,6 +418,7 @@ function connect() {
     setTimeout(() => URL.revokeObjectURL(a.href), 1000);
   });
   window.addEventListener('resize', () => {
+    resized();
     if (map) drawMap($('map'), map, model);
     budgetCurve();
   });

@@ -5,9 +5,15 @@
 const LIMIT_COLOURS = ['#d62728', '#ff7f0e', '#1f77b4', '#c51bce'];
 const MARGIN = { left: 52, right: 12, top: 10, bottom: 40 };
 
-// Sizes the canvas to its box on screen, sharp on any pixel ratio.
+// Sizes the canvas to its box on screen, sharp on any pixel ratio. The box's width is read once
+// and again only after a resize (resized()), so that drawing forces no layout.
+const widths = new WeakMap();
+export function resized() {
+  for (const id of ['map', 'budget']) widths.delete(document.getElementById(id));
+}
 function fit(canvas, aspect) {
-  const width = Math.max(240, canvas.clientWidth || canvas.width);
+  if (!widths.has(canvas)) widths.set(canvas, Math.max(240, canvas.clientWidth || canvas.width));
+  const width = widths.get(canvas);
   const height = Math.round(width * aspect);
   const ratio = window.devicePixelRatio || 1;
   if (canvas.width !== Math.round(width * ratio) || canvas.height !== Math.round(height * ratio)) {
@@ -32,13 +38,16 @@ function layout(width, height, model) {
 }
 
 // Speedup to colour: dark blue through teal and green to yellow.
-function heat(t) {
-  const stops = [[48, 18, 89], [33, 102, 140], [32, 160, 130], [120, 200, 70], [250, 230, 35]];
-  const s = Math.max(0, Math.min(1, t)) * (stops.length - 1);
-  const i = Math.min(stops.length - 2, Math.floor(s)), f = s - i;
-  const c = stops[i].map((v, k) => Math.round(v + (stops[i + 1][k] - v) * f));
-  return `rgb(${c[0]},${c[1]},${c[2]})`;
+const STOPS = [[48, 18, 89], [33, 102, 140], [32, 160, 130], [120, 200, 70], [250, 230, 35]];
+function heat(t, pixel, at) {
+  const s = Math.max(0, Math.min(1, t)) * (STOPS.length - 1);
+  const i = Math.min(STOPS.length - 2, Math.floor(s)), f = s - i;
+  for (let k = 0; k < 3; k++) pixel[at + k] = Math.round(STOPS[i][k] + (STOPS[i + 1][k] - STOPS[i][k]) * f);
+  pixel[at + 3] = 255;
 }
+
+// The cells as one picture of a pixel each, scaled up without smoothing.
+let cellPicture = null;
 
 export function drawMap(canvas, map, model) {
   const { g, width, height } = fit(canvas, 0.72);
@@ -47,20 +56,31 @@ export function drawMap(canvas, map, model) {
   g.fillRect(0, 0, width, height);
   let top = 0;
   for (const s of map.speedup) if (s !== null && s > top) top = s;
+  if (!cellPicture || cellPicture.width !== L.columns || cellPicture.height !== L.rows) {
+    cellPicture = document.createElement('canvas');
+    cellPicture.width = L.columns;
+    cellPicture.height = L.rows;
+  }
+  const cg = cellPicture.getContext('2d');
+  const image = cg.createImageData(L.columns, L.rows);
   for (let cache = 0; cache < L.rows; cache++) {
     for (let cores = 0; cores < L.columns; cores++) {
       const i = cache * L.columns + cores;
-      const s = map.speedup[i] ?? 0;
+      const s = map.speedup[i] || 0;
       const t = top > 0 ? s / top : 0;
+      const at = ((L.rows - 1 - cache) * L.columns + cores) * 4;
       if (map.breaks[i]) {
         const grey = Math.round(150 + 70 * t);
-        g.fillStyle = `rgb(${grey},${grey},${grey})`;
+        image.data.fill(grey, at, at + 3);
+        image.data[at + 3] = 255;
       } else {
-        g.fillStyle = heat(t);
+        heat(t, image.data, at);
       }
-      g.fillRect(L.x(cores), L.y(cache), Math.ceil(L.w), Math.ceil(L.h));
     }
   }
+  cg.putImageData(image, 0, 0);
+  g.imageSmoothingEnabled = false;
+  g.drawImage(cellPicture, L.x(0), L.y(L.rows - 1), L.columns * L.w, L.rows * L.h);
   // Each limit's line: the edges between a cell that breaks it and one that does not.
   map.limits.forEach((limit, k) => {
     if (!limit) return;
@@ -136,7 +156,7 @@ export function drawMap(canvas, map, model) {
 
 // The (cache, cores) cell under a point of the canvas (CSS pixels), or null.
 export function mapCellAt(canvas, model, x, y) {
-  const L = layout(canvas.clientWidth, canvas.clientHeight, model);
+  const L = layout(widths.get(canvas) || canvas.clientWidth, canvas.clientHeight, model);
   const cores = Math.floor((x - MARGIN.left) / L.w);
   const cache = L.rows - 1 - Math.floor((y - MARGIN.top) / L.h);
   if (cores < 0 || cores >= L.columns || cache < 0 || cache >= L.rows) return null;

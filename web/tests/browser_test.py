@@ -212,6 +212,7 @@ class Page(unittest.TestCase):
         self.slider_to(1, 10)
         self.el('lock-0').click()
         self.slider_to(5, '0.6')
+        self.js('window.cpuWidget.flushLink()')
         shown, url = self.fields(), self.driver.current_url
         self.open(url[url.index('?'):])
         self.assertEqual(self.fields(), shown)
