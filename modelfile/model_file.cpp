@@ -791,11 +791,11 @@ void Reader::read_model(const toml::table &root, Model &m) {
     if (const toml::node *extends = root.get("extends")) {
         overlay = extends->value<std::string>() == "built-in";
         if (!overlay) {
-            fail(
-                line_of(*extends), "extends",
-                (extends->is_string() ? in_quotes(extends->as_string()->get()) : type_name(*extends)) +
-                    " is not accepted",
-                "\"built-in\", or no extends line for a complete model");
+            fail(line_of(*extends), "extends",
+                 (extends->is_string() ? in_quotes(extends->as_string()->get())
+                                       : type_name(*extends)) +
+                     " is not accepted",
+                 "\"built-in\", or no extends line for a complete model");
             return;
         }
     }
@@ -906,8 +906,8 @@ void Reader::read_model(const toml::table &root, Model &m) {
             if (index >= 0)
                 m.start_node = index;
             else if (!m.nodes.empty())
-                fail(line_of(*start_node), "constants start_node", in_quotes(*name) + " names no node",
-                     "one of " + names_of(m.nodes));
+                fail(line_of(*start_node), "constants start_node",
+                     in_quotes(*name) + " names no node", "one of " + names_of(m.nodes));
         }
     }
 }

@@ -16,7 +16,8 @@ std::string engine_act(const std::string &line);
 std::string engine_model_json();
 
 // The design-space map of the design state, as the desktop map draws it: cells (speedup and
-// broken limits, cache-major; the speedups in engine_map_speedups), limits, best and on-show cells, titles.
+// broken limits, cache-major; the speedups in engine_map_speedups), limits, best and on-show cells,
+// titles.
 std::string engine_map_json();
 
 // The speedup of every cell of the latest map, cache-major ("cells" of them).

@@ -25,8 +25,10 @@ void split(const char *text, std::string &digits, int &exponent) {
 // digits (no leading zero) times 10^(exponent - digits + 1), as text.
 std::string scientific(const std::string &digits, int exponent) {
     std::string text = digits.substr(0, 1);
-    if (digits.size() > 1)
-        text += "." + digits.substr(1);
+    if (digits.size() > 1) {
+        text += '.';
+        text.append(digits, 1);
+    }
     char tail[16];
     std::snprintf(tail, sizeof tail, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
     return text + tail;
@@ -34,11 +36,20 @@ std::string scientific(const std::string &digits, int exponent) {
 
 std::string fixed(const std::string &digits, int exponent) {
     const int n = int(digits.size());
-    if (exponent < 0)
-        return "0." + std::string(size_t(-exponent - 1), '0') + digits;
-    if (exponent >= n - 1)
-        return digits + std::string(size_t(exponent - (n - 1)), '0');
-    return digits.substr(0, size_t(exponent) + 1) + "." + digits.substr(size_t(exponent) + 1);
+    std::string text;
+    if (exponent < 0) {
+        text = "0.";
+        text.append(size_t(-exponent - 1), '0');
+        text += digits;
+    } else if (exponent >= n - 1) {
+        text = digits;
+        text.append(size_t(exponent - (n - 1)), '0');
+    } else {
+        text.assign(digits, 0, size_t(exponent) + 1);
+        text += '.';
+        text.append(digits, size_t(exponent) + 1);
+    }
+    return text;
 }
 
 // The digits one unit up or down in the last place ("129" -> "13" up, "128" down), with the
