@@ -305,6 +305,7 @@ function analyse() {
     : 'Nothing meets these limits.' +
       (e.together.length ? ` Together they must reach ${e.together.map((t) => `${t.limit} ${t.value.toFixed(2)}`).join(', ')}.` : '');
   budgetCurve();
+  page.analysedAfter = page.log.length; // the analysis of what the latest action left on show
 }
 
 function budgetCurve() {

@@ -160,6 +160,22 @@ class Page(unittest.TestCase):
         self.el('best').click()
         self.assert_as_cli(cli_search('--memory', '3d', '--transistor', 'HP', '--node', '32nm',
                                       '--power', '120'))
+        # explain's table: which limit binds, the relaxed optimum and where the optimum changes.
+        for _ in range(100):
+            if self.js('return window.cpuWidget.analysedAfter === window.cpuWidget.log.length'):
+                break
+            time.sleep(0.05)
+        rows = self.js('return [...document.querySelectorAll("#explain tbody tr")].map((r) =>'
+                       ' [r.dataset.limit, ...[...r.cells].map((c) => c.textContent)])')
+        out = subprocess.run([CLI, 'explain', '--format', 'csv', '--memory', '3d', '--transistor',
+                              'HP', '--node', '32nm', '--power', '120'], capture_output=True,
+                             text=True, check=True).stdout
+        tool = list(csv.DictReader(io.StringIO(out)))
+        self.assertEqual([r[0] for r in rows], [t['limit'] for t in tool])
+        for page, t in zip(rows, tool):
+            self.assertEqual(page[5], 'yes' if t['binds'] == 'true' else 'no')
+            self.assertEqual(page[7], f"{float(t['relaxed_speedup']):.4f}")
+            self.assertEqual(page[9], f"{float(t['changes_at']):.3f}" if t['changes_at'] else 'never')
         self.assert_no_console_errors()
 
     def test_sliders_and_locks(self):
