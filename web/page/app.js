@@ -239,9 +239,7 @@ function start(search) {
 // The map, explain and the budget curve
 
 function redrawMap() {
-  const t = performance.now();
   map = JSON.parse(call.map());
-  page.mapEngineMs = performance.now() - t;
   map.speedup = engine.HEAPF64.slice(call.speedups() / 8, call.speedups() / 8 + map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
@@ -253,6 +251,13 @@ function redrawMap() {
     if (l) lines.push(`${['▬ red', '▬ orange', '▬ blue', '▬ magenta'][i]} line: ${l.caption} limit ${l.value} ${l.unit}`);
   });
   lines.push('grey: breaks a limit · ○ best · □ on show');
+  let top = 0;
+  for (const v of map.speedup) if (v > top) top = v;
+  const scale = document.createElement('li');
+  scale.className = 'colour-scale';
+  scale.append('speedup 0 ', Object.assign(document.createElement('span'), { className: 'ramp' }),
+    ` ${top.toFixed(1)}`);
+  legend.append(scale);
   for (const text of lines) {
     if (!text) continue;
     const li = document.createElement('li');
@@ -338,12 +343,9 @@ function budgetCurve() {
 function after(line) {
   const t = performance.now();
   const error = act(line);
-  const t1 = performance.now();
   render();
-  const t2 = performance.now();
   redrawMap();
   page.lastActionMs = performance.now() - t;
-  page.lastActionParts = [t1 - t, t2 - t1, performance.now() - t2];
   message(error ? `Refused: ${error}` : '');
   // The analysis follows once the figures and the map are on screen.
   clearTimeout(analysisPending);

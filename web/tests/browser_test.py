@@ -19,6 +19,7 @@ import unittest
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
@@ -312,6 +313,26 @@ class Page(unittest.TestCase):
                 self.assertEqual(self.labels(),
                                  {s: states[-1]['state']['labels'][s] for s in LABELS})
         self.assertGreaterEqual(len(self.log()), 50)
+        self.assert_no_console_errors()
+        # The address of the view reached opens the same view.
+        self.js('window.cpuWidget.flushLink()')
+        shown, url = self.fields(), self.driver.current_url
+        self.open(url[url.index('?'):])
+        self.assertEqual(self.fields(), shown, url)
+        self.assertEqual(self.messages(), '')
+
+    def test_map_tooltip(self):
+        self.open('?node=32nm&memory=3d')
+        canvas = self.el('map')
+        # Near the bottom left corner: the cell of 1 or 2 cores and 1 MB shows its figures.
+        box = self.js('const r = document.getElementById("map").getBoundingClientRect();'
+                      'return [r.width, r.height]')
+        ActionChains(self.driver).move_to_element_with_offset(
+            canvas, int(-box[0] / 2 + 60), int(box[1] / 2 - 45)).perform()
+        tip = self.el('map-tip')
+        self.assertTrue(tip.is_displayed())
+        self.assertIn('cores', tip.text)
+        self.assertIn('MB', tip.text)
         self.assert_no_console_errors()
 
 
