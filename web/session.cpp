@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/scaling.h"
 #include "model/state.h"
+#include "model/tables.h"
 #include "search/search.h"
 #include "study/choices.h"
 #include "web/quiet_trace.h"
@@ -117,6 +119,36 @@ std::string Session::act(std::string_view line) {
         else
             hold[2] = 1;
         gtk_range_set_value(GTK_RANGE(scale_global[*slot]), *value);
+    } else if (verb == "point" && w.size() == 4) {
+        const std::optional<int> scale = whole_in(w[1], 0, kScaleSteps - 1);
+        const std::optional<double> vdd = parse_number(w[2]);
+        const std::optional<double> freq = parse_number(w[3]);
+        if (!scale || (w[2] != "-" && !(vdd && *vdd >= 0)) ||
+            (w[3] != "-" && !(freq && *freq >= 0)))
+            return "point: accepted: a scale-step index 0 to " + std::to_string(kScaleSteps - 1) +
+                   ", then a supply and a frequency not below 0, or - for the step's own";
+        // The step's own supply and frequency where none is given, and a supply's frequency
+        // where only the supply is, as the voltage slider gives it.
+        const double target = m.scale_steps[*scale];
+        const double own_vdd =
+            VDD_MAX * voltage_step(m.nodes[User_Option[4]].tech, User_Option[2], target);
+        const double new_vdd = vdd ? *vdd : own_vdd;
+        const double new_freq = freq  ? *freq
+                                : vdd ? FRE_MAX * f_scal(*vdd / VDD_MAX)
+                                      : FRE_MAX * f_scal(target);
+        // As a search leaves them: the handlers that the sliders' changes run find the guard
+        // taken and return.
+        flag = 0;
+        User_Option[10] = *scale;
+        VDD_G = new_vdd;
+        FRE = new_freq;
+        gtk_range_set_value(GTK_RANGE(scale_global[3]), *scale);
+        const double top = FRE_MAX * f_scal(VDD_G / VDD_MAX);
+        if (top > 0)
+            gtk_range_set_range(GTK_RANGE(scale_global[4]), 0, top);
+        gtk_range_set_value(GTK_RANGE(scale_global[4]), FRE);
+        gtk_range_set_value(GTK_RANGE(scale_global[5]), VDD_G);
+        flag = 1;
     } else {
         return "unknown action: " + std::string(line);
     }

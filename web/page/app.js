@@ -194,25 +194,20 @@ function actionsOfLink(search) {
   const scale = onAxis('scale', model.scale_steps);
   const vdd = number('vdd', 0, 1.5, ' V');
   const freq = number('freq', 0, 10, ' GHz');
-  const point = vdd !== null || freq !== null;
-  if (scale >= 0 && !point) problems.push('scale: held only with vdd or freq; ignored');
-  if (cores >= 0) {
-    actions.push(`slider 0 ${cores}`);
-    if (cache >= 0 || point) actions.push('lock 0 1');
-  }
-  if (cache >= 0) {
-    actions.push(`slider 1 ${cache}`);
-    if (point) actions.push('lock 1 1');
-  }
+  const point = scale >= 0 || vdd !== null || freq !== null;
+  // The held core count and cache size on their sliders, each locked once moved; a held
+  // scale step (by default the one on show) at its supply and frequency put in place as a
+  // search leaves them (no slider reaches every operating point a search can leave; a supply
+  // alone brings the frequency it allows, neither the step's own, as the tool takes them), and
+  // locked; then, with something locked, "Best Performance" searches with these held.
+  if (cores >= 0) actions.push(`slider 0 ${cores}`, 'lock 0 1');
+  if (cache >= 0) actions.push(`slider 1 ${cache}`, 'lock 1 1');
   if (point) {
-    if (scale >= 0) actions.push(`slider 3 ${scale}`);
-    // The supply slider is moved away first, so that it searches even where it already stands.
-    const v = vdd !== null ? vdd : null;
-    if (v !== null) actions.push(`slider 5 ${Number(v) === 0 ? 0.01 : 0}`, `slider 5 ${v}`);
-    if (freq !== null) actions.push(`slider 4 ${freq}`);
+    const s = scale >= 0 ? scale : state.indices[2];
+    actions.push(`point ${s} ${vdd !== null ? vdd : '-'} ${freq !== null ? freq : '-'}`,
+                 'lock 2 1');
   }
-  if (cores >= 0 && (cache >= 0 || point)) actions.push('lock 0 0');
-  if (cache >= 0 && point) actions.push('lock 1 0');
+  if (cores >= 0 || cache >= 0 || point) actions.push('best', 'lock 0 0', 'lock 1 0', 'lock 2 0');
   return { actions, problems };
 }
 

@@ -235,6 +235,35 @@ class Page(unittest.TestCase):
         self.assertEqual(self.fields(), shown)
         self.assert_no_console_errors()
 
+    def test_option_change_evaluates_the_configuration_on_show(self):
+        self.open('?node=32nm')
+        Select(self.el('option-3')).select_by_visible_text('FPGA')
+        self.assert_as_replayed()
+        # Its link opens the same view: the configuration on show at the operating point the
+        # search left (a supply at the voltage floor with the step's own frequency).
+        self.js('window.cpuWidget.flushLink()')
+        shown, url = self.fields(), self.driver.current_url
+        self.assertIn('&scale=', url)
+        self.open(url[url.index('?'):])
+        self.assertEqual(self.fields(), shown, url)
+        # The configuration on show held whole at a supply and the frequency it allows: the
+        # tool evaluates the same.
+        self.slider_to(5, '0.7')
+        Select(self.el('option-3')).select_by_visible_text('ASIC')
+        self.assert_as_replayed()
+        self.js('window.cpuWidget.flushLink()')
+        url = self.driver.current_url
+        params = dict(p.split('=', 1) for p in url[url.index('?') + 1:].split('&'))
+        self.assertEqual(params['vdd'], '0.7')
+        args = []
+        for name in ['node', 'core', 'cores', 'cache', 'scale', 'vdd', 'freq']:
+            args += [f'--{name}', params[name]]
+        row = cli_search(*args)
+        page = self.fields()
+        for field in FIELDS:
+            self.assertEqual(page[field], row[field], field)
+        self.assert_no_console_errors()
+
     def test_bad_link_is_named_and_ignored(self):
         self.open('?workload=Nope&cores=7&power=-4&vdd=x&colour=red&node=20nm')
         text = self.messages()
