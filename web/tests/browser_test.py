@@ -225,6 +225,15 @@ class Page(unittest.TestCase):
                                       '--cores', '64'))
         for part in query[1:].split('&'):
             self.assertIn(part, self.driver.current_url)
+        # Held scale steps: at their own supply and frequency, or at a supply given.
+        for holds in (['--cores', '64', '--scale', '0.7'],
+                      ['--cores', '64', '--cache', '8', '--scale', '0.7'],
+                      ['--scale', '0.6', '--vdd', '0.5']):
+            link = '&'.join(f'{holds[i][2:]}={holds[i + 1]}' for i in range(0, len(holds), 2))
+            self.open('?node=32nm&memory=3d&' + link)
+            self.assertEqual(self.messages(), '')
+            self.assert_as_replayed()
+            self.assert_as_cli(cli_search('--node', '32nm', '--memory', '3d', *holds))
         # The address after a change opens the same view.
         self.slider_to(1, 10)
         self.el('lock-0').click()
