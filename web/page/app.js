@@ -51,7 +51,7 @@ function message(text, keep = false) {
 function act(line) {
   page.log.push(line);
   const answer = JSON.parse(call.act(line));
-  state = answer.state;
+  if (answer.state) state = answer.state; // an engine that refused keeps what is on show
   return answer.error;
 }
 
@@ -95,7 +95,10 @@ function render() {
   const percent = Number(state.gauge);
   const gauge = $('gauge');
   gauge.setAttribute('aria-valuenow', String(percent));
-  gauge.style.setProperty('--lit', String(Math.max(0, Math.min(20, Math.floor(percent / 5)))));
+  // As the window's gauge: values outside 0 to 100 saturate, and the bottom rows are lit up to
+  // 20 less the dark ones, (int)(20 - percent / 5).
+  const clamped = Number.isNaN(percent) || percent < 0 ? 0 : Math.min(percent, 100);
+  gauge.style.setProperty('--lit', String(20 - Math.trunc(20 - clamped / 5)));
   $('gauge-text').textContent = `${percent.toFixed(1)} %`;
   for (const [field] of FIELDS) {
     const cell = document.querySelector(`[data-field="${field}"]`);

@@ -136,6 +136,10 @@ class Page(unittest.TestCase):
         state = states[-1]['state']
         self.assertEqual(self.fields(), state['fields'])
         self.assertEqual(self.labels(), {s: state['labels'][s] for s in LABELS})
+        # The gauge lights the window's rows: 20 less (int)(20 - percent / 5), saturating.
+        percent = min(max(float(state['gauge']), 0.0), 100.0)
+        lit = self.js('return document.getElementById("gauge").style.getPropertyValue("--lit")')
+        self.assertEqual(lit, str(20 - int(20 - percent / 5)))
 
     def assert_as_cli(self, row):
         self.assertEqual(row['feasible'], 'true')  # every request here has a best configuration
