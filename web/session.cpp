@@ -120,12 +120,14 @@ std::string Session::act(std::string_view line) {
             hold[2] = 1;
         gtk_range_set_value(GTK_RANGE(scale_global[*slot]), *value);
     } else if (verb == "point" && w.size() == 4) {
-        const std::optional<int> scale = whole_in(w[1], 0, kScaleSteps - 1);
+        const std::optional<int> scale =
+            w[1] == "-" ? User_Option[10] : whole_in(w[1], 0, kScaleSteps - 1);
         const std::optional<double> vdd = parse_number(w[2]);
         const std::optional<double> freq = parse_number(w[3]);
         if (!scale || (w[2] != "-" && !(vdd && *vdd >= 0)) ||
             (w[3] != "-" && !(freq && *freq >= 0)))
             return "point: accepted: a scale-step index 0 to " + std::to_string(kScaleSteps - 1) +
+                   " (- for the one on show)" +
                    ", then a supply and a frequency not below 0, or - for the step's own";
         // The step's own supply and frequency where none is given, and a supply's frequency
         // where only the supply is, as the voltage slider gives it.

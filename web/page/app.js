@@ -153,9 +153,8 @@ function writeLink() {
   $('link').href = url;
 }
 
-// A link's parameters as actions of the window: the options, the limits, "Best Performance",
-// then each held value on its slider, the ones before locked so that the last search holds
-// them all. A bad parameter is named and ignored.
+// A link's parameters as actions: the options, the limits, "Best Performance", then the held
+// dimensions (below). A bad parameter is named and ignored.
 function actionsOfLink(search) {
   const p = new URLSearchParams(search);
   const problems = [];
@@ -199,16 +198,16 @@ function actionsOfLink(search) {
   const freq = number('freq', 0, 10, ' GHz');
   const point = scale >= 0 || vdd !== null || freq !== null;
   // The held core count and cache size on their sliders, each locked once moved; a held
-  // scale step (by default the one on show) at its supply and frequency put in place as a
-  // search leaves them (no slider reaches every operating point a search can leave; a supply
-  // alone brings the frequency it allows, neither the step's own, as the tool takes them), and
-  // locked; then, with something locked, "Best Performance" searches with these held.
+  // scale step (by default the one "Best Performance" chose) at its supply and frequency put
+  // in place as a search leaves them (no slider reaches every operating point a search can
+  // leave; a supply alone brings the frequency it allows, neither the step's own, as the tool
+  // takes them), and locked; then, with something locked, "Best Performance" searches with
+  // these held.
   if (cores >= 0) actions.push(`slider 0 ${cores}`, 'lock 0 1');
   if (cache >= 0) actions.push(`slider 1 ${cache}`, 'lock 1 1');
   if (point) {
-    const s = scale >= 0 ? scale : state.indices[2];
-    actions.push(`point ${s} ${vdd !== null ? vdd : '-'} ${freq !== null ? freq : '-'}`,
-                 'lock 2 1');
+    actions.push(`point ${scale >= 0 ? scale : '-'} ${vdd !== null ? vdd : '-'} ` +
+                 `${freq !== null ? freq : '-'}`, 'lock 2 1');
   }
   if (cores >= 0 || cache >= 0 || point) actions.push('best', 'lock 0 0', 'lock 1 0', 'lock 2 0');
   return { actions, problems };
