@@ -88,7 +88,8 @@ memcheck: debug
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
 # virtual display, the command-line tool's sweep, the analysis queries, and the Python package's sweep and Dask
-# study (bench/python_bench.py, medians of 5 runs, the study's of 3); the others report the
+# study (bench/python_bench.py, medians of 5 runs, the study's of 3), and the web page in headless
+# Chromium (bench/web_bench.py: first result, worst option change, size); the others report the
 # median of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
 # BENCH_FLAGS=--benchmark_filter=speedup_max_all.
 BENCH_REPETITIONS ?= 9
