@@ -135,16 +135,26 @@ export function drawMap(canvas, map, model) {
   g.font = '11px system-ui, sans-serif';
   g.textAlign = 'center';
   g.textBaseline = 'top';
+  let end = -Infinity; // a label that would run into the one before is left out (narrow maps)
   for (const tick of map.core_ticks) {
     const k = model.core_counts.indexOf(tick);
-    if (k >= 0) g.fillText(String(tick), L.x(k) + L.w / 2, height - MARGIN.bottom + 4);
+    if (k < 0) continue;
+    const x = L.x(k) + L.w / 2, half = g.measureText(String(tick)).width / 2;
+    if (x - half < end + 4) continue;
+    g.fillText(String(tick), x, height - MARGIN.bottom + 4);
+    end = x + half;
   }
   g.fillText('cores', MARGIN.left + (width - MARGIN.left - MARGIN.right) / 2, height - 16);
   g.textAlign = 'right';
   g.textBaseline = 'middle';
+  let below = Infinity;
   for (const tick of map.cache_ticks) {
     const k = model.cache_sizes.indexOf(tick);
-    if (k >= 0) g.fillText(String(tick), MARGIN.left - 4, L.y(k) + L.h / 2);
+    if (k < 0) continue;
+    const y = L.y(k) + L.h / 2;
+    if (y > below - 12) continue;
+    g.fillText(String(tick), MARGIN.left - 4, y);
+    below = y;
   }
   g.save();
   g.translate(12, MARGIN.top + (height - MARGIN.top - MARGIN.bottom) / 2);
