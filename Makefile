@@ -137,14 +137,15 @@ WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_mat
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
   web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp
 WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
-# No fused multiply-add and no fast-math, as in the native build; the controls without a
-# display stand in for GTK's headers; the one folder of toml++ is on the include path, not all
-# of /usr/include.
-WEB_CXXFLAGS = -std=c++20 -O2 -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
+# Optimised for size (a smaller engine compiles sooner in the browser: the first result comes
+# earlier, and an action still takes a few milliseconds). No fused multiply-add and no
+# fast-math, as in the native build; the controls without a display stand in for GTK's
+# headers; the one folder of toml++ is on the include path, not all of /usr/include.
+WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
   -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
-WEB_LDFLAGS = -O2 -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
+WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64
 WEB_PAGE = $(wildcard web/page/*)
