@@ -46,7 +46,7 @@ def open_page(driver, url):
 def main():
     server = subprocess.Popen(['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
                               cwd=PAGE_DIR, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              text=True)
+                              text=True, env=dict(os.environ, PYTHONUNBUFFERED='1'))
     port = int(server.stdout.readline().split(' port ')[1].split()[0])
     url = f'http://127.0.0.1:{port}/index.html'
     try:

@@ -2,6 +2,7 @@
 
     screenshot.py PAGE_DIR OUT.png WIDTH HEIGHT [QUERY]
 """
+import os
 import subprocess
 import sys
 import tempfile
@@ -13,7 +14,8 @@ from selenium.webdriver.chrome.service import Service
 page_dir, out, width, height = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 query = sys.argv[5] if len(sys.argv) > 5 else ''
 server = subprocess.Popen(['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
-                          cwd=page_dir, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                          cwd=page_dir, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                          env=dict(os.environ, PYTHONUNBUFFERED='1'))
 port = int(server.stdout.readline().split(' port ')[1].split()[0])
 options = webdriver.ChromeOptions()
 options.binary_location = '/usr/bin/chromium'

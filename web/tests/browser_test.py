@@ -71,7 +71,8 @@ class Page(unittest.TestCase):
     def setUpClass(cls):
         cls.server = subprocess.Popen(
             ['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'], cwd=PAGE_DIR,
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+            env=dict(os.environ, PYTHONUNBUFFERED='1'))
         # "Serving HTTP on 127.0.0.1 port N ..."
         cls.port = int(cls.server.stdout.readline().split(' port ')[1].split()[0])
         cls.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'),
