@@ -1,6 +1,7 @@
-"""Times of the Python package against the command-line tool: the 360-set sweep, and a study
-of 10,080 searches on a LocalCluster of one worker and of two (the cluster's start not
-counted). Medians of REPEATS runs.
+"""Times of the Python package against the command-line tool: the 360-set sweep; one search
+call's cost beyond the engine's; search_many over 10,080 searches on one thread and on two;
+and a study of 10,080 searches on a LocalCluster of one worker and of two (the cluster's start
+not counted). Medians of REPEATS runs.
 
 Usage: PYTHONPATH=build/release/python /usr/bin/python3 bench/python_bench.py build/release/cli/cpu-widget-cli
 """
@@ -38,10 +39,29 @@ def main(cli):
         print(f"sweep, jobs {jobs}: cpuwidget.sweep {python * 1e3:.1f} ms, with DataFrame "
               f"{frame * 1e3:.1f} ms, cpu-widget-cli sweep --format csv {tool * 1e3:.1f} ms")
 
+    # One call's cost beyond the engine's: a search call against the same search as one task of
+    # a search_many of 10,000 (which adds about a microsecond per task for its table).
+    for arguments in ({}, {"node": "32nm", "memory": "3d", "power": 100},
+                      {"cores": 16, "cache": 8, "scale": 0.5}):
+        calls = 3000
+        call = median_seconds(lambda: [cpuwidget.search(**arguments) for _ in range(calls)]) / calls
+        many = {name: [value] * 10000 for name, value in arguments.items()} or {"node": [None] * 10000}
+        task = median_seconds(lambda: cpuwidget.search_many(many, jobs=1)) / 10000
+        print(f"search({arguments}): {call * 1e6:.1f} us a call, {task * 1e6:.1f} us a task of "
+              f"search_many: {(call - task) * 1e6:.1f} us beyond the engine")
+
+    names = cpuwidget.model_info()
+    many = pandas.DataFrame(
+        [{"workload": w, "memory": me, "transistor": t, "core": c, "node": n, "power": p}
+         for w in names["workload"] for me in names["memory"] for t in names["transistor"]
+         for c in names["core"] for n in names["node"] for p in range(50, 190, 5)])
+    times = {jobs: median_seconds(lambda: cpuwidget.search_many(many, jobs=jobs)) for jobs in (1, 2)}
+    print(f"search_many over {len(many)} searches: {times[1] * 1e3:.0f} ms on one thread, "
+          f"{times[2] * 1e3:.0f} ms on two ({times[1] / times[2]:.2f} x)")
+
     fractions = [0.9, 0.95, 0.97, 0.98, 0.99, 0.995, 0.999]
     models = {f"p{f}": f'format_version = 1\nextends = "built-in"\n[constants]\n'
                         f"parallel_fraction = {f}\n" for f in fractions}
-    names = cpuwidget.model_info()
     tasks = [{"model": m, "workload": w, "memory": me, "transistor": t, "core": c, "node": n,
               "power": p}
              for m in models for w in names["workload"] for me in names["memory"]

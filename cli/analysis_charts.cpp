@@ -103,7 +103,9 @@ CurveChart curve_chart(const Budget &b) {
         Curve curve{series_label(s, r.series), {}};
         curve.points.reserve(s.best.size());
         for (size_t point = 0; point < s.best.size(); point++) {
-            const SearchOutcome o = s.queries->outcome(s.best[point], LimitChecks{});
+            const LimitQueries &q =
+                s.candidates.empty() ? *s.queries : *s.candidates[size_t(s.chosen[point])].queries;
+            const SearchOutcome o = q.outcome(s.best[point], LimitChecks{});
             const Model &m = active_model();
             curve.points.push_back(CurvePoint{x.value(point), o.found, o.speedup,
                                               m.core_counts[o.cores], m.cache_sizes[o.cache],

@@ -9,52 +9,84 @@ std::string range_text(const LimitRange &r) {
            " " + unit_of(r.limit) + " by " + shortest(r.step);
 }
 
+// A compared option's value in a row, as wide as its heading (as in sweep's rows).
+std::string option_column(Choice choice, const OptionSet &o) {
+    const int index = choice == Choice::Workload     ? o.workload
+                      : choice == Choice::Memory     ? o.memory
+                      : choice == Choice::Transistor ? o.transistor
+                      : choice == Choice::CoreKind   ? o.core_kind
+                                                     : o.node;
+    const int width = choice == Choice::Workload   ? 10
+                      : choice == Choice::CoreKind ? 7
+                      : choice == Choice::Node     ? 5
+                                                   : 6;
+    return format("%-*s ", width, choice_names(choice)[size_t(index)].c_str());
+}
+
+std::string option_heading(Choice choice) {
+    return choice == Choice::Workload     ? format("%-10s ", "workload")
+           : choice == Choice::Memory     ? format("%-6s ", "memory")
+           : choice == Choice::Transistor ? format("%-6s ", "trans.")
+           : choice == Choice::CoreKind   ? format("%-7s ", "core")
+                                          : format("%-5s ", "node");
+}
+
 } // namespace
 
-std::string budget_text(const Budget &budget) {
-    const BudgetRequest &r = budget.request;
-    std::string text;
-    for (const BudgetSeries &s : budget.series) {
-        text += "Options:  " + describe(s.options) + "\n";
-        std::vector<std::string> fixed;
-        for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
-            bool varied = false;
-            for (const LimitRange &range : r.varied)
-                varied = varied || range.limit == limit;
-            if (!varied && (limit != Limit::Tsv || s.options.memory != 0))
-                fixed.push_back(std::string(caption_of(limit)) + " " +
-                                shortest(limit_value(s.limits, limit)) + " " + unit_of(limit));
-        }
-        std::string limits;
-        for (const std::string &part : fixed)
-            limits += part + ", ";
-        text += "Limits:   " + limits + "varied: " + range_text(r.varied[0]);
-        if (r.varied.size() > 1)
-            text += ", " + range_text(r.varied[1]);
-        text += "\n";
-        text += model_line();
-        if (r.varied.size() > 1)
-            text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
-                           "optimum\n",
-                           shortest(r.step * 100).c_str());
-        std::string head;
+std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bool first) {
+    std::string text = first ? "" : "\n";
+    text += "Options:  " +
+            (r.best_over.empty() ? describe(s.options) : describe_except(s.options, r.best_over)) +
+            "\n";
+    std::vector<std::string> fixed;
+    for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
+        bool varied = false;
         for (const LimitRange &range : r.varied)
-            head +=
-                format("%10s ",
-                       (std::string(limit_name(range.limit)) + " " + unit_of(range.limit)).c_str());
-        text += "\n" + head + (r.varied.size() > 1 ? format("%-9s ", "binds") : "") +
-                best_columns_header();
-        for (size_t point = 0; point < s.best.size(); point++) {
-            const LimitValues l = limits_at(budget, s, point);
-            std::string row;
-            for (const LimitRange &range : r.varied)
-                row += format("%10s ", shortest(limit_value(l, range.limit)).c_str());
-            if (!s.binding.empty())
-                row += format("%-9s ", binding_name(s.binding[point], r));
-            text += row + best_columns(best_at(budget, s, point));
-        }
-        text += "\n";
+            varied = varied || range.limit == limit;
+        if (!varied && (limit != Limit::Tsv || s.options.memory != 0))
+            fixed.push_back(std::string(caption_of(limit)) + " " +
+                            shortest(limit_value(s.limits, limit)) + " " + unit_of(limit));
     }
-    text.pop_back();
-    return text;
+    std::string limits;
+    for (const std::string &part : fixed)
+        limits += part + ", ";
+    text += "Limits:   " + limits + "varied: " + range_text(r.varied[0]);
+    if (r.varied.size() > 1)
+        text += ", " + range_text(r.varied[1]);
+    text += "\n";
+    text += model_line();
+    if (r.varied.size() > 1)
+        text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
+                       "optimum\n",
+                       shortest(r.step * 100).c_str());
+    if (!r.best_over.empty()) {
+        std::string over;
+        for (Choice choice : r.best_over)
+            over += std::string(over.empty() ? "" : ", ") + choice_title(choice);
+        text += "Best of:  every " + over +
+                " at each point (ties: the first in the model's "
+                "order; limits not given are each option set's own)\n";
+    }
+    std::string head;
+    for (const LimitRange &range : r.varied)
+        head += format("%10s ",
+                       (std::string(limit_name(range.limit)) + " " + unit_of(range.limit)).c_str());
+    for (Choice choice : r.best_over)
+        head += option_heading(choice);
+    return text + "\n" + head + (r.varied.size() > 1 ? format("%-9s ", "binds") : "") +
+           best_columns_header();
+}
+
+void append_budget_text_rows(std::string &text, const BudgetRequest &r, const BudgetSeries &s,
+                             const BudgetChunk &chunk, size_t from, size_t to) {
+    for (size_t i = from; i < to; i++) {
+        const BestConfiguration b = best_in_chunk(r, s, chunk, i);
+        for (const LimitRange &range : r.varied)
+            text += format("%10s ", shortest(limit_value(b.limits, range.limit)).c_str());
+        if (!chunk.binding.empty())
+            text += format("%-9s ", binding_name(chunk.binding[i], r));
+        for (Choice choice : r.best_over)
+            text += option_column(choice, b.options);
+        text += best_columns(b);
+    }
 }

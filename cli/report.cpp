@@ -1,7 +1,6 @@
 #include "cli/report.h"
 
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 #include "model/model.h"
 #include "model/tables.h"
@@ -33,79 +32,11 @@ std::vector<std::string> limit_names(const std::vector<Limit> &limits) {
     return names;
 }
 
-std::string csv_text(const std::string &text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
-std::string csv_field(const Field &field) {
-    struct Writer {
-        std::string operator()(std::monostate) const { return ""; }
-        std::string operator()(bool b) const { return b ? "true" : "false"; }
-        std::string operator()(int i) const { return std::to_string(i); }
-        std::string operator()(double d) const { return shortest(d); }
-        std::string operator()(const std::string &s) const { return csv_text(s); }
-        std::string operator()(const std::vector<std::string> &list) const {
-            return csv_text(join(list, "+"));
-        }
-    };
-    return std::visit(Writer{}, field);
-}
-
-nlohmann::ordered_json json_field(const Field &field) {
-    struct Writer {
-        nlohmann::ordered_json operator()(std::monostate) const { return nullptr; }
-        nlohmann::ordered_json operator()(bool b) const { return b; }
-        nlohmann::ordered_json operator()(int i) const { return i; }
-        nlohmann::ordered_json operator()(double d) const { return d; }
-        nlohmann::ordered_json operator()(const std::string &s) const { return s; }
-        nlohmann::ordered_json operator()(const std::vector<std::string> &l) const { return l; }
-    };
-    return std::visit(Writer{}, field);
-}
-
 std::string scale_text(int scale) {
     return format("%.1f", active_model().scale_steps[scale]);
 }
 
 } // namespace
-
-std::string to_csv(const std::vector<Record> &records) {
-    if (records.empty())
-        return "";
-    std::string text;
-    for (size_t i = 0; i < records[0].size(); i++) {
-        if (i)
-            text += ',';
-        text += csv_text(records[0][i].first);
-    }
-    text += '\n';
-    for (const Record &record : records) {
-        for (size_t i = 0; i < record.size(); i++) {
-            if (i)
-                text += ',';
-            text += csv_field(record[i].second);
-        }
-        text += '\n';
-    }
-    return text;
-}
-
-std::string to_json(const std::vector<Record> &records) {
-    std::string text = "[";
-    for (size_t r = 0; r < records.size(); r++) {
-        nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const auto &[name, field] : records[r])
-            object[name] = json_field(field);
-        text += r ? ",\n" : "\n";
-        text += object.dump();
-    }
-    return text + "\n]\n";
-}
 
 std::string request_text(const Request &r) {
     std::string text = "Options:  " + describe(r.options) + "\n";
@@ -195,39 +126,39 @@ std::string best_columns(const BestConfiguration &b) {
            (b.options.memory != 0 ? format("%8.3f\n", f.bandwidth_tsv) : format("%8s\n", "-"));
 }
 
-std::string sweep_text(const std::vector<BestConfiguration> &rows) {
-    std::string text = model_line();
-    text += format("%-10s %-6s %-6s %-7s %-5s ", "workload", "memory", "trans.", "core", "node") +
-            best_columns_header();
-    for (const BestConfiguration &b : rows) {
-        const OptionSet &o = b.options;
-        text +=
-            format("%-10s %-6s %-6s %-7s %-5s ", choice_names(Choice::Workload)[o.workload].c_str(),
-                   choice_names(Choice::Memory)[o.memory].c_str(),
-                   choice_names(Choice::Transistor)[o.transistor].c_str(),
-                   choice_names(Choice::CoreKind)[o.core_kind].c_str(),
-                   choice_names(Choice::Node)[o.node].c_str()) +
-            best_columns(b);
-    }
-    return text;
+std::string sweep_text_header() {
+    return model_line() +
+           format("%-10s %-6s %-6s %-7s %-5s ", "workload", "memory", "trans.", "core", "node") +
+           best_columns_header();
 }
 
-std::string space_text(const std::vector<SpaceRow> &rows, bool stacked) {
-    std::string text =
-        format("%5s %6s %6s %5s %6s %9s %8s %8s %8s %9s  %s\n", "scale", "Vdd V", "f GHz", "cores",
-               "L2 MB", "area mm2", "power W", "bw GB/s", "TSV GB/s", "speedup", "breaks");
-    for (const SpaceRow &row : rows) {
-        const ConfigurationFigures &f = row.figures;
-        std::vector<std::string> broken;
-        for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
-            if (row.breaks[int(limit)])
-                broken.push_back(limit_name(limit));
-        text += format("%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ",
-                       active_model().scale_steps[row.scale], row.vdd, row.freq,
-                       int(active_model().core_counts[row.cores]),
-                       int(active_model().cache_sizes[row.cache]), f.area, f.power, f.bandwidth);
-        text += stacked ? format("%8.3f", f.bandwidth_tsv) : format("%8s", "-");
-        text += format(" %9.4f  %s\n", f.speedup, broken.empty() ? "-" : join(broken, "+").c_str());
-    }
-    return text;
+std::string sweep_text_row(const BestConfiguration &b) {
+    const Model &m = active_model();
+    const OptionSet &o = b.options;
+    return format("%-10s %-6s %-6s %-7s %-5s ", m.workloads[o.workload].name.c_str(),
+                  m.memory_kinds[o.memory].name.c_str(),
+                  m.transistor_kinds[o.transistor].name.c_str(),
+                  m.core_kinds[o.core_kind].name.c_str(), m.nodes[o.node].name.c_str()) +
+           best_columns(b);
+}
+
+std::string space_text_header() {
+    return format("%5s %6s %6s %5s %6s %9s %8s %8s %8s %9s  %s\n", "scale", "Vdd V", "f GHz",
+                  "cores", "L2 MB", "area mm2", "power W", "bw GB/s", "TSV GB/s", "speedup",
+                  "breaks");
+}
+
+std::string space_text_row(const SpaceRow &row, bool stacked) {
+    const ConfigurationFigures &f = row.figures;
+    std::vector<std::string> broken;
+    for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
+        if (row.breaks[int(limit)])
+            broken.push_back(limit_name(limit));
+    std::string text = format(
+        "%5.1f %6.3f %6.3f %5d %6d %9.2f %8.2f %8.3f ", active_model().scale_steps[row.scale],
+        row.vdd, row.freq, int(active_model().core_counts[row.cores]),
+        int(active_model().cache_sizes[row.cache]), f.area, f.power, f.bandwidth);
+    text += stacked ? format("%8.3f", f.bandwidth_tsv) : format("%8s", "-");
+    return text +
+           format(" %9.4f  %s\n", f.speedup, broken.empty() ? "-" : join(broken, "+").c_str());
 }

@@ -1,26 +1,16 @@
-// The tool's output: records written as CSV or JSON, and the tables and summaries of the text
-// format.
+// The tool's text output: the summaries and tables a person reads.
 #pragma once
 
 #include <string>
-#include <utility>
-#include <variant>
 #include <vector>
 
 #include "study/budget.h"
 #include "study/design.h"
 #include "study/explain.h"
-#include "study/records.h"
+#include "study/result_columns.h"
 
 // The limits in force as one line: "area 221.88 mm^2, power 102 W, off-chip bandwidth ...".
 std::string limits_line(const OptionSet &options, const LimitValues &limits);
-
-// A header row, then one line per record. Numbers are written so that they read back to the
-// same double; lists are joined with '+'.
-std::string to_csv(const std::vector<Record> &records);
-
-// An array of objects, one object per line, keys in column order.
-std::string to_json(const std::vector<Record> &records);
 
 // What was asked: options, limits in force, held dimensions and the model, one line each.
 std::string request_text(const Request &request);
@@ -38,8 +28,21 @@ std::string best_text(const BestConfiguration &best, const std::vector<double> &
 std::string best_columns(const BestConfiguration &best);
 std::string best_columns_header();
 
-std::string sweep_text(const std::vector<BestConfiguration> &rows);
-std::string space_text(const std::vector<SpaceRow> &rows, bool stacked);
+// sweep's text (and the scaling chart's rows): the model line and the header, then a line per
+// option set.
+std::string sweep_text_header();
+std::string sweep_text_row(const BestConfiguration &row);
+
+// space's table (after request_text): the header, then a line per configuration.
+std::string space_text_header();
+std::string space_text_row(const SpaceRow &row, bool stacked);
 
 std::string explain_text(const Explanation &explanation);
-std::string budget_text(const Budget &budget);
+
+// budget's text: per option set, its options, limits and the model, then a line per point
+// (first: the first option set, which no blank line separates from what came before).
+std::string budget_text_header(const BudgetRequest &request, const BudgetSeries &series,
+                               bool first);
+void append_budget_text_rows(std::string &text, const BudgetRequest &request,
+                             const BudgetSeries &series, const BudgetChunk &chunk, size_t from,
+                             size_t to);

@@ -17,8 +17,10 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "cli/analysis_charts.h"
+#include "cli/output.h"
 #include "cli/plot.h"
 #include "cli/report.h"
 #include "model/model.h"
@@ -48,22 +50,27 @@ struct Arguments {
     std::string step = "10";
     std::string vary;
     std::string series;
+    std::string best_over;
+    bool flags = false; // the ends of axes the best configuration sits at, as columns
     std::string chart = "space";
+    // sweep's filters: the values of each option to go through (default: all)
+    std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
 };
 
-// What each option accepts, for its help line and for the error messages that CLI11 words
-// itself (a missing value, an option given twice).
+// What each option of each command ("sweep --node") accepts, for its help line and for the
+// error messages that CLI11 words itself (a missing value, an option given twice).
 std::map<std::string, std::string> accepted;
 
 using Check = std::function<std::string(const std::string &)>;
 
 // An option whose help reads "purpose: accepts" and whose refusals end in "accepted: accepts".
-CLI::Option *add(CLI::App *command, const std::string &names, std::string &value,
-                 const std::string &type, const std::string &purpose, const std::string &accepts,
-                 const Check &check) {
+// A list (std::vector) takes the option as many times as it is given, a value each time.
+template <typename Value>
+CLI::Option *add(CLI::App *command, const std::string &names, Value &value, const std::string &type,
+                 const std::string &purpose, const std::string &accepts, const Check &check) {
     for (size_t start = 0; start < names.size();) {
         const size_t comma = std::min(names.find(',', start), names.size());
-        accepted[names.substr(start, comma - start)] = accepts;
+        accepted[command->get_name() + " " + names.substr(start, comma - start)] = accepts;
         start = comma + 1;
     }
     CLI::Option *option = command->add_option(names, value, purpose + ": " + accepts);
@@ -74,6 +81,8 @@ CLI::Option *add(CLI::App *command, const std::string &names, std::string &value
         },
         ""));
     option->type_name(type);
+    if constexpr (!std::is_same_v<Value, std::string>)
+        option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     return option;
 }
 
@@ -134,6 +143,42 @@ void add_option_set(CLI::App *command, Arguments &a) {
         choice_check(Choice::CoreKind, "a core kind"));
     add(command, "--node", a.node, "NODE", "technology node", one_of(Choice::Node, a.node.c_str()),
         choice_check(Choice::Node, "a technology node"));
+}
+
+// sweep's filters: each option may be given several times, and the sweep goes through the
+// combinations of the values given (every value of an option not given).
+void add_option_filters(CLI::App *command, Arguments &a) {
+    const std::string every = " (given several times, each value; default: every one)";
+    add(command, "--workload", a.workloads, "NAME", "sweep only these workloads",
+        "one of " + choice_list(Choice::Workload) + every,
+        choice_check(Choice::Workload, "a workload"));
+    add(command, "--memory", a.memories, "KIND", "sweep only these memory kinds",
+        "one of " + choice_list(Choice::Memory) + every,
+        choice_check(Choice::Memory, "a memory kind"));
+    add(command, "--transistor", a.transistors, "KIND", "sweep only these transistor kinds",
+        "one of " + choice_list(Choice::Transistor) + every,
+        choice_check(Choice::Transistor, "a transistor kind"));
+    add(command, "--core", a.core_kinds, "KIND", "sweep only these core kinds",
+        "one of " + choice_list(Choice::CoreKind) + every,
+        choice_check(Choice::CoreKind, "a core kind"));
+    add(command, "--node", a.nodes, "NODE", "sweep only these technology nodes",
+        "one of " + choice_list(Choice::Node) + every,
+        choice_check(Choice::Node, "a technology node"));
+}
+
+// The filter of sweep's option flags: the values given, in the model's order, each once.
+OptionFilter filter_of(const Arguments &a) {
+    auto indices = [](Choice choice, const std::vector<std::string> &names) {
+        std::vector<int> values;
+        for (const std::string &name : names)
+            values.push_back(*find_choice(choice, name));
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        return values;
+    };
+    return OptionFilter{indices(Choice::Workload, a.workloads), indices(Choice::Memory, a.memories),
+                        indices(Choice::Transistor, a.transistors),
+                        indices(Choice::CoreKind, a.core_kinds), indices(Choice::Node, a.nodes)};
 }
 
 // The model file option of every command. The file is read before the command line is parsed
@@ -292,9 +337,14 @@ std::string refusal(const CLI::ParseError &error, const CLI::App &app) {
         }
         return what + "; " + help;
     }
-    // CLI11 starts its other messages with the option's name.
+    // CLI11 starts its other messages with the option's name, an option of the innermost
+    // command given ("model export").
     const std::string name = what.substr(0, what.find_first_of(": "));
-    const auto known = accepted.find(name);
+    const CLI::App *innermost = given.empty() ? nullptr : given[0];
+    while (innermost != nullptr && !innermost->get_subcommands().empty())
+        innermost = innermost->get_subcommands()[0];
+    const auto known =
+        accepted.find((innermost ? innermost->get_name() : std::string()) + " " + name);
     if (known == accepted.end())
         return what + "; " + help;
     if (what.find("missing") != std::string::npos)
@@ -340,48 +390,146 @@ bool emit(FILE *out, FILE *err, const std::string &text) {
     return false;
 }
 
-std::string formatted(const std::vector<Record> &records, const std::string &format,
-                      const std::string &text) {
-    if (format == "csv")
-        return to_csv(records);
-    if (format == "json")
-        return to_json(records);
-    return text;
+// How a command's output ended: 0, or 1 (saying why on the error stream) when it could not be
+// written.
+int finished(Output &out, FILE *err) {
+    if (out.finish())
+        return 0;
+    say(err, std::string("cannot write the output: ") +
+                 (out.error() != 0 ? strerror(out.error()) : "write error"));
+    return 1;
 }
 
-std::string run_search(const Request &r, const std::string &format) {
-    const BestConfiguration best = search_best(r);
-    std::string text;
-    if (format == "text") {
-        std::vector<double> least;
-        for (Limit limit : best.unmeetable)
-            least.push_back(least_figure(r, limit));
-        text = request_text(r) + "\n" + best_text(best, least);
+TableFormat table_format(const std::string &format) {
+    return format == "csv" ? TableFormat::Csv : TableFormat::Json;
+}
+
+// A table that the command has whole (one search, an explanation), in CSV or JSON.
+int write_table(const Table &table, const std::string &format, Output &out, FILE *err) {
+    TableWriter writer(out, table_format(format));
+    writer.write(table);
+    writer.finish();
+    return finished(out, err);
+}
+
+// Rows of best configurations in the chosen format, a batch at a time: sweep's output and the
+// scaling chart's rows. begin writes what comes before the first batch; add each batch; end.
+class BestRowsWriter {
+  public:
+    BestRowsWriter(Output &out, const std::string &format, bool flags = false)
+        : out_(out), text_(format == "text"), writer_(out, table_format(format)),
+          table_(best_table(flags)) {
+        if (text_)
+            out_.text() += sweep_text_header();
     }
-    return formatted({best_record(best)}, format, text);
+    bool add(const std::vector<BestConfiguration> &rows) {
+        for (size_t first = 0; first < rows.size(); first += kRowsPerTable) {
+            const size_t last = std::min(rows.size(), first + kRowsPerTable);
+            if (text_) {
+                for (size_t i = first; i < last; i++) {
+                    at_edges_ += rows[i].feasible && rows[i].edges.any();
+                    out_.text() += sweep_text_row(rows[i]);
+                    if (!out_.flush_when_full())
+                        return false;
+                }
+                continue;
+            }
+            table_.clear_rows();
+            for (size_t i = first; i < last; i++)
+                add_best_row(table_, rows[i]);
+            if (!writer_.write(table_))
+                return false;
+        }
+        return true;
+    }
+    bool end() { return text_ ? out_.finish() : writer_.finish(); }
+    // Text rows whose best configuration sits at an end of an axis.
+    size_t at_edges() const { return at_edges_; }
+
+  private:
+    // Rows turned into columns at a time: enough to write in bulk, few enough to stay small.
+    static constexpr size_t kRowsPerTable = 4096;
+    Output &out_;
+    bool text_;
+    TableWriter writer_;
+    Table table_;
+    size_t at_edges_ = 0;
+};
+
+// A note on the error stream, so that the output keeps its bytes: where the best configuration
+// sits at an end of an axis, the design space rather than the chip decided.
+void note_edges(const BestConfiguration &best, FILE *err) {
+    const std::string edges = edges_text(best);
+    if (!edges.empty())
+        say(err, "note: the best configuration sits at the end of an axis of the design space (" +
+                     edges + "); --flags gives the ends as columns");
 }
 
-std::string rows_output(const std::vector<BestConfiguration> &rows, const std::string &format) {
-    std::vector<Record> records;
-    if (format != "text")
-        for (const BestConfiguration &row : rows)
-            records.push_back(best_record(row));
-    return formatted(records, format, format == "text" ? sweep_text(rows) : "");
+int run_search(const Request &r, const std::string &format, bool flags, Output &out, FILE *err) {
+    const BestConfiguration best = search_best(r);
+    if (format != "text") {
+        Table table = best_table(flags);
+        add_best_row(table, best);
+        return write_table(table, format, out, err);
+    }
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    out.text() += request_text(r) + "\n" + best_text(best, least);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
+    const int status = finished(out, err);
+    if (!flags && status == 0)
+        note_edges(best, err);
+    return status;
 }
 
-std::string run_sweep(const Request &r, const std::string &format, int jobs) {
-    return rows_output(sweep(r.limits, r.holds, jobs), format);
+int write_best_rows(const std::vector<BestConfiguration> &rows, const std::string &format,
+                    Output &out, FILE *err) {
+    BestRowsWriter writer(out, format);
+    writer.add(rows) && writer.end();
+    return finished(out, err);
 }
 
-std::string run_space(const Request &r, const std::string &format) {
+int run_sweep(const Request &r, const OptionFilter &filter, const std::string &format, bool flags,
+              int jobs, Output &out, FILE *err) {
+    BestRowsWriter writer(out, format, flags);
+    sweep_in_batches(
+        r.limits, r.holds, jobs,
+        [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }, filter) &&
+        writer.end();
+    const int status = finished(out, err);
+    if (status == 0 && writer.at_edges() != 0)
+        say(err, "note: " + std::to_string(writer.at_edges()) +
+                     " of the best configurations sit at the end of an axis of the design space; "
+                     "--flags gives the ends as columns");
+    return status;
+}
+
+int run_space(const Request &r, const std::string &format, Output &out, FILE *err) {
     const std::vector<SpaceRow> rows = space(r);
     const bool stacked = r.options.memory != 0;
-    std::vector<Record> records;
-    if (format != "text")
-        for (const SpaceRow &row : rows)
-            records.push_back(space_record(row, stacked));
-    return formatted(records, format,
-                     format == "text" ? request_text(r) + "\n" + space_text(rows, stacked) : "");
+    if (format == "text") {
+        out.text() += request_text(r) + "\n" + space_text_header();
+        for (const SpaceRow &row : rows) {
+            out.text() += space_text_row(row, stacked);
+            if (!out.flush_when_full())
+                break;
+        }
+        return finished(out, err);
+    }
+    Table table = space_table(false);
+    for (const SpaceRow &row : rows)
+        add_space_row(table, r.options, row);
+    return write_table(table, format, out, err);
+}
+
+void add_flags(CLI::App *command, Arguments &a) {
+    command->add_flag("--flags", a.flags,
+                      "name the ends of the design space's axes that the best configuration sits "
+                      "at: columns edge_cores, edge_cache, edge_scale in CSV and JSON, a line in "
+                      "text");
 }
 
 // The arguments of a command on one option set: the model, the options, the limits, the held
@@ -395,20 +543,26 @@ void add_one_request(CLI::App *command, Arguments &a) {
     add_format(command, a);
 }
 
-std::string run_explain(const Request &r, const Arguments &a) {
+int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
     const Explanation e = explain(r, *parse_number(a.step) / 100);
-    return formatted(explain_records(e), a.format, a.format == "text" ? explain_text(e) : "");
+    if (a.format != "text")
+        return write_table(explain_table(e), a.format, out, err);
+    out.text() += explain_text(e);
+    const int status = finished(out, err);
+    if (status == 0)
+        note_edges(e.best, err);
+    return status;
 }
 
 std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a, FILE *err) {
-    BudgetRequest b{r, {}, std::nullopt, *parse_number(a.step) / 100};
+    BudgetRequest b{r, {}, std::nullopt, *parse_number(a.step) / 100, {}};
     for (size_t start = 0; start <= a.vary.size();) {
         const size_t comma = std::min(a.vary.find(',', start), a.vary.size());
         std::string error;
         const std::optional<LimitRange> range =
             parse_limit_range(a.vary.substr(start, comma - start), error);
         if (!range) {
-            say(err, "--vary: " + error + "; accepted: " + accepted["--vary"]);
+            say(err, "--vary: " + error + "; accepted: " + accepted["budget --vary"]);
             return std::nullopt;
         }
         b.varied.push_back(*range);
@@ -416,6 +570,10 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
     }
     if (!a.series.empty())
         b.series = series_choice(a.series);
+    if (!a.best_over.empty()) {
+        std::string error;
+        b.best_over = *parse_best_over(a.best_over, error);
+    }
     const std::string refused = budget_error(b);
     if (!refused.empty()) {
         say(err, refused);
@@ -424,8 +582,45 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
     return b;
 }
 
-std::string budget_output(const Budget &b, const std::string &format) {
-    return formatted(budget_records(b), format, format == "text" ? budget_text(b) : "");
+// Every point of a budget, written as the points are worked out (or from the answers kept for
+// a picture, when there is one).
+int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &format, bool flags,
+               int jobs, Output &out, FILE *err) {
+    constexpr size_t kRowsPerTable = 4096;
+    const bool text = format == "text";
+    TableWriter writer(out, table_format(format));
+    Table table = budget_table(b, flags);
+    bool first = true;
+    auto take = [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+        if (text && chunk.first == 0) {
+            out.text() += budget_text_header(b, s, first);
+            first = false;
+        }
+        for (size_t from = 0; from < chunk.best.size(); from += kRowsPerTable) {
+            const size_t to = std::min(chunk.best.size(), from + kRowsPerTable);
+            if (text) {
+                append_budget_text_rows(out.text(), b, s, chunk, from, to);
+                if (!out.flush_when_full())
+                    return false;
+                continue;
+            }
+            table.clear_rows();
+            add_budget_rows(table, b, s, chunk, from, to);
+            if (!writer.write(table))
+                return false;
+        }
+        return true;
+    };
+    bool written = true;
+    if (kept == nullptr)
+        written = budget_in_chunks(b, jobs, take);
+    for (size_t i = 0; kept != nullptr && written && i < kept->series.size(); i++) {
+        const BudgetSeries &s = kept->series[i];
+        written = take(s, BudgetChunk{0, s.best, s.binding, s.chosen});
+    }
+    if (written && !text)
+        writer.finish();
+    return finished(out, err);
 }
 
 // The picture of a command that draws one, or a failure (exit status 1).
@@ -483,9 +678,7 @@ bool is_command(CLI::App &app, const std::string &name) {
     return false;
 }
 
-} // namespace
-
-int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
+int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     // The model's trace lines belong to the window's console, not to this tool's output.
     trace_set_enabled(false);
 
@@ -517,16 +710,19 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
     CLI::App *search =
         app.add_subcommand("search", "The best configuration of one option set within its limits.");
     add_one_request(search, a);
+    add_flags(search, a);
 
     CLI::App *sweep_command = app.add_subcommand(
-        "sweep", "The best configuration of every option combination (360 rows), each under its "
-                 "node's limits or the limits given.");
+        "sweep", "The best configuration of every option combination (360 rows), or of those "
+                 "the option flags name, each under its node's limits or the limits given.");
     add_model(sweep_command, a);
+    add_option_filters(sweep_command, a);
     add_limits(sweep_command, a);
     add_held_dimensions(sweep_command, a);
     add_scale(sweep_command, a);
     add_format(sweep_command, a);
     add_jobs(sweep_command, a);
+    add_flags(sweep_command, a);
 
     CLI::App *space_command = app.add_subcommand(
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
@@ -561,10 +757,19 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         "one of workload, memory, transistor, core, node", [](const std::string &text) {
             return series_choice(text) ? std::string() : quoted(text) + " is not an option";
         });
+    add(budget_command, "--best-over", a.best_over, "OPTION[,OPTION]",
+        "at each point, the best over every value of these options",
+        "options among workload, memory, transistor, core, node, each once, other than --series; "
+        "with one limit in --vary",
+        [](const std::string &text) {
+            std::string error;
+            return parse_best_over(text, error) ? std::string() : error;
+        });
     add(budget_command, "--step", a.step, "PERCENT",
         "with two limits, how far relaxing one alone must change the optimum for it to bind",
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
+    add_flags(budget_command, a);
     add_format(budget_command, a);
     add_picture(budget_command, a, "draw the curves or the map into this picture as well");
 
@@ -644,6 +849,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
 
     if (export_command->parsed())
         return write_model(a.output, out, err);
+    Output output(out);
     if (plot->parsed()) {
         const ImageFormat format = *image_format_of(a.output);
         if (chart_kind(a.chart) == "scaling") {
@@ -652,7 +858,7 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
             const int status = drawn(write_scaling_chart(rows, r, series, a.output, format), err);
             if (status != 0)
                 return status;
-            return emit(out, err, rows_output(rows, a.format)) ? 0 : 1;
+            return write_best_rows(rows, a.format, output, err);
         }
         if (!a.series.empty()) {
             say(err, "--series: draws a line per option value on the scaling chart only; "
@@ -662,22 +868,36 @@ int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
         return drawn(write_plot(plot_data(r), a.output, format), err);
     }
     if (explain_command->parsed())
-        return emit(out, err, run_explain(r, a)) ? 0 : 1;
+        return run_explain(r, a, output, err);
     if (budget_command->parsed()) {
         const std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
+        if (a.output.empty())
+            return run_budget(*b, nullptr, a.format, a.flags, jobs_of(a), output, err);
+        // A picture draws every point: the answers are kept for it.
         const Budget answers = budget(*b, jobs_of(a));
-        if (!a.output.empty()) {
-            const int status =
-                drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
-            if (status != 0)
-                return status;
-        }
-        return emit(out, err, budget_output(answers, a.format)) ? 0 : 1;
+        const int status =
+            drawn(write_budget_chart(answers, a.output, *image_format_of(a.output)), err);
+        if (status != 0)
+            return status;
+        return run_budget(*b, &answers, a.format, a.flags, jobs_of(a), output, err);
     }
-    const std::string output = search->parsed()          ? run_search(r, a.format)
-                               : sweep_command->parsed() ? run_sweep(r, a.format, jobs_of(a))
-                                                         : run_space(r, a.format);
-    return emit(out, err, output) ? 0 : 1;
+    if (search->parsed())
+        return run_search(r, a.format, a.flags, output, err);
+    if (sweep_command->parsed())
+        return run_sweep(r, filter_of(a), a.format, a.flags, jobs_of(a), output, err);
+    return run_space(r, a.format, output, err);
+}
+
+} // namespace
+
+int run_cli(int argc, const char *const *argv, FILE *out, FILE *err) {
+    try {
+        return run(argc, argv, out, err);
+    } catch (const std::bad_alloc &) {
+        // What was written stays written; the rest cannot be worked out.
+        say(err, "out of memory; the output is incomplete");
+        return 1;
+    }
 }

@@ -186,7 +186,7 @@ BudgetRequest budget_request_of(const py::kwargs &given, const Request &request)
     const std::optional<std::string> vary = text_of(given, "vary", vary_accepted);
     if (!vary)
         refuse("vary", "missing", vary_accepted);
-    BudgetRequest b{request, {}, std::nullopt, step_of(given)};
+    BudgetRequest b{request, {}, std::nullopt, step_of(given), {}};
     for (size_t start = 0; start <= vary->size();) {
         const size_t comma = std::min(vary->find(',', start), vary->size());
         std::string error;

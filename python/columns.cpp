@@ -4,88 +4,88 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace py = pybind11;
 
 namespace {
 
-struct Kinds {
-    bool number = false, whole = false, truth = false, text = false, missing = false;
-};
-
-Kinds kinds_of(const std::vector<Record> &records, size_t column) {
-    Kinds k;
-    for (const Record &record : records) {
-        const Field &f = record[column].second;
-        k.missing |= std::holds_alternative<std::monostate>(f);
-        k.number |= std::holds_alternative<double>(f);
-        k.whole |= std::holds_alternative<int>(f);
-        k.truth |= std::holds_alternative<bool>(f);
-        k.text |= std::holds_alternative<std::string>(f) ||
-                  std::holds_alternative<std::vector<std::string>>(f);
-    }
-    return k;
+template <typename T, typename Value> py::array_t<T> filled(size_t rows, const Value &value_of) {
+    py::array_t<T> values{py::ssize_t(rows)};
+    T *out = values.mutable_data();
+    for (size_t r = 0; r < rows; r++)
+        out[r] = value_of(r);
+    return values;
 }
 
-std::string joined(const std::vector<std::string> &parts) {
+// An object array whose items are set from Python objects (references are taken).
+py::array objects(size_t rows, const std::vector<py::object> &items) {
+    py::array values(py::dtype("object"), std::vector<py::ssize_t>{py::ssize_t(rows)});
+    PyObject **out = static_cast<PyObject **>(values.mutable_data());
+    for (size_t r = 0; r < rows; r++) {
+        Py_XDECREF(out[r]);
+        out[r] = items[r].inc_ref().ptr();
+    }
+    return values;
+}
+
+std::string joined(const Column &column, uint64_t set) {
     std::string text;
-    for (const std::string &part : parts)
-        text += (text.empty() ? "" : "+") + part;
+    for (size_t label = 0; label < column.labels().size(); label++)
+        if (set & (uint64_t(1) << label))
+            text += (text.empty() ? "" : "+") + column.labels()[label];
     return text;
 }
 
-py::object object_column(const std::vector<Record> &records, size_t column) {
-    py::list values;
-    for (const Record &record : records) {
-        const Field &f = record[column].second;
-        if (const auto *s = std::get_if<std::string>(&f))
-            values.append(py::str(*s));
-        else if (const auto *list = std::get_if<std::vector<std::string>>(&f))
-            values.append(py::str(joined(*list)));
-        else if (const auto *b = std::get_if<bool>(&f))
-            values.append(py::bool_(*b));
-        else
-            values.append(py::none());
+py::object column_array(const Column &c) {
+    const size_t rows = c.size();
+    bool all_missing = true;
+    for (size_t r = 0; r < rows && all_missing; r++)
+        all_missing = !c.present(r);
+    if (all_missing)
+        return filled<double>(rows, [](size_t) { return std::nan(""); });
+    switch (c.type()) {
+    case ColumnType::Number:
+        return filled<double>(rows,
+                              [&](size_t r) { return c.present(r) ? c.number(r) : std::nan(""); });
+    case ColumnType::Integer:
+        if (!c.any_missing())
+            return filled<long long>(rows, [&](size_t r) { return (long long)c.integer(r); });
+        return filled<double>(
+            rows, [&](size_t r) { return c.present(r) ? double(c.integer(r)) : std::nan(""); });
+    case ColumnType::Flag:
+        if (!c.any_missing())
+            return filled<bool>(rows, [&](size_t r) { return c.flag(r); });
+        break;
+    case ColumnType::Name:
+    case ColumnType::Names:
+        break;
     }
-    return py::module_::import("numpy").attr("array")(values, py::arg("dtype") = "object");
+    // Objects: a str per label made once, shared by the rows that name it.
+    std::vector<py::object> labels;
+    for (const std::string &label : c.labels())
+        labels.push_back(py::str(label));
+    std::vector<py::object> items(rows);
+    for (size_t r = 0; r < rows; r++) {
+        if (!c.present(r))
+            items[r] = py::none();
+        else if (c.type() == ColumnType::Flag)
+            items[r] = py::bool_(c.flag(r));
+        else if (c.type() == ColumnType::Name)
+            items[r] = labels[size_t(c.name_index(r))];
+        else
+            items[r] = py::str(joined(c, c.name_set(r)));
+    }
+    return objects(rows, items);
 }
 
 } // namespace
 
-py::dict columns_of(const std::vector<Record> &records) {
+py::dict columns_of(const Table &table) {
     py::dict columns;
-    if (records.empty())
+    if (table.rows() == 0)
         return columns;
-    const size_t rows = records.size();
-    for (size_t c = 0; c < records[0].size(); c++) {
-        const Kinds k = kinds_of(records, c);
-        const char *name = records[0][c].first.c_str();
-        if (k.text || (k.truth && k.missing)) {
-            columns[name] = object_column(records, c);
-        } else if (k.whole && !k.number && !k.missing) {
-            py::array_t<long long> values{py::ssize_t(rows)};
-            auto out = values.mutable_unchecked<1>();
-            for (size_t r = 0; r < rows; r++)
-                out(py::ssize_t(r)) = std::get<int>(records[r][c].second);
-            columns[name] = values;
-        } else if (k.truth) {
-            py::array_t<bool> values{py::ssize_t(rows)};
-            auto out = values.mutable_unchecked<1>();
-            for (size_t r = 0; r < rows; r++)
-                out(py::ssize_t(r)) = std::get<bool>(records[r][c].second);
-            columns[name] = values;
-        } else {
-            // Numbers, whole ones with gaps, or a column empty in every row.
-            py::array_t<double> values{py::ssize_t(rows)};
-            auto out = values.mutable_unchecked<1>();
-            for (size_t r = 0; r < rows; r++) {
-                const Field &f = records[r][c].second;
-                out(py::ssize_t(r)) = std::holds_alternative<double>(f) ? std::get<double>(f)
-                                      : std::holds_alternative<int>(f)  ? double(std::get<int>(f))
-                                                                        : std::nan("");
-            }
-            columns[name] = values;
-        }
-    }
+    for (const Column &column : table.columns)
+        columns[column.name().c_str()] = column_array(column);
     return columns;
 }

@@ -17,13 +17,16 @@
 #include "model/state.h"
 #include "modelfile/model_file.h"
 #include "python/arguments.h"
+#include "python/batch.h"
 #include "python/columns.h"
 #include "search/trace.h"
 #include "study/budget.h"
 #include "study/choices.h"
 #include "study/design.h"
 #include "study/explain.h"
-#include "study/records.h"
+#include "study/parallel.h"
+#include "study/result_columns.h"
+#include "study/table.h"
 
 namespace py = pybind11;
 
@@ -64,8 +67,11 @@ py::dict search_call(const py::kwargs &given) {
     check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
     return with_model([&] {
         const Request r = request_of(given);
-        return columns_of(
-            released([&] { return std::vector<Record>{best_record(search_best(r))}; }));
+        return columns_of(released([&] {
+            Table table = best_table();
+            add_best_row(table, search_best(r));
+            return table;
+        }));
     });
 }
 
@@ -74,15 +80,10 @@ py::dict space_call(const py::kwargs &given) {
     return with_model([&] {
         const Request r = request_of(given);
         return columns_of(released([&] {
-            const Record options = option_fields(r.options);
-            std::vector<Record> records;
-            for (const SpaceRow &row : space(r)) {
-                Record record = options;
-                const Record figures = space_record(row, r.options.memory != 0);
-                record.insert(record.end(), figures.begin(), figures.end());
-                records.push_back(std::move(record));
-            }
-            return records;
+            Table table = space_table(true);
+            for (const SpaceRow &row : space(r))
+                add_space_row(table, r.options, row);
+            return table;
         }));
     });
 }
@@ -95,10 +96,14 @@ py::dict sweep_call(const py::kwargs &given) {
         r.holds = holds_of(given, r.options);
         const int jobs = jobs_of(given);
         return columns_of(released([&] {
-            std::vector<Record> records;
-            for (const BestConfiguration &row : sweep(r.limits, r.holds, jobs))
-                records.push_back(best_record(row));
-            return records;
+            Table table = best_table();
+            sweep_in_batches(r.limits, r.holds, jobs,
+                             [&](const std::vector<BestConfiguration> &rows) {
+                                 for (const BestConfiguration &row : rows)
+                                     add_best_row(table, row);
+                                 return true;
+                             });
+            return table;
         }));
     });
 }
@@ -110,7 +115,7 @@ py::dict explain_call(const py::kwargs &given) {
         r.options = options_of(given);
         r.limits = limits_of(given);
         const double step = step_of(given);
-        return columns_of(released([&] { return explain_records(explain(r, step)); }));
+        return columns_of(released([&] { return explain_table(explain(r, step)); }));
     });
 }
 
@@ -122,7 +127,33 @@ py::dict budget_call(const py::kwargs &given) {
         r.limits = limits_of(given);
         const BudgetRequest b = budget_request_of(given, r);
         const int jobs = jobs_of(given);
-        return columns_of(released([&] { return budget_records(budget(b, jobs)); }));
+        return columns_of(released([&] {
+            Table table = budget_table(b);
+            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
+                return true;
+            });
+            return table;
+        }));
+    });
+}
+
+py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
+    py::kwargs jobs_argument;
+    if (!jobs_given.is_none())
+        jobs_argument["jobs"] = jobs_given;
+    const int jobs = jobs_of(jobs_argument);
+    return with_model([&] {
+        const std::vector<Request> requests = requests_of_tasks(tasks);
+        return columns_of(released([&] {
+            std::vector<BestConfiguration> found(requests.size());
+            run_in_parallel(requests.size(), jobs,
+                            [&](size_t i) { found[i] = search_best(requests[i]); });
+            Table table = best_table();
+            for (const BestConfiguration &best : found)
+                add_best_row(table, best);
+            return table;
+        }));
     });
 }
 
@@ -202,6 +233,10 @@ PYBIND11_MODULE(_cpuwidget, m) {
     m.def("budget", &budget_call,
           "The best configuration as one limit varies over a range (a curve, or a curve per value "
           "of series) or as two limits vary (a map): a row per point.");
+    m.def("search_many", &search_many_call, py::arg("tasks"), py::arg("jobs") = py::none(),
+          "The best configuration of many searches at once: tasks is a dict of columns named as "
+          "search's keyword arguments, a row per search; the answers are search's columns, a "
+          "row per task in task order, searched on up to jobs threads (default: one per core).");
     m.def("load_model", &load_model, py::arg("path") = py::none(), py::arg("text") = py::none(),
           "Makes a model file (path, or its text) the model of this process; the built-in model "
           "with neither. A refused file raises ValueError with one line per problem.");

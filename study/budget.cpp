@@ -1,5 +1,6 @@
 #include "study/budget.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/model.h"
@@ -49,13 +50,6 @@ double points_of(const BudgetRequest &b) {
     return points * (b.series ? double(choice_names(*b.series).size()) : 1.0);
 }
 
-std::vector<double> values_of(const LimitRange &range, double factor = 1) {
-    std::vector<double> values(range.count());
-    for (size_t i = 0; i < values.size(); i++)
-        values[i] = range.value(i) * factor;
-    return values;
-}
-
 void set_limit(LimitValues &l, Limit limit, double value) {
     (limit == Limit::Area        ? l.area
      : limit == Limit::Power     ? l.power
@@ -63,39 +57,134 @@ void set_limit(LimitValues &l, Limit limit, double value) {
                                  : l.tsv) = value;
 }
 
+std::vector<OptionSet> option_sets_of(const BudgetRequest &request) {
+    std::vector<OptionSet> sets;
+    if (!request.series)
+        return {request.request.options};
+    for (size_t v = 0; v < choice_names(*request.series).size(); v++) {
+        OptionSet o = request.request.options;
+        option_field(o, *request.series) = int(v);
+        sets.push_back(o);
+    }
+    return sets;
+}
+
 BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     const Request request{options, b.request.limits, {}};
-    const SearchSpec spec = spec_of(request);
-    BudgetSeries s{options,
-                   limits_in_force(options, request.limits),
-                   std::make_shared<LimitQueries>(spec),
-                   {},
-                   {}};
-    const LimitQueries &q = *s.queries;
-    const LimitRange &x = b.varied[0];
-    if (b.varied.size() == 1) {
-        s.best = q.curve(spec.limits, x.limit, values_of(x));
+    BudgetSeries s{options, limits_in_force(options, request.limits), nullptr, {}, {}, {}, {}};
+    if (b.best_over.empty()) {
+        s.queries = std::make_shared<LimitQueries>(spec_of(request));
         return s;
     }
-    const LimitRange &y = b.varied[1];
-    const std::vector<double> xs = values_of(x), ys = values_of(y);
-    s.best = q.map(spec.limits, x.limit, xs, y.limit, ys);
-    // A limit binds where relaxing it alone by the step changes the optimum.
-    const std::vector<int> x_relaxed =
-        q.map(spec.limits, x.limit, values_of(x, 1 + b.step), y.limit, ys);
-    const std::vector<int> y_relaxed =
-        q.map(spec.limits, x.limit, xs, y.limit, values_of(y, 1 + b.step));
-    s.binding.resize(s.best.size());
-    for (size_t i = 0; i < s.best.size(); i++)
-        s.binding[i] = (x_relaxed[i] != s.best[i] ? 1 : 0) | (y_relaxed[i] != s.best[i] ? 2 : 0);
+    // Every combination of the compared options' values, the first option outermost.
+    std::vector<OptionSet> sets{options};
+    for (Choice choice : b.best_over) {
+        std::vector<OptionSet> more;
+        for (const OptionSet &set : sets)
+            for (size_t v = 0; v < choice_names(choice).size(); v++) {
+                OptionSet o = set;
+                option_field(o, choice) = int(v);
+                more.push_back(o);
+            }
+        sets = std::move(more);
+    }
+    for (const OptionSet &o : sets) {
+        BudgetRequest alone = b;
+        alone.best_over.clear();
+        s.candidates.push_back(series_of(alone, o));
+    }
+    s.queries = s.candidates.front().queries;
     return s;
+}
+
+// Points a chunk holds at most: a few MB of handles, however many points a budget has.
+constexpr size_t kChunkPoints = size_t(1) << 18;
+
+std::vector<double> values_of(const LimitRange &range, size_t from, size_t to, double factor) {
+    std::vector<double> values(to - from);
+    for (size_t i = from; i < to; i++)
+        values[i - from] = range.value(i) * factor;
+    return values;
+}
+
+// The answers at the points of rows [y_from, y_to) and columns [x_from, x_to) of a map (one
+// row when the columns are not all of them), or at x [x_from, x_to) of a curve.
+BudgetChunk chunk_of(const BudgetRequest &b, const BudgetSeries &s, size_t x_from, size_t x_to,
+                     size_t y_from, size_t y_to, int jobs) {
+    const LimitQueries &q = *s.queries;
+    const LimitChecks limits = spec_of(Request{s.options, b.request.limits, {}}).limits;
+    const LimitRange &x = b.varied[0];
+    BudgetChunk chunk{y_from * x.count() + x_from, {}, {}, {}};
+    if (!s.candidates.empty()) {
+        // The best speedup of the candidates' answers; the first candidate among equals.
+        std::vector<std::vector<int>> answers(s.candidates.size());
+        run_in_parallel(answers.size(), jobs, [&](size_t c) {
+            answers[c] = chunk_of(b, s.candidates[c], x_from, x_to, y_from, y_to, 1).best;
+        });
+        chunk.best.assign(x_to - x_from, -1);
+        chunk.chosen.assign(x_to - x_from, 0);
+        for (size_t i = 0; i < chunk.best.size(); i++)
+            for (size_t c = 0; c < answers.size(); c++) {
+                const int handle = answers[c][i];
+                if (handle < 0)
+                    continue;
+                const double speedup = s.candidates[c].queries->figures(handle).speedup;
+                const int best = chunk.best[i];
+                if (best < 0 ||
+                    speedup >
+                        s.candidates[size_t(chunk.chosen[i])].queries->figures(best).speedup) {
+                    chunk.best[i] = handle;
+                    chunk.chosen[i] = int(c);
+                }
+            }
+        return chunk;
+    }
+    if (b.varied.size() == 1) {
+        chunk.best = q.curve(limits, x.limit, values_of(x, x_from, x_to, 1));
+        return chunk;
+    }
+    const LimitRange &y = b.varied[1];
+    const std::vector<double> xs = values_of(x, x_from, x_to, 1),
+                              ys = values_of(y, y_from, y_to, 1);
+    // A limit binds where relaxing it alone by the step changes the optimum.
+    std::vector<int> answers[3];
+    run_in_parallel(3, jobs, [&](size_t i) {
+        answers[i] = q.map(limits, x.limit, i == 1 ? values_of(x, x_from, x_to, 1 + b.step) : xs,
+                           y.limit, i == 2 ? values_of(y, y_from, y_to, 1 + b.step) : ys);
+    });
+    chunk.best = std::move(answers[0]);
+    chunk.binding.resize(chunk.best.size());
+    for (size_t i = 0; i < chunk.best.size(); i++)
+        chunk.binding[i] =
+            (answers[1][i] != chunk.best[i] ? 1 : 0) | (answers[2][i] != chunk.best[i] ? 2 : 0);
+    return chunk;
+}
+
+// The chunks of one series in point order: whole rows of x at a time, or, when a row alone is
+// more than a chunk, pieces of one row.
+bool series_in_chunks(const BudgetRequest &b, const BudgetSeries &s, int jobs,
+                      const std::function<bool(const BudgetSeries &, const BudgetChunk &)> &take) {
+    const size_t columns = b.varied[0].count();
+    const size_t rows = b.varied.size() > 1 ? b.varied[1].count() : 1;
+    if (columns >= kChunkPoints || rows == 1) {
+        for (size_t row = 0; row < rows; row++)
+            for (size_t x = 0; x < columns; x += kChunkPoints)
+                if (!take(s, chunk_of(b, s, x, std::min(columns, x + kChunkPoints), row, row + 1,
+                                      jobs)))
+                    return false;
+        return true;
+    }
+    const size_t rows_per_chunk = kChunkPoints / columns;
+    for (size_t row = 0; row < rows; row += rows_per_chunk)
+        if (!take(s, chunk_of(b, s, 0, columns, row, std::min(rows, row + rows_per_chunk), jobs)))
+            return false;
+    return true;
 }
 
 } // namespace
 
-// The limits in force at a point, x innermost.
-LimitValues limits_at(const Budget &budget, const BudgetSeries &s, size_t point) {
-    const std::vector<LimitRange> &varied = budget.request.varied;
+LimitValues limits_at(const BudgetRequest &request, const BudgetSeries &s, size_t point) {
+    const std::vector<LimitRange> &varied = request.varied;
     LimitValues l = s.limits;
     const size_t columns = varied[0].count();
     set_limit(l, varied[0].limit, varied[0].value(point % columns));
@@ -104,12 +193,10 @@ LimitValues limits_at(const Budget &budget, const BudgetSeries &s, size_t point)
     return l;
 }
 
-// The best configuration at a point, as the search reports it.
-BestConfiguration best_at(const Budget &budget, const BudgetSeries &s, size_t point) {
+BestConfiguration best_at(const BudgetSeries &s, const LimitValues &limits, int handle) {
     BestConfiguration b;
     b.options = s.options;
-    b.limits = limits_at(budget, s, point);
-    const int handle = s.best[point];
+    b.limits = limits;
     b.feasible = handle >= 0;
     if (!b.feasible) {
         for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
@@ -122,10 +209,51 @@ BestConfiguration best_at(const Budget &budget, const BudgetSeries &s, size_t po
     b.speedup = o.speedup;
     b.scale = o.scale, b.cache = o.cache, b.cores = o.cores;
     b.figures = o.figures;
+    b.edges = edges_of(o.cores, o.cache, o.scale, Holds{});
     const Ceilings c = ceilings_of(s.options);
     b.vdd = c.vdd * step_voltage_ratio(s.options, o.scale);
     b.freq = c.freq * f_scal(active_model().scale_steps[o.scale]);
     return b;
+}
+
+BestConfiguration best_in_chunk(const BudgetRequest &request, const BudgetSeries &s,
+                                const BudgetChunk &chunk, size_t i) {
+    const size_t point = chunk.first + i;
+    if (s.candidates.empty())
+        return best_at(s, limits_at(request, s, point), chunk.best[i]);
+    const BudgetSeries &chosen = s.candidates[size_t(chunk.chosen[i])];
+    BestConfiguration b = best_at(chosen, limits_at(request, chosen, point), chunk.best[i]);
+    if (b.feasible)
+        return b;
+    // Nothing meets the limits in any candidate: the limits that none of them meets alone.
+    for (const BudgetSeries &other : s.candidates) {
+        const std::vector<Limit> its =
+            best_at(other, limits_at(request, other, point), -1).unmeetable;
+        std::erase_if(b.unmeetable, [&](Limit limit) {
+            return std::find(its.begin(), its.end(), limit) == its.end();
+        });
+    }
+    return b;
+}
+
+std::optional<std::vector<Choice>> parse_best_over(const std::string &text, std::string &error) {
+    std::vector<Choice> choices;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string name = text.substr(start, comma - start);
+        const std::optional<Choice> choice = series_choice(name);
+        if (!choice) {
+            error = quoted(name) + " is not an option";
+            return std::nullopt;
+        }
+        if (std::find(choices.begin(), choices.end(), *choice) != choices.end()) {
+            error = quoted(name) + " is given twice";
+            return std::nullopt;
+        }
+        choices.push_back(*choice);
+        start = comma + 1;
+    }
+    return choices;
 }
 
 const char *binding_name(unsigned char binding, const BudgetRequest &b) {
@@ -194,6 +322,13 @@ std::string budget_error(const BudgetRequest &b) {
             b.series != Choice::Memory)
             return "--vary: the TSV limit is checked with 3D memory only; accepted: tsv with "
                    "--memory 3D or --series memory";
+    if (!b.best_over.empty() && b.varied.size() == 2)
+        return "--best-over: the best over options takes one varied limit, not two; accepted: "
+               "--best-over with one limit in --vary";
+    for (Choice choice : b.best_over)
+        if (b.series == choice)
+            return "--best-over: " + std::string(choice_title(choice)) +
+                   " is also the series; accepted: options other than --series";
     const double points = points_of(b);
     if (!(points <= kMostBudgetPoints))
         return "--vary: " + format("%.0f", points) + " points are too many; accepted: at most " +
@@ -201,32 +336,51 @@ std::string budget_error(const BudgetRequest &b) {
     return {};
 }
 
-Budget budget(const BudgetRequest &request, int jobs) {
-    std::vector<OptionSet> sets;
-    if (request.series) {
-        for (size_t v = 0; v < choice_names(*request.series).size(); v++) {
-            OptionSet o = request.request.options;
-            option_field(o, *request.series) = int(v);
-            sets.push_back(o);
-        }
-    } else {
-        sets.push_back(request.request.options);
+bool budget_in_chunks(const BudgetRequest &request, int jobs,
+                      const std::function<bool(const BudgetSeries &, const BudgetChunk &)> &take) {
+    const std::vector<OptionSet> sets = option_sets_of(request);
+    const size_t group = size_t(std::max(jobs, 1));
+    for (size_t first = 0; first < sets.size(); first += group) {
+        std::vector<BudgetSeries> series(std::min(group, sets.size() - first));
+        run_in_parallel(series.size(), jobs,
+                        [&](size_t i) { series[i] = series_of(request, sets[first + i]); });
+        for (const BudgetSeries &s : series)
+            if (!series_in_chunks(request, s, jobs, take))
+                return false;
     }
-    Budget b{request, std::vector<BudgetSeries>(sets.size())};
-    run_in_parallel(sets.size(), jobs,
-                    [&](size_t i) { b.series[i] = series_of(request, sets[i]); });
+    return true;
+}
+
+Budget budget(const BudgetRequest &request, int jobs) {
+    Budget b{request, {}};
+    budget_in_chunks(request, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+        if (b.series.empty() || b.series.back().queries != s.queries)
+            b.series.push_back(BudgetSeries{s.options, s.limits, s.queries, {}, {}, {}, {}});
+        BudgetSeries &kept = b.series.back();
+        kept.candidates = s.candidates;
+        kept.chosen.insert(kept.chosen.end(), chunk.chosen.begin(), chunk.chosen.end());
+        kept.best.insert(kept.best.end(), chunk.best.begin(), chunk.best.end());
+        kept.binding.insert(kept.binding.end(), chunk.binding.begin(), chunk.binding.end());
+        return true;
+    });
     return b;
 }
 
-std::vector<Record> budget_records(const Budget &budget) {
-    std::vector<Record> records;
-    for (const BudgetSeries &s : budget.series)
-        for (size_t point = 0; point < s.best.size(); point++) {
-            Record record = best_record(best_at(budget, s, point));
-            if (!s.binding.empty())
-                record.emplace_back("binding",
-                                    std::string(binding_name(s.binding[point], budget.request)));
-            records.push_back(std::move(record));
-        }
-    return records;
+Table budget_table(const BudgetRequest &request, bool edges) {
+    Table t = best_table(edges);
+    if (request.varied.size() > 1)
+        t.add("binding", ColumnType::Name,
+              {"neither", limit_name(request.varied[0].limit), limit_name(request.varied[1].limit),
+               "both"});
+    return t;
+}
+
+void add_budget_rows(Table &table, const BudgetRequest &request, const BudgetSeries &series,
+                     const BudgetChunk &chunk, size_t from, size_t to) {
+    const bool map = request.varied.size() > 1;
+    for (size_t i = from; i < to; i++) {
+        add_best_row(table, best_in_chunk(request, series, chunk, i));
+        if (map)
+            table.columns.back().add_name(chunk.binding[i]);
+    }
 }

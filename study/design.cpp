@@ -1,5 +1,6 @@
 #include "study/design.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -8,6 +9,7 @@
 #include "model/scaling.h"
 #include "model/state.h"
 #include "model/tables.h"
+#include "study/choices.h"
 #include "study/parallel.h"
 
 namespace {
@@ -257,6 +259,7 @@ BestConfiguration search_best(const Request &r) {
     best.scale = outcome.scale;
     best.cache = outcome.cache;
     best.cores = outcome.cores;
+    best.edges = edges_of(outcome.cores, outcome.cache, outcome.scale, r.holds);
     best.figures = outcome.figures;
     const Ceilings c = ceilings_of(o);
     if (spec.hold_scale) {
@@ -272,29 +275,74 @@ BestConfiguration search_best(const Request &r) {
     return best;
 }
 
-std::vector<OptionSet> every_option_set() {
+namespace {
+
+// How many values an option of a filter takes, and its i-th.
+size_t values_of(const std::vector<int> &given, size_t all) {
+    return given.empty() ? all : given.size();
+}
+int value_at(const std::vector<int> &given, size_t i) {
+    return given.empty() ? int(i) : given[i];
+}
+
+} // namespace
+
+size_t option_set_count(const OptionFilter &f) {
     const Model &m = active_model();
-    const int workloads = int(m.workloads.size()), kinds = int(m.core_kinds.size()),
-              nodes = int(m.nodes.size());
-    std::vector<OptionSet> sets;
-    sets.reserve(size_t(workloads) * 2 * 3 * kinds * nodes);
+    return values_of(f.workloads, m.workloads.size()) * values_of(f.memories, 2) *
+           values_of(f.transistors, 3) * values_of(f.core_kinds, m.core_kinds.size()) *
+           values_of(f.nodes, m.nodes.size());
+}
+
+OptionSet option_set_at(size_t i, const OptionFilter &f) {
+    const Model &m = active_model();
+    const size_t nodes = values_of(f.nodes, m.nodes.size()),
+                 kinds = values_of(f.core_kinds, m.core_kinds.size()),
+                 transistors = values_of(f.transistors, 3), memories = values_of(f.memories, 2);
     OptionSet o;
-    for (o.workload = 0; o.workload < workloads; o.workload++)
-        for (o.memory = 0; o.memory < 2; o.memory++)
-            for (o.transistor = 0; o.transistor < 3; o.transistor++)
-                for (o.core_kind = 0; o.core_kind < kinds; o.core_kind++)
-                    for (o.node = 0; o.node < nodes; o.node++)
-                        sets.push_back(o);
+    o.node = value_at(f.nodes, i % nodes);
+    i /= nodes;
+    o.core_kind = value_at(f.core_kinds, i % kinds);
+    i /= kinds;
+    o.transistor = value_at(f.transistors, i % transistors);
+    i /= transistors;
+    o.memory = value_at(f.memories, i % memories);
+    o.workload = value_at(f.workloads, i / memories);
+    return o;
+}
+
+std::vector<OptionSet> every_option_set() {
+    std::vector<OptionSet> sets(option_set_count());
+    for (size_t i = 0; i < sets.size(); i++)
+        sets[i] = option_set_at(i);
     return sets;
 }
 
+bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                      const OptionFilter &filter) {
+    const size_t count = option_set_count(filter);
+    // Enough option sets per batch to keep every thread busy, few enough to keep memory small.
+    const size_t batch = size_t(std::max(jobs, 1)) * 64;
+    std::vector<BestConfiguration> rows;
+    for (size_t first = 0; first < count; first += batch) {
+        rows.assign(std::min(batch, count - first), BestConfiguration{});
+        run_in_parallel(rows.size(), jobs, [&](size_t i) {
+            rows[i] = search_best(Request{option_set_at(first + i, filter), limits, holds});
+        });
+        if (!take(rows))
+            return false;
+    }
+    return true;
+}
+
 std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs) {
-    const std::vector<OptionSet> sets = every_option_set();
-    std::vector<BestConfiguration> rows(sets.size());
-    run_in_parallel(sets.size(), jobs, [&](size_t i) {
-        rows[i] = search_best(Request{sets[i], limits, holds});
+    std::vector<BestConfiguration> all;
+    sweep_in_batches(limits, holds, jobs, [&](const std::vector<BestConfiguration> &rows) {
+        all.insert(all.end(), rows.begin(), rows.end());
+        return true;
     });
-    return rows;
+    return all;
 }
 
 std::vector<SpaceRow> space(const Request &r) {
@@ -328,4 +376,44 @@ double least_figure(const Request &r, Limit limit) {
             least = figure;
     }
     return least;
+}
+
+Edges edges_of(int cores, int cache, int scale, const Holds &holds) {
+    const Model &m = active_model();
+    auto end = [](bool held, int index, size_t count) {
+        return held ? 0 : index == 0 ? -1 : index == int(count) - 1 ? 1 : 0;
+    };
+    return Edges{end(holds.cores.has_value(), cores, m.core_counts.size()),
+                 end(holds.cache.has_value(), cache, m.cache_sizes.size()),
+                 end(holds.scale.has_value(), scale, m.scale_steps.size())};
+}
+
+std::string edges_text(const BestConfiguration &b) {
+    if (!b.feasible)
+        return {};
+    const Model &m = active_model();
+    std::vector<std::string> parts;
+    char text[96];
+    if (b.edges.cores != 0) {
+        snprintf(text, sizeof text, "%s cores (%d)", b.edges.cores < 0 ? "fewest" : "most",
+                 int(m.core_counts[b.cores]));
+        parts.push_back(text);
+    }
+    if (b.edges.cache != 0) {
+        snprintf(text, sizeof text, "%s L2 cache (%d MB)",
+                 b.edges.cache < 0 ? "smallest" : "largest", int(m.cache_sizes[b.cache]));
+        parts.push_back(text);
+    }
+    if (b.edges.scale != 0) {
+        // As the text shows steps: with one decimal at least ("1.0").
+        std::string step = shortest(m.scale_steps[b.scale]);
+        if (step.find_first_of(".e") == std::string::npos)
+            step += ".0";
+        parts.push_back(std::string(b.edges.scale < 0 ? "first" : "last") + " scale step (" + step +
+                        ")");
+    }
+    std::string joined;
+    for (const std::string &part : parts)
+        joined += (joined.empty() ? "" : ", ") + part;
+    return joined;
 }

@@ -3,6 +3,7 @@
 // sweeps and enumerations run on it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,15 @@ std::string operating_point_error(const OptionSet &options, const Holds &holds);
 // the window's option handler and sliders do.
 void apply_request(const Request &request);
 
+// Where a best configuration sits at an end of an axis that the search was free to move along
+// (a held dimension is never at an edge): -1 at the low end (fewest cores, smallest cache, the
+// first scale step), +1 at the high end, 0 inside. There the design space, not the chip,
+// decided: a wider axis might hold a better configuration.
+struct Edges {
+    int cores = 0, cache = 0, scale = 0;
+    bool any() const { return cores != 0 || cache != 0 || scale != 0; }
+};
+
 // The best configuration of one request.
 struct BestConfiguration {
     OptionSet options;
@@ -80,7 +90,14 @@ struct BestConfiguration {
     std::vector<Limit> unmeetable;
     // Feasible, but the supply is below the voltage floor, so every speedup is 0.
     bool below_voltage_floor = false;
+    Edges edges; // feasible: the ends of free axes it sits at
 };
+
+// The edges of a feasible configuration along the axes not held.
+Edges edges_of(int cores, int cache, int scale, const Holds &holds);
+
+// "smallest L2 cache (1 MB), first scale step (1.0)"; empty when at no edge.
+std::string edges_text(const BestConfiguration &best);
 
 // The search engine's description of a request: its options, the limits in force (every one
 // checked), its held dimensions and operating point, on the active model.
@@ -90,13 +107,28 @@ SearchSpec spec_of(const Request &request);
 // configuration. Reads and writes no design state, so requests can run on many threads.
 BestConfiguration search_best(const Request &request);
 
-// Every option combination of the active model, workload outermost, then memory, transistor
-// and core kinds, node innermost.
+// The values of each option a sweep goes through, as indices into the model's lists in the
+// model's order; an option with none takes every value.
+struct OptionFilter {
+    std::vector<int> workloads, memories, transistors, core_kinds, nodes;
+};
+
+// Every option combination of the active model (or those a filter lets through), workload
+// outermost, then memory, transistor and core kinds, node innermost: how many, the i-th, and
+// all of them.
+size_t option_set_count(const OptionFilter &filter = {});
+OptionSet option_set_at(size_t i, const OptionFilter &filter = {});
 std::vector<OptionSet> every_option_set();
 
 // The best configuration of every option combination (in every_option_set's order), each under
 // the given limits or its node's defaults, searched on up to `jobs` threads.
 std::vector<BestConfiguration> sweep(const Limits &limits, const Holds &holds, int jobs = 1);
+
+// The same a batch at a time, in order, handed to `take`; stops when take returns false (and
+// then returns false). Memory stays bounded whatever the number of option combinations.
+bool sweep_in_batches(const Limits &limits, const Holds &holds, int jobs,
+                      const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                      const OptionFilter &filter = {});
 
 // One configuration of the design space with its figures and the limits it breaks.
 struct SpaceRow {

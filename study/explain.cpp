@@ -55,46 +55,66 @@ Explanation explain(const Request &request, double step) {
     return e;
 }
 
-std::vector<Record> explain_records(const Explanation &e) {
+Table explain_table(const Explanation &e) {
     const Model &m = active_model();
     const BestConfiguration &b = e.best;
-    auto when = [](bool present, auto value) -> Field {
-        if (present)
-            return value;
-        return std::monostate{};
+    Table t = best_table();
+    t.columns.erase(t.columns.begin() + 5, t.columns.end()); // the option columns
+    t.add("limit", ColumnType::Name, {"area", "power", "bandwidth", "tsv"});
+    t.add("limit_value", ColumnType::Number);
+    t.add("unit", ColumnType::Name, {"mm^2", "W", "GB/s"});
+    t.add("feasible", ColumnType::Flag);
+    t.add("speedup", ColumnType::Number);
+    t.add("cores", ColumnType::Integer);
+    t.add("cache_mb", ColumnType::Integer);
+    for (const char *name : {"scale", "figure", "slack"})
+        t.add(name, ColumnType::Number);
+    t.add("binds", ColumnType::Flag);
+    for (const char *name : {"step_percent", "relaxed_limit", "relaxed_speedup"})
+        t.add(name, ColumnType::Number);
+    t.add("relaxed_cores", ColumnType::Integer);
+    t.add("relaxed_cache_mb", ColumnType::Integer);
+    for (const char *name : {"relaxed_scale", "gain_percent", "changes_at", "needed_together"})
+        t.add(name, ColumnType::Number);
+
+    auto number = [](Column &column, bool present, double value) {
+        present ? column.add_number(value) : column.add_none();
     };
-    std::vector<Record> records;
+    auto integer = [](Column &column, bool present, double value) {
+        present ? column.add_integer(int(value)) : column.add_none();
+    };
     for (const LimitAnalysis &l : e.limits) {
-        Record record = option_fields(b.options);
         double together = NAN;
         for (const auto &[limit, value] : e.together)
             if (limit == l.limit)
                 together = value;
         const double gain = gain_percent(l.relaxed_speedup, b.speedup);
-        Record rest{
-            {"limit", std::string(limit_name(l.limit))},
-            {"limit_value", l.value},
-            {"unit", std::string(unit_of(l.limit))},
-            {"feasible", b.feasible},
-            {"speedup", when(b.feasible, b.speedup)},
-            {"cores", when(b.feasible, int(m.core_counts[b.cores]))},
-            {"cache_mb", when(b.feasible, int(m.cache_sizes[b.cache]))},
-            {"scale", when(b.feasible, m.scale_steps[b.scale])},
-            {"figure", when(b.feasible, l.figure)},
-            {"slack", when(b.feasible, l.value - l.figure)},
-            {"binds", l.binds},
-            {"step_percent", e.step * 100},
-            {"relaxed_limit", l.relaxed_value},
-            {"relaxed_speedup", when(l.relaxed_found, l.relaxed_speedup)},
-            {"relaxed_cores", when(l.relaxed_found, int(m.core_counts[l.relaxed_cores]))},
-            {"relaxed_cache_mb", when(l.relaxed_found, int(m.cache_sizes[l.relaxed_cache]))},
-            {"relaxed_scale", when(l.relaxed_found, m.scale_steps[l.relaxed_scale])},
-            {"gain_percent", when(!std::isnan(gain), gain)},
-            {"changes_at", when(!std::isinf(l.changes_at), l.changes_at)},
-            {"needed_together", when(!std::isnan(together), together)},
-        };
-        record.insert(record.end(), rest.begin(), rest.end());
-        records.push_back(record);
+        std::vector<Column> &c = t.columns;
+        c[0].add_name(b.options.workload);
+        c[1].add_name(b.options.memory);
+        c[2].add_name(b.options.transistor);
+        c[3].add_name(b.options.core_kind);
+        c[4].add_name(b.options.node);
+        c[5].add_name(int(l.limit));
+        c[6].add_number(l.value);
+        c[7].add_name(std::min(int(l.limit), 2));
+        c[8].add_flag(b.feasible);
+        number(c[9], b.feasible, b.speedup);
+        integer(c[10], b.feasible, m.core_counts[b.cores]);
+        integer(c[11], b.feasible, m.cache_sizes[b.cache]);
+        number(c[12], b.feasible, m.scale_steps[b.scale]);
+        number(c[13], b.feasible, l.figure);
+        number(c[14], b.feasible, l.value - l.figure);
+        c[15].add_flag(l.binds);
+        c[16].add_number(e.step * 100);
+        c[17].add_number(l.relaxed_value);
+        number(c[18], l.relaxed_found, l.relaxed_speedup);
+        integer(c[19], l.relaxed_found, m.core_counts[l.relaxed_cores]);
+        integer(c[20], l.relaxed_found, m.cache_sizes[l.relaxed_cache]);
+        number(c[21], l.relaxed_found, m.scale_steps[l.relaxed_scale]);
+        number(c[22], !std::isnan(gain), gain);
+        number(c[23], !std::isinf(l.changes_at), l.changes_at);
+        number(c[24], !std::isnan(together), together);
     }
-    return records;
+    return t;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "study/design.h"
-#include "study/records.h"
+#include "study/result_columns.h"
 
 struct LimitAnalysis {
     Limit limit;
@@ -40,5 +40,5 @@ Explanation explain(const Request &request, double step);
 // The gain of a relaxed optimum over the best, in percent; NaN when the best is 0.
 double gain_percent(double relaxed, double best);
 
-// One record per limit, each with the option set, the optimum and the limit's analysis.
-std::vector<Record> explain_records(const Explanation &explanation);
+// A row per limit, each with the option set, the optimum and the limit's analysis.
+Table explain_table(const Explanation &explanation);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
-#include "study/budget.h"
-#include "study/explain.h"
 #include "cli/report.h"
 #include "model/model.h"
+#include "study/budget.h"
+#include "study/explain.h"
+#include "tests/table_text.h"
 
 namespace {
 
@@ -70,12 +72,14 @@ TEST(Explain, EachLimitsFiguresAreThoseOfSearchesWithThatLimitRelaxed) {
     }
 }
 
-std::string csv_without(const Record &record, const char *column) {
-    Record kept;
-    for (const auto &field : record)
-        if (field.first != column)
-            kept.push_back(field);
-    return to_csv({kept});
+// The CSV lines of a table's rows, without the header.
+std::vector<std::string> csv_lines(const Table &table) {
+    std::vector<std::string> lines;
+    std::stringstream in(written(table, TableFormat::Csv));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    lines.erase(lines.begin());
+    return lines;
 }
 
 TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
@@ -83,11 +87,16 @@ TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
     std::string error;
     const LimitRange power = *parse_limit_range("power=0:300:37.5", error);
     const LimitRange area = *parse_limit_range("Area=100:300:100", error);
-    const BudgetRequest curve{base, {power}, Choice::Memory, 0.1};
-    const BudgetRequest map{base, {area, power}, std::nullopt, 0.1};
+    const BudgetRequest curve{base, {power}, Choice::Memory, 0.1, {}};
+    const BudgetRequest map{base, {area, power}, std::nullopt, 0.1, {}};
     for (const BudgetRequest &request : {curve, map}) {
         ASSERT_EQ(budget_error(request), "");
-        const std::vector<Record> records = budget_records(budget(request, 2));
+        Table table = budget_table(request);
+        budget_in_chunks(request, 2, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+            add_budget_rows(table, request, s, chunk, 0, chunk.best.size());
+            return true;
+        });
+        const std::vector<std::string> records = csv_lines(table);
         ASSERT_EQ(records.size(), request.varied.size() == 1 ? 2 * 9u : 3 * 9u);
         for (size_t i = 0; i < records.size(); i++) {
             Request r = base;
@@ -100,7 +109,12 @@ TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
                 r.limits = with(r.limits, Limit::Power, power.value(i / 3));
             }
             const BestConfiguration at = search_best(r);
-            EXPECT_EQ(csv_without(records[i], "binding"), to_csv({best_record(at)}));
+            Table expected = best_table();
+            add_best_row(expected, at);
+            const std::string row = request.varied.size() == 1
+                                        ? records[i]
+                                        : records[i].substr(0, records[i].rfind(','));
+            EXPECT_EQ(row, csv_lines(expected)[0]);
             if (request.varied.size() == 1)
                 continue;
             // A limit binds where relaxing it alone by 10 % changes the optimum.
@@ -112,8 +126,71 @@ TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
             const bool x = changes(Limit::Area, area.value(i % 3));
             const bool y = changes(Limit::Power, power.value(i / 3));
             const std::string binds = x && y ? "both" : x ? "area" : y ? "power" : "neither";
-            EXPECT_EQ(std::get<std::string>(records[i].back().second), binds);
+            EXPECT_EQ(records[i].substr(records[i].rfind(',') + 1), binds);
         }
+    }
+}
+
+// Each point of a best-over curve is, of the searches of every compared option set under that
+// point's limits, the fastest (the first in the model's order among equals); where none finds
+// anything, the first option set's row with the limits that none of them meets alone.
+TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
+    std::string error;
+    struct Case {
+        const char *vary, *over;
+        OptionSet base;
+    };
+    for (const Case &c : {Case{"power=0:300:12.5", "memory,transistor", options(1, 0, 0, 3, 3)},
+                          Case{"area=0:300:20", "node", options(0, 1, 2, 0, 2)},
+                          Case{"bw=0:80:8", "core,memory", options(2, 0, 1, 0, 4)}}) {
+        const LimitRange range = *parse_limit_range(c.vary, error);
+        const BudgetRequest request{
+            Request{c.base, {}, {}}, {range}, std::nullopt, 0.1, *parse_best_over(c.over, error)};
+        ASSERT_EQ(budget_error(request), "");
+        Table table = budget_table(request);
+        budget_in_chunks(request, 2, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+            add_budget_rows(table, request, s, chunk, 0, chunk.best.size());
+            return true;
+        });
+        const std::vector<std::string> rows = csv_lines(table);
+        ASSERT_EQ(rows.size(), range.count());
+        std::vector<OptionSet> sets{c.base};
+        for (Choice choice : request.best_over) {
+            std::vector<OptionSet> more;
+            for (const OptionSet &set : sets)
+                for (size_t v = 0; v < choice_names(choice).size(); v++) {
+                    OptionSet o = set;
+                    (choice == Choice::Memory       ? o.memory
+                     : choice == Choice::Transistor ? o.transistor
+                     : choice == Choice::CoreKind   ? o.core_kind
+                                                    : o.node) = int(v);
+                    more.push_back(o);
+                }
+            sets = more;
+        }
+        size_t feasible = 0;
+        for (size_t point = 0; point < range.count(); point++) {
+            std::vector<BestConfiguration> found;
+            for (const OptionSet &set : sets)
+                found.push_back(
+                    search_best(Request{set, with({}, range.limit, range.value(point)), {}}));
+            BestConfiguration best = found.front();
+            for (const BestConfiguration &b : found)
+                if (b.feasible && (!best.feasible || b.speedup > best.speedup))
+                    best = b;
+            if (!best.feasible)
+                for (const BestConfiguration &b : found)
+                    std::erase_if(best.unmeetable, [&](Limit limit) {
+                        return std::find(b.unmeetable.begin(), b.unmeetable.end(), limit) ==
+                               b.unmeetable.end();
+                    });
+            feasible += best.feasible;
+            Table expected = best_table();
+            add_best_row(expected, best);
+            EXPECT_EQ(rows[point], csv_lines(expected)[0]) << c.vary << " point " << point;
+        }
+        EXPECT_GT(feasible, 0u);
+        EXPECT_LT(feasible, range.count());
     }
 }
 

@@ -14,8 +14,6 @@
 #include <tuple>
 #include <unistd.h>
 
-#include "study/choices.h"
-#include "study/design.h"
 #include "cli/plot.h"
 #include "cli/run.h"
 #include "model/model.h"
@@ -24,6 +22,8 @@
 #include "modelfile/model_file.h"
 #include "search/search.h"
 #include "search/trace.h"
+#include "study/choices.h"
+#include "study/design.h"
 #include "tests/bad_model_files.h"
 
 extern char **environ;
@@ -111,7 +111,9 @@ TEST_F(CliCommand, SearchPrintsTheBestConfigurationAndNoTraceLines) {
     // With 3D memory and HP transistors the model traces a power line for every configuration.
     const Outcome o = run({"search", "--memory", "3d", "--transistor", "HP"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.err, "");
+    // At most the note on the ends of the design space's axes.
+    EXPECT_TRUE(o.err.empty() || o.err.rfind("cpu-widget-cli: note: ", 0) == 0) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), o.err.empty() ? 0 : 1);
     EXPECT_NE(o.out.find("Best configuration"), std::string::npos);
     EXPECT_NE(o.out.find("speedup          49.8507"), std::string::npos) << o.out;
     EXPECT_EQ(o.out.find("power_W_result1"), std::string::npos);
@@ -187,6 +189,63 @@ TEST_F(CliCommand, SweepWritesEveryOptionCombination) {
     const Outcome text = run({"sweep"});
     EXPECT_EQ(count_lines(text.out), 362u); // the model line, the header, 360 rows
     EXPECT_EQ(text.out.rfind("Model:    built-in, parallel fraction 0.99", 0), 0u);
+}
+
+// The option flags pick the option sets a sweep goes through, in the model's order whatever the
+// order or repetition of the flags: exactly the full sweep's rows of those option sets.
+TEST_F(CliCommand, SweepTakesOptionFlagsAsFilters) {
+    const Outcome all = run({"sweep", "--format", "csv", "--power", "80"});
+    const Outcome some =
+        run({"sweep", "--format", "csv", "--power", "80", "--node", "20nm", "--workload",
+             "DB2/TPCH", "--node", "32NM", "--node", "20nm", "--memory", "3d"});
+    ASSERT_EQ(some.status, 0);
+    std::stringstream lines(all.out);
+    std::string expected, line;
+    for (std::getline(lines, line), expected = line + "\n"; std::getline(lines, line);)
+        if (line.rfind("DB2/TPCH,3d,", 0) == 0 &&
+            (line.find(",32nm,") != std::string::npos || line.find(",20nm,") != std::string::npos))
+            expected += line + "\n";
+    EXPECT_EQ(count_lines(some.out), 1 + 3 * 4 * 2u);
+    EXPECT_EQ(some.out, expected);
+}
+
+// A best configuration at the end of an axis it was free to move along is noted on standard
+// error (the output keeps its bytes) and, with --flags, named in columns; a held axis is not.
+TEST_F(CliCommand, EdgesOfTheDesignSpaceAreNoted) {
+    const Outcome text = run({"search"});
+    EXPECT_EQ(text.err, "cpu-widget-cli: note: the best configuration sits at the end of an axis "
+                        "of the design space (smallest L2 cache (1 MB), first scale step (1.0)); "
+                        "--flags gives the ends as columns\n");
+    EXPECT_EQ(run({"search", "--flags"}).out,
+              text.out + "Edges:    smallest L2 cache (1 MB), first scale step (1.0)\n");
+    EXPECT_EQ(run({"search", "--cache", "1", "--scale", "1.0"}).err, "");
+
+    const nlohmann::json rows =
+        nlohmann::json::parse(run({"sweep", "--flags", "--format", "json"}).out);
+    size_t at_edges = 0;
+    for (const nlohmann::json &row : rows) {
+        auto end = [&](const std::string &axis, const char *column, double low, double high,
+                       const char *low_name, const char *high_name) {
+            const nlohmann::json edge = row["edge_" + axis];
+            nlohmann::json expected;
+            if (row["feasible"].get<bool>()) {
+                const double v = row[column].get<double>();
+                expected = v == low    ? nlohmann::json(low_name)
+                           : v == high ? nlohmann::json(high_name)
+                                       : nlohmann::json();
+            }
+            EXPECT_EQ(edge, expected) << row.dump();
+            return !edge.is_null();
+        };
+        const bool cores = end("cores", "cores", 1, 192, "fewest", "most");
+        const bool cache = end("cache", "cache_mb", 1, 512, "smallest", "largest");
+        const bool scale = end("scale", "scale", 1.0, 0.3, "first", "last");
+        at_edges += cores || cache || scale;
+    }
+    EXPECT_EQ(at_edges, 65u);
+    EXPECT_EQ(run({"sweep"}).err, "cpu-widget-cli: note: 65 of the best configurations sit at the "
+                                  "end of an axis of the design space; --flags gives the ends as "
+                                  "columns\n");
 }
 
 TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {
@@ -380,7 +439,8 @@ TEST_F(CliCommand, BadInputIsOneLineNamingTheArgumentWithStatusTwo) {
         {{"plot", "-o", "x.png", "--series", "core"}, "--series"},
         {{"budget", "--vary", "power=1:2:1", "-o", "x.jpg"}, "--output"},
         {{"search", "--speed"}, "--speed"},
-        {{"sweep", "--workload", "DB2/TPCC"}, "--workload"},
+        {{"sweep", "--workload", "DB2/TPCC", "--workload", "TPCC"}, "--workload"},
+        {{"sweep", "--node"}, "--node"},
         {{"explore"}, "explore"},
         {{"sweep", "--jobs", "0"}, "--jobs"},
         {{"explain", "--step", "0"}, "--step"},

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <tuple>
 
-#include "study/design.h"
 #include "model/state.h"
 #include "model/tables.h"
 #include "search/search.h"
 #include "search/trace.h"
+#include "study/design.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "study/choices.h"
 #include "cli/report.h"
+#include "study/choices.h"
+#include "tests/table_text.h"
 
 namespace {
 
@@ -34,11 +35,16 @@ bool same_bits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-TEST(CliNumbers, CsvNumbersReadBackToTheSameDouble) {
-    Record record;
+// One row of the awkward numbers, a column each.
+Table awkward_row() {
+    Table table;
     for (double value : kAwkward)
-        record.emplace_back(key(record.size()), value);
-    const std::string csv = to_csv({record});
+        table.add(key(table.columns.size()), ColumnType::Number).add_number(value);
+    return table;
+}
+
+TEST(CliNumbers, CsvNumbersReadBackToTheSameDouble) {
+    const std::string csv = written(awkward_row(), TableFormat::Csv);
     const std::vector<std::string> values = csv_fields(csv.substr(csv.find('\n') + 1));
     ASSERT_EQ(values.size(), std::size(kAwkward));
     for (size_t i = 0; i < values.size(); i++)
@@ -46,10 +52,7 @@ TEST(CliNumbers, CsvNumbersReadBackToTheSameDouble) {
 }
 
 TEST(CliNumbers, JsonNumbersReadBackToTheSameDouble) {
-    Record record;
-    for (double value : kAwkward)
-        record.emplace_back(key(record.size()), value);
-    const nlohmann::json parsed = nlohmann::json::parse(to_json({record}));
+    const nlohmann::json parsed = nlohmann::json::parse(written(awkward_row(), TableFormat::Json));
     ASSERT_TRUE(parsed.is_array());
     for (size_t i = 0; i < std::size(kAwkward); i++)
         EXPECT_TRUE(same_bits(parsed[0][key(i)].get<double>(), kAwkward[i]));
@@ -96,40 +99,59 @@ BestConfiguration infeasible_ninety_nanometre() {
 }
 
 TEST(CliRecords, InfeasibleResultLeavesTheConfigurationEmpty) {
-    const Record record = best_record(infeasible_ninety_nanometre());
+    Table record = best_table();
+    add_best_row(record, infeasible_ninety_nanometre());
     const std::vector<std::string> configuration{
         "speedup",  "cores",    "cache_mb", "scale",          "vdd_v",
         "freq_ghz", "area_mm2", "power_w",  "bandwidth_gbps", "tsv_bandwidth_gbps"};
-    const nlohmann::json json = nlohmann::json::parse(to_json({record}))[0];
+    const nlohmann::json json = nlohmann::json::parse(written(record, TableFormat::Json))[0];
     EXPECT_EQ(json["feasible"], false);
     for (const std::string &name : configuration)
         EXPECT_TRUE(json[name].is_null()) << name;
     EXPECT_EQ(json["unmeetable_limits"], nlohmann::json({"area", "tsv"}));
     EXPECT_EQ(json["area_limit_mm2"], 0.0);
 
-    const std::string csv = to_csv({record});
+    const std::string csv = written(record, TableFormat::Csv);
     const std::string header = csv.substr(0, csv.find('\n'));
     const std::string row = csv.substr(csv.find('\n') + 1);
     EXPECT_EQ(row, "DB2/TPCC,3d,LOP,Niagara,90nm,0,167,25.344,0,false,,,,,,,,,,,area+tsv\n");
-    EXPECT_EQ(csv_fields(header).size(), record.size());
+    EXPECT_EQ(csv_fields(header).size(), record.columns.size());
 }
 
 TEST(CliRecords, PlainMemoryHasNoTsvFigures) {
     BestConfiguration best;
     best.options = OptionSet{};
     best.feasible = true;
-    const nlohmann::json json = nlohmann::json::parse(to_json({best_record(best)}))[0];
+    Table record = best_table();
+    add_best_row(record, best);
+    const nlohmann::json json = nlohmann::json::parse(written(record, TableFormat::Json))[0];
     EXPECT_TRUE(json["tsv_limit_gbps"].is_null());
     EXPECT_TRUE(json["tsv_bandwidth_gbps"].is_null());
     EXPECT_FALSE(json["speedup"].is_null());
 }
 
 TEST(CliRecords, CsvQuotesTextThatHoldsSeparatorsOrQuotes) {
-    const Record record{{"a", std::string("x,y")},
-                        {"b", std::string("say \"hi\"")},
-                        {"c", std::vector<std::string>{"area", "power"}},
-                        {"d", Field()}};
-    EXPECT_EQ(to_csv({record}), "a,b,c,d\n\"x,y\",\"say \"\"hi\"\"\",area+power,\n");
+    Table table;
+    table.add("a", ColumnType::Name, {"x,y"}).add_name(0);
+    table.add("b", ColumnType::Name, {"say \"hi\""}).add_name(0);
+    table.add("c", ColumnType::Names, {"area", "power", "tsv"}).add_names(3);
+    table.add("d", ColumnType::Number).add_none();
+    EXPECT_EQ(written(table, TableFormat::Csv),
+              "a,b,c,d\n\"x,y\",\"say \"\"hi\"\"\",area+power,\n");
+}
+
+// Rows written a few at a time give the bytes of the whole table written at once, whatever
+// repeats from one row to the next: a sweep's rows, in both formats.
+TEST(CliRecords, ChunkedWritesGiveTheSameBytes) {
+    Table table = best_table();
+    for (const BestConfiguration &row : sweep({}, {}, 2))
+        add_best_row(table, row);
+    for (TableFormat format : {TableFormat::Csv, TableFormat::Json}) {
+        const std::string whole = written(table, format);
+        EXPECT_GT(whole.size(), 360 * 80u);
+        for (size_t chunk : {1, 7, 100})
+            EXPECT_EQ(written(table, format, chunk), whole) << chunk;
+    }
 }
 
 } // namespace

@@ -239,7 +239,7 @@ std::string engine_budget_json(int limit, double start, double end, double step)
     }
     j += "],\"speedup\":[";
     for (size_t i = 0; i < s.best.size(); i++) {
-        const BestConfiguration point = best_at(result, s, i);
+        const BestConfiguration point = best_at(s, limits_at(b, s, i), s.best[i]);
         j += i ? "," : "";
         j += (point.feasible ? number(point.speedup) : std::string("null"));
     }

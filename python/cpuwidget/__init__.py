@@ -12,6 +12,26 @@ flight have ended. Searches release the GIL, so threads run them in parallel.
 """
 
 from ._cpuwidget import budget, explain, export_model, load_model, model_info, search, space, sweep
+from ._cpuwidget import search_many as _search_many
+
+
+def search_many(tasks, jobs=None):
+    """The best configuration of many searches at once, on threads with the GIL released.
+
+    tasks: a pandas DataFrame or a dict of equal-length columns (numpy arrays or lists), a row
+    per search, the columns named as search's keyword arguments (workload, memory, transistor,
+    core, node, area, power, bw, tsv, cores, cache, scale, vdd, freq); a None or NaN in a row is
+    an argument not given. Returns search's columns with a row per task, in task order. A bad
+    value raises ValueError naming the task ("tasks[3]: power: ...") before any search runs.
+    """
+    if hasattr(tasks, "columns") and hasattr(tasks, "__getitem__") and not isinstance(tasks, dict):
+        tasks = {str(name): tasks[name].to_numpy() for name in tasks.columns}
+    if not isinstance(tasks, dict):
+        raise TypeError(
+            f"tasks: {type(tasks).__name__}; accepted: a pandas DataFrame or a dict of columns"
+        )
+    return _search_many(tasks, jobs)
+
 
 __all__ = [
     "budget",
@@ -20,6 +40,7 @@ __all__ = [
     "load_model",
     "model_info",
     "search",
+    "search_many",
     "space",
     "sweep",
 ]

@@ -9,7 +9,8 @@ gathered into one pandas DataFrame.
 
 A task is a dict: "command" ("search", the default, "explain" or "budget"), "model" (a name
 in models, or None, the default, for the built-in model), and the command's keyword arguments.
-Tasks are sent in batches of one model each; Dask schedules them. Each row of the result
+Tasks are sent in batches of one model each; Dask schedules them, and a batch's searches are
+answered by one cpuwidget.search_many call. Each row of the result
 carries "task" (the task's index), "model" and "command", then the command's columns.
 """
 
@@ -56,12 +57,39 @@ class _Batch:
         self.items = items
 
 
+def _searches(model_name, searches):
+    """The rows of a batch's searches, answered by one search_many call: a DataFrame."""
+    names = []
+    for _, arguments in searches:
+        names += [name for name in arguments if name not in names]
+    columns = {name: [arguments.get(name) for _, arguments in searches] for name in names}
+    if not columns:
+        columns = {"workload": [None] * len(searches)}
+    try:
+        result = cpuwidget.search_many(columns, jobs=1)  # the cluster gives the parallelism
+    except ValueError as error:
+        # search_many names the task by its place in the batch; the study names it by its index.
+        place, _, why = str(error).partition("]: ")
+        if not place.startswith("tasks["):
+            raise
+        raise ValueError(f"tasks[{searches[int(place[6:])][0]}]: {why}") from None
+    frame = pandas.DataFrame(result)
+    frame.insert(0, "command", "search")
+    frame.insert(0, "model", model_name)
+    frame.insert(0, "task", [index for index, _ in searches])
+    return frame
+
+
 def _run_batch(model_name, model_text, batch):
     """The rows of a batch of tasks of one model, as a list of DataFrames (one per column set)."""
     groups = {}
+    searches = []
     _acquire_model(model_text)
     try:
         for index, command, arguments in batch.items:
+            if command == "search":
+                searches.append((index, arguments))
+                continue
             result = getattr(cpuwidget, command)(**arguments)
             rows = len(next(iter(result.values()))) if result else 0
             key = (command,) + tuple(result)
@@ -71,9 +99,10 @@ def _run_batch(model_name, model_text, batch):
             group["command"] += [command] * rows
             for name, values in result.items():
                 group.setdefault(name, []).extend(values.tolist())
+        frames = [_searches(model_name, searches)] if searches else []
     finally:
         _release_model()
-    return [pandas.DataFrame(columns) for columns in groups.values()]
+    return frames + [pandas.DataFrame(columns) for columns in groups.values()]
 
 
 def _model_texts(models):
