@@ -23,6 +23,18 @@ std::string option_column(Choice choice, const OptionSet &o) {
     return format("%-*s ", width, choice_names(choice)[size_t(index)].c_str());
 }
 
+// The limits a curve's point binds on: "power+tsv", "-" for none.
+std::string binding_limits(unsigned char set) {
+    std::string text;
+    for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv})
+        if (set & (1 << int(limit))) {
+            if (!text.empty())
+                text += '+';
+            text += limit_name(limit);
+        }
+    return text.empty() ? "-" : text;
+}
+
 std::string option_heading(Choice choice) {
     return choice == Choice::Workload     ? format("%-10s ", "workload")
            : choice == Choice::Memory     ? format("%-6s ", "memory")
@@ -55,7 +67,7 @@ std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bo
         text += ", " + range_text(r.varied[1]);
     text += "\n";
     text += model_line();
-    if (r.varied.size() > 1)
+    if (r.varied.size() > 1 || r.binding)
         text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
                        "optimum\n",
                        shortest(r.step * 100).c_str());
@@ -73,7 +85,7 @@ std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bo
                        (std::string(limit_name(range.limit)) + " " + unit_of(range.limit)).c_str());
     for (Choice choice : r.best_over)
         head += option_heading(choice);
-    return text + "\n" + head + (r.varied.size() > 1 ? format("%-9s ", "binds") : "") +
+    return text + "\n" + head + (r.varied.size() > 1 || r.binding ? format("%-9s ", "binds") : "") +
            best_columns_header();
 }
 
@@ -83,8 +95,10 @@ void append_budget_text_rows(std::string &text, const BudgetRequest &r, const Bu
         const BestConfiguration b = best_in_chunk(r, s, chunk, i);
         for (const LimitRange &range : r.varied)
             text += format("%10s ", shortest(limit_value(b.limits, range.limit)).c_str());
-        if (!chunk.binding.empty())
+        if (r.varied.size() > 1)
             text += format("%-9s ", binding_name(chunk.binding[i], r));
+        else if (r.binding)
+            text += format("%-9s ", binding_limits(chunk.binding[i]).c_str());
         for (Choice choice : r.best_over)
             text += option_column(choice, b.options);
         text += best_columns(b);

@@ -82,10 +82,48 @@ std::string infeasible_text(const Explanation &e) {
 
 } // namespace
 
+// Every pair of limits relaxed together, and the pairs that hold the design back together.
+std::string pairs_table(const Explanation &e) {
+    if (e.pairs.empty())
+        return {};
+    std::string text =
+        format("\nEach pair of limits relaxed together by %s %%\n", shortest(e.step * 100).c_str());
+    text += format("  %-27s %-5s %10s %9s  %s\n", "limits", "binds", "relaxed", "gain",
+                   "beyond either alone");
+    for (const PairAnalysis &p : e.pairs) {
+        const std::string limits =
+            std::string(short_caption(p.first)) + " + " + short_caption(p.second);
+        const double gain = gain_percent(p.relaxed_speedup, e.best.speedup);
+        text += format("  %-27s %-5s %10.4f %9s  %s\n", limits.c_str(), p.binds ? "yes" : "no",
+                       p.relaxed_speedup, std::isnan(gain) ? "-" : format("%+.2f %%", gain).c_str(),
+                       p.beyond_alone ? "yes" : "no");
+    }
+    for (const PairAnalysis &p : e.pairs) {
+        if (!p.beyond_alone)
+            continue;
+        auto alone = [&](Limit limit) {
+            for (const LimitAnalysis &l : e.limits)
+                if (l.limit == limit)
+                    return format("%+.2f %%", gain_percent(l.relaxed_speedup, e.best.speedup));
+            return std::string("-");
+        };
+        const double gain = gain_percent(p.relaxed_speedup, e.best.speedup);
+        std::string first = caption_of(p.first);
+        first[0] = char(std::toupper(static_cast<unsigned char>(first[0])));
+        text +=
+            format("%s and %s hold the design back together: relaxed together, speedup %.4f "
+                   "(%+.2f %%, %s), against %s and %s alone.\n",
+                   first.c_str(), caption_of(p.second), p.relaxed_speedup, gain,
+                   configuration_text(p.relaxed_cores, p.relaxed_cache, p.relaxed_scale).c_str(),
+                   alone(p.first).c_str(), alone(p.second).c_str());
+    }
+    return text;
+}
+
 std::string explain_text(const Explanation &e) {
     std::vector<double> least;
     for (Limit limit : e.best.unmeetable)
         least.push_back(least_figure(e.request, limit));
     const std::string head = request_text(e.request) + "\n" + best_text(e.best, least);
-    return head + (e.best.feasible ? feasible_table(e) : infeasible_text(e));
+    return head + (e.best.feasible ? feasible_table(e) + pairs_table(e) : infeasible_text(e));
 }

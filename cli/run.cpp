@@ -40,7 +40,8 @@ constexpr const char *kProgram = "cpu-widget-cli";
 // Arguments as typed; each is checked by its option's validator while the command line is
 // parsed, and read into a Request afterwards.
 struct Arguments {
-    std::string model; // read before the command line is parsed (load_model_option)
+    std::string model;             // read before the command line is parsed (load_model_option)
+    std::string parallel_fraction; // replaces the model's once the command line is parsed
     std::string workload, memory, transistor, core, node; // default: the model's first, start node
     std::string area, power, bandwidth, tsv;
     std::string cores, cache, scale, vdd, freq;
@@ -51,7 +52,9 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string best_over;
-    bool flags = false; // the ends of axes the best configuration sits at, as columns
+    bool flags = false;   // the ends of axes the best configuration sits at, as columns
+    bool pairs = false;   // explain: every pair of limits relaxed together too
+    bool binding = false; // budget curves: the limits that bind at each point
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -187,6 +190,18 @@ void add_model(CLI::App *command, Arguments &a) {
     add(command, "--model", a.model, "FILE", "model file to use instead of the built-in model",
         "a model file (docs/model.md; 'cpu-widget-cli model export' writes the built-in one)",
         [](const std::string &) { return std::string(); });
+    add(command, "--parallel-fraction", a.parallel_fraction, "P",
+        "the share of every workload's work that runs in parallel, in place of the model's "
+        "(as a model file that extends the model in use with constants.parallel_fraction)",
+        "a number from 0 to 1 (default: the model's, 0.99 in the built-in one)",
+        [](const std::string &text) {
+            const std::optional<double> value = parse_number(text);
+            if (!value)
+                return quoted(text) + " is not a number";
+            if (*value < 0 || *value > 1)
+                return text + " is out of range";
+            return std::string();
+        });
 }
 
 // The choices' defaults: the first of each list, the model's start-up node.
@@ -544,7 +559,7 @@ void add_one_request(CLI::App *command, Arguments &a) {
 }
 
 int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
-    const Explanation e = explain(r, *parse_number(a.step) / 100);
+    const Explanation e = explain(r, *parse_number(a.step) / 100, a.pairs);
     if (a.format != "text")
         return write_table(explain_table(e), a.format, out, err);
     out.text() += explain_text(e);
@@ -574,6 +589,7 @@ std::optional<BudgetRequest> budget_request(const Request &r, const Arguments &a
         std::string error;
         b.best_over = *parse_best_over(a.best_over, error);
     }
+    b.binding = a.binding;
     const std::string refused = budget_error(b);
     if (!refused.empty()) {
         say(err, refused);
@@ -738,6 +754,11 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_limits(explain_command, a);
     add(explain_command, "--step", a.step, "PERCENT", "how far to relax each limit alone",
         "a number of percent above 0 (default 10)", number_check(false));
+    explain_command->add_flag(
+        "--pairs", a.pairs,
+        "relax every pair of limits together too, and say which pairs hold the design back "
+        "together beyond what relaxing either alone shows (rows marked by relaxed_with in CSV "
+        "and JSON)");
     add_format(explain_command, a);
 
     CLI::App *budget_command = app.add_subcommand(
@@ -765,8 +786,12 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
             std::string error;
             return parse_best_over(text, error) ? std::string() : error;
         });
+    budget_command->add_flag("--binding", a.binding,
+                             "curves: add the limits whose relaxation alone by --step changes the "
+                             "optimum at each point (a binding column)");
     add(budget_command, "--step", a.step, "PERCENT",
-        "with two limits, how far relaxing one alone must change the optimum for it to bind",
+        "with two limits or --binding, how far relaxing one alone must change the optimum for it "
+        "to bind",
         "a number of percent above 0 (default 10)", number_check(false));
     add_jobs(budget_command, a);
     add_flags(budget_command, a);
@@ -839,6 +864,12 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         return 2;
     }
     a.format = format_of(a.format);
+    if (!a.parallel_fraction.empty()) {
+        auto changed = std::make_shared<Model>(active_model());
+        changed->parallel_fraction = *parse_number(a.parallel_fraction);
+        set_active_model(changed);
+        model_in_use.replaced = true;
+    }
 
     const Request r = request_of(a);
     const std::string refused = operating_point_error(r.options, r.holds);

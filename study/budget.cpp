@@ -140,7 +140,24 @@ BudgetChunk chunk_of(const BudgetRequest &b, const BudgetSeries &s, size_t x_fro
         return chunk;
     }
     if (b.varied.size() == 1) {
-        chunk.best = q.curve(limits, x.limit, values_of(x, x_from, x_to, 1));
+        const std::vector<double> xs = values_of(x, x_from, x_to, 1);
+        chunk.best = q.curve(limits, x.limit, xs);
+        if (!b.binding)
+            return chunk;
+        // Each limit in force relaxed alone by the step: the varied one at each point's value.
+        chunk.binding.assign(chunk.best.size(), 0);
+        for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
+            if (limit == Limit::Tsv && s.options.memory == 0)
+                continue;
+            LimitChecks relaxed = limits;
+            if (limit != x.limit)
+                relaxed.value(limit) *= 1 + b.step;
+            const std::vector<int> moved = q.curve(
+                relaxed, x.limit, limit == x.limit ? values_of(x, x_from, x_to, 1 + b.step) : xs);
+            for (size_t i = 0; i < moved.size(); i++)
+                if (moved[i] != chunk.best[i])
+                    chunk.binding[i] |= (unsigned char)(1 << int(limit));
+        }
         return chunk;
     }
     const LimitRange &y = b.varied[1];
@@ -322,6 +339,11 @@ std::string budget_error(const BudgetRequest &b) {
             b.series != Choice::Memory)
             return "--vary: the TSV limit is checked with 3D memory only; accepted: tsv with "
                    "--memory 3D or --series memory";
+    if (b.binding && b.varied.size() == 2)
+        return "--binding: a map gives which of its limits bind already; accepted: --binding with "
+               "one limit in --vary";
+    if (b.binding && !b.best_over.empty())
+        return "--binding: not with --best-over; accepted: one of them";
     if (!b.best_over.empty() && b.varied.size() == 2)
         return "--best-over: the best over options takes one varied limit, not two; accepted: "
                "--best-over with one limit in --vary";
@@ -368,6 +390,8 @@ Budget budget(const BudgetRequest &request, int jobs) {
 
 Table budget_table(const BudgetRequest &request, bool edges) {
     Table t = best_table(edges);
+    if (request.binding && request.varied.size() == 1)
+        t.add("binding", ColumnType::Names, {"area", "power", "bandwidth", "tsv"});
     if (request.varied.size() > 1)
         t.add("binding", ColumnType::Name,
               {"neither", limit_name(request.varied[0].limit), limit_name(request.varied[1].limit),
@@ -382,5 +406,7 @@ void add_budget_rows(Table &table, const BudgetRequest &request, const BudgetSer
         add_best_row(table, best_in_chunk(request, series, chunk, i));
         if (map)
             table.columns.back().add_name(chunk.binding[i]);
+        else if (request.binding)
+            table.columns.back().add_names(chunk.binding[i]);
     }
 }

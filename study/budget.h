@@ -37,6 +37,9 @@ struct BudgetRequest {
     // Curves: at each point, the best over every combination of these options' values (the
     // others as given), in place of the given values.
     std::vector<Choice> best_over;
+    // Curves: at each point, the limits whose relaxation alone by the step changes the optimum
+    // (maps always give which of their two limits bind).
+    bool binding = false;
 };
 
 // Reads "memory,transistor" (each option once); none, with why in error, otherwise.
@@ -62,10 +65,12 @@ struct BudgetSeries {
 
 // The answers at a run of consecutive points of one series.
 struct BudgetChunk {
-    size_t first;                       // the first point's index in its series
-    std::vector<int> best;              // a handle per point; -1: nothing meets the limits
-    std::vector<unsigned char> binding; // maps: bit 0 the x limit binds, bit 1 the y limit
-    std::vector<int> chosen;            // with best_over: the candidate per point
+    size_t first;          // the first point's index in its series
+    std::vector<int> best; // a handle per point; -1: nothing meets the limits
+    // maps: bit 0 the x limit binds, bit 1 the y limit; curves with binding asked for: bit
+    // int(limit) for each limit that binds
+    std::vector<unsigned char> binding;
+    std::vector<int> chosen; // with best_over: the candidate per point
 };
 
 // Works out every point, series by series in order and a chunk of points at a time, and hands

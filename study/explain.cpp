@@ -20,8 +20,8 @@ double gain_percent(double relaxed, double best) {
     return best > 0 ? (relaxed / best - 1) * 100 : NAN;
 }
 
-Explanation explain(const Request &request, double step) {
-    Explanation e{request, step, search_best(request), {}, {}};
+Explanation explain(const Request &request, double step, bool pairs) {
+    Explanation e{request, step, search_best(request), {}, {}, {}};
     const SearchSpec spec = spec_of(request);
     const LimitQueries queries(spec);
     const int best = queries.best_index(spec.limits);
@@ -40,6 +40,24 @@ Explanation explain(const Request &request, double step) {
         l.changes_at = queries.changes_at(spec.limits, limit);
         e.limits.push_back(l);
     }
+    for (size_t i = 0; pairs && best >= 0 && i < e.limits.size(); i++)
+        for (size_t j = i + 1; j < e.limits.size(); j++) {
+            const LimitAnalysis &a = e.limits[i], &b = e.limits[j];
+            LimitChecks relaxed = spec.limits;
+            relaxed.value(a.limit) = a.relaxed_value;
+            relaxed.value(b.limit) = b.relaxed_value;
+            const SearchOutcome r = queries.best(relaxed);
+            PairAnalysis p{
+                a.limit, b.limit,         r.found,        r.speedup,
+                r.scale, r.cache,         r.cores,        queries.best_index(relaxed) != best,
+                false,   a.relaxed_value, b.relaxed_value};
+            auto same = [&](const LimitAnalysis &l) {
+                return l.relaxed_found == p.relaxed_found && l.relaxed_scale == p.relaxed_scale &&
+                       l.relaxed_cache == p.relaxed_cache && l.relaxed_cores == p.relaxed_cores;
+            };
+            p.beyond_alone = p.binds && !same(a) && !same(b);
+            e.pairs.push_back(p);
+        }
     bool one_is_enough = false;
     for (const LimitAnalysis &l : e.limits)
         one_is_enough = one_is_enough || !std::isinf(l.changes_at);
@@ -77,6 +95,11 @@ Table explain_table(const Explanation &e) {
     for (const char *name : {"relaxed_scale", "gain_percent", "changes_at", "needed_together"})
         t.add(name, ColumnType::Number);
 
+    const bool pairs = !e.pairs.empty();
+    if (pairs) {
+        t.add("relaxed_with", ColumnType::Name, {"area", "power", "bandwidth", "tsv"});
+        t.add("binds_beyond_alone", ColumnType::Flag);
+    }
     auto number = [](Column &column, bool present, double value) {
         present ? column.add_number(value) : column.add_none();
     };
@@ -115,6 +138,41 @@ Table explain_table(const Explanation &e) {
         number(c[22], !std::isnan(gain), gain);
         number(c[23], !std::isinf(l.changes_at), l.changes_at);
         number(c[24], !std::isnan(together), together);
+        if (pairs) {
+            c[25].add_none();
+            c[26].add_none();
+        }
+    }
+    // The pairs: the first limit's columns as its own row has them, relaxed with the second.
+    for (const PairAnalysis &p : e.pairs) {
+        size_t row = 0;
+        while (e.limits[row].limit != p.first)
+            row++;
+        for (size_t column = 0; column < 15; column++) { // workload to slack
+
+            Column &to = t.columns[column];
+            const Column &from = t.columns[column];
+            if (!from.present(row))
+                to.add_none();
+            else if (from.type() == ColumnType::Number)
+                to.add_number(from.number(row));
+            else
+                to.add_integer(from.integer(row));
+        }
+        std::vector<Column> &c = t.columns;
+        c[15].add_flag(p.binds);
+        c[16].add_number(e.step * 100);
+        c[17].add_number(p.first_relaxed);
+        number(c[18], p.relaxed_found, p.relaxed_speedup);
+        integer(c[19], p.relaxed_found, m.core_counts[p.relaxed_cores]);
+        integer(c[20], p.relaxed_found, m.cache_sizes[p.relaxed_cache]);
+        number(c[21], p.relaxed_found, m.scale_steps[p.relaxed_scale]);
+        const double gain = gain_percent(p.relaxed_speedup, b.speedup);
+        number(c[22], !std::isnan(gain), gain);
+        c[23].add_none();
+        c[24].add_none();
+        c[25].add_name(int(p.second));
+        c[26].add_flag(p.beyond_alone);
     }
     return t;
 }

@@ -24,6 +24,19 @@ struct LimitAnalysis {
     double changes_at;
 };
 
+// Two limits relaxed together by the step.
+struct PairAnalysis {
+    Limit first, second;
+    bool relaxed_found;
+    double relaxed_speedup;
+    int relaxed_scale, relaxed_cache, relaxed_cores;
+    bool binds; // relaxing both together changes the optimum
+    // Relaxing both finds a configuration that relaxing neither alone finds: the two hold the
+    // design back together (relaxing each alone shows only a part of it, or nothing).
+    bool beyond_alone;
+    double first_relaxed, second_relaxed; // the two limits' values relaxed
+};
+
 struct Explanation {
     Request request;
     double step; // relative, 0.1 for 10 %
@@ -32,13 +45,18 @@ struct Explanation {
     // Nothing found and no limit alone can admit a configuration: the values of the limits
     // together that admit the configuration needing the least relaxation.
     std::vector<std::pair<Limit, double>> together;
+    // With pairs asked for and something found: every pair of limits relaxed together.
+    std::vector<PairAnalysis> pairs;
 };
 
-// step: the relative relaxation (0.1 relaxes each limit by 10 %).
-Explanation explain(const Request &request, double step);
+// step: the relative relaxation (0.1 relaxes each limit by 10 %); pairs: also relax every pair
+// of limits together (a brake that only shows when two limits are lifted at once).
+Explanation explain(const Request &request, double step, bool pairs = false);
 
 // The gain of a relaxed optimum over the best, in percent; NaN when the best is 0.
 double gain_percent(double relaxed, double best);
 
-// A row per limit, each with the option set, the optimum and the limit's analysis.
+// A row per limit, each with the option set, the optimum and the limit's analysis; with pairs,
+// then a row per pair, marked by the columns relaxed_with (the pair's second limit) and
+// binds_beyond_alone, which only those rows fill.
 Table explain_table(const Explanation &explanation);

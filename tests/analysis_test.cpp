@@ -72,6 +72,43 @@ TEST(Explain, EachLimitsFiguresAreThoseOfSearchesWithThatLimitRelaxed) {
     }
 }
 
+// Each pair of limits relaxed together is the search with both relaxed by the step; it holds
+// the design back beyond either alone when that search finds what neither single one does.
+TEST(Explain, PairsAreSearchesWithBothLimitsRelaxed) {
+    size_t beyond = 0;
+    for (const Request &base : kRequests) {
+        for (const Request &r : {base, Request{options(1, 1, 0, 0, 3), {}, {}}}) {
+            const Explanation e = explain(r, 0.1, true);
+            if (!e.best.feasible) {
+                EXPECT_TRUE(e.pairs.empty());
+                continue;
+            }
+            const size_t n = e.limits.size();
+            ASSERT_EQ(e.pairs.size(), n * (n - 1) / 2);
+            const BestConfiguration best = search_best(r);
+            for (const PairAnalysis &p : e.pairs) {
+                SCOPED_TRACE(describe(r.options) + ", " + limit_name(p.first) + " + " +
+                             limit_name(p.second));
+                const Limits first = with(r.limits, p.first, p.first_relaxed);
+                const BestConfiguration both =
+                    search_best(Request{r.options, with(first, p.second, p.second_relaxed), {}});
+                EXPECT_EQ(p.relaxed_found, both.feasible);
+                EXPECT_EQ(p.relaxed_speedup, both.speedup);
+                EXPECT_EQ(p.binds, !same_configuration(both, best));
+                const BestConfiguration a = search_best(Request{r.options, first, {}});
+                const BestConfiguration b =
+                    search_best(Request{r.options, with(r.limits, p.second, p.second_relaxed), {}});
+                EXPECT_EQ(p.beyond_alone,
+                          p.binds && !same_configuration(both, a) && !same_configuration(both, b));
+                beyond += p.beyond_alone;
+            }
+            Table table = explain_table(e);
+            EXPECT_EQ(table.rows(), n + e.pairs.size());
+        }
+    }
+    EXPECT_GT(beyond, 0u);
+}
+
 // The CSV lines of a table's rows, without the header.
 std::vector<std::string> csv_lines(const Table &table) {
     std::vector<std::string> lines;
@@ -191,6 +228,40 @@ TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
         }
         EXPECT_GT(feasible, 0u);
         EXPECT_LT(feasible, range.count());
+    }
+}
+
+// With --binding, each point of a curve names the limits whose relaxation alone by the step
+// changes the search's optimum there: the varied one at the point's value, the others as given.
+TEST(Budget, CurveBindingNamesTheLimitsWhoseRelaxationChangesTheOptimum) {
+    std::string error;
+    const LimitRange power = *parse_limit_range("power=10:250:12", error);
+    for (const OptionSet &o : {options(1, 1, 0, 0, 3), options(0, 0, 2, 3, 4)}) {
+        BudgetRequest request{
+            Request{o, Limits{{}, {}, {}, 300.0}, {}}, {power}, std::nullopt, 0.1, {}};
+        request.binding = true;
+        ASSERT_EQ(budget_error(request), "");
+        size_t bound = 0;
+        budget_in_chunks(request, 2, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+            for (size_t i = 0; i < chunk.best.size(); i++) {
+                const BestConfiguration at = best_in_chunk(request, s, chunk, i);
+                const Limits limits =
+                    with(request.request.limits, Limit::Power, power.value(chunk.first + i));
+                unsigned char expected = 0;
+                for (Limit limit : {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv}) {
+                    if (limit == Limit::Tsv && o.memory == 0)
+                        continue;
+                    const double value = limit_value(at.limits, limit) * 1.1;
+                    if (!same_configuration(search_best(Request{o, with(limits, limit, value), {}}),
+                                            at))
+                        expected |= (unsigned char)(1 << int(limit));
+                }
+                EXPECT_EQ(int(chunk.binding[i]), int(expected)) << "point " << chunk.first + i;
+                bound += chunk.binding[i] != 0;
+            }
+            return true;
+        });
+        EXPECT_GT(bound, 0u);
     }
 }
 

@@ -516,6 +516,29 @@ TEST_F(CliCommand, ModelExportIsTheCommittedBuiltInModelFile) {
 }
 
 // The examples through the program give what the library gives with the same file active.
+// --parallel-fraction P is the model file that extends the model in use with that parallel
+// fraction: every command gives the same rows.
+TEST_F(CliCommand, ParallelFractionIsTheModelFileThatSetsIt) {
+    const std::string file = (kModels / "parallel-0.95.toml").string();
+    for (const std::vector<std::string> &command : std::vector<std::vector<std::string>>{
+             {"search", "--format", "csv", "--memory", "3d"},
+             {"sweep", "--format", "csv", "--node", "32nm"},
+             {"space", "--format", "json", "--cores", "16"},
+             {"explain", "--format", "csv", "--pairs"},
+             {"budget", "--format", "csv", "--vary", "power=10:300:10", "--binding"}}) {
+        std::vector<std::string> fraction = command, model = command;
+        fraction.insert(fraction.end(), {"--parallel-fraction", "0.95"});
+        model.insert(model.end(), {"--model", file});
+        const Outcome a = run(fraction), b = run(model);
+        EXPECT_EQ(a.status, 0) << a.err;
+        EXPECT_EQ(a.out, b.out) << command[0];
+        EXPECT_NE(a.out, run(command).out) << command[0];
+    }
+    const Outcome text = run({"search", "--parallel-fraction", "0.95"});
+    EXPECT_NE(text.out.find("Model:    built-in, parallel fraction 0.95"), std::string::npos);
+    EXPECT_EQ(run({"search", "--parallel-fraction", "1.01"}).status, 2);
+}
+
 TEST_F(CliCommand, ExampleModelFilesChangeOnlyWhatTheyName) {
     struct Case {
         const char *file, *workload;
