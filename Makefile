@@ -8,12 +8,13 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
            libbenchmark-dev xvfb xauth libcli11-dev nlohmann-json3-dev libcairo2-dev \
            libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
            pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
-           python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel
+           python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel \
+           emscripten chromium chromium-driver python3-selenium
 
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
-.PHONY: deps build debug run test bench test-asan soak memcheck fuzz
+.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -41,9 +42,16 @@ run: build
 
 # Every test of the optimised build and of the debug build (the model's figures must not
 # depend on the build type); window tests run on a virtual X display.
-test: build debug
+test: build debug web
 	xvfb-run -a ctest --test-dir $(BUILD_DIR) --output-on-failure
 	xvfb-run -a ctest --test-dir $(DEBUG_DIR) --output-on-failure
+	$(MAKE) web-test
+
+# The web page in headless Chromium (Selenium): its figures against the engine run natively and
+# the command-line tool, bit for bit, with no console error.
+web-test: build web
+	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
 # the process with status 86 and fails its test; leaks inside the libraries beneath GTK are
@@ -80,9 +88,11 @@ memcheck: debug
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
 # virtual display, the command-line tool's sweep, the analysis queries, the tool's streamed
-# output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), and
-# the Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
-# medians of 5 runs, the study's of 3); the others report the median of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
+# output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), the
+# Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
+# medians of 5 runs, the study's of 3), and the web page in headless Chromium
+# (bench/web_bench.py: first result, worst option change, size); the others report the median
+# of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
 # BENCH_FLAGS=--benchmark_filter=speedup_max_all.
 BENCH_REPETITIONS ?= 9
 BENCH_FLAGS ?=
@@ -95,6 +105,8 @@ bench: build
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
+	$(MAKE) web
+	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
 # UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 3 s on
@@ -111,3 +123,56 @@ fuzz: deps
 	  tests/fuzz/run.sh $(FUZZ_DIR)/tests/fuzz/fuzz_$$target $$target $(FUZZ_SECONDS) \
 	    $(FUZZ_DIR)/corpus/$$target || exit 1; \
 	done
+
+# The explorer as a web page (web/): the engine (the model, the searches, the study layer, the
+# map's content, the model-file reader, and the window's own handlers on controls without a
+# display) compiled to WebAssembly with Debian's emscripten, and the page's static files, in
+# WEB_DIR. The native build does not need emscripten.
+WEB_DIR ?= build/web
+WEB_OBJ ?= build/web-obj
+WEB_PORT ?= 8019
+# Debian's emscripten finds its JavaScript modules (acorn) there whatever node comes first.
+EMXX = env NODE_PATH=/usr/share/nodejs em++
+WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_math.cpp \
+  search/engine.cpp search/search.cpp search/limit_queries.cpp \
+  study/choices.cpp study/design.cpp study/explain.cpp study/budget.cpp study/table.cpp \
+  study/result_columns.cpp \
+  spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
+  web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
+  web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp
+WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
+# Optimised for size (a smaller engine compiles sooner in the browser: the first result comes
+# earlier, and an action still takes a few milliseconds). No fused multiply-add and no
+# fast-math, as in the native build; the controls without a display stand in for GTK's
+# headers; the one folder of toml++ is on the include path, not all of /usr/include.
+WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
+  -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
+WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
+WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
+WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
+  -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
+  -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64
+WEB_PAGE = $(wildcard web/page/*)
+
+$(WEB_OBJ)/include/toml++:
+	mkdir -p $(WEB_OBJ)/include
+	ln -sfn /usr/include/toml++ $@
+
+$(WEB_OBJ)/%.o: %.cpp | $(WEB_OBJ)/include/toml++
+	@mkdir -p $(dir $@)
+	$(EMXX) $(WEB_CXXFLAGS) -c $< -o $@
+
+$(WEB_DIR)/engine.js: $(WEB_OBJECTS)
+	@mkdir -p $(WEB_DIR)
+	$(EMXX) $(WEB_LDFLAGS) $(WEB_OBJECTS) -o $@
+
+-include $(WEB_OBJECTS:.o=.d)
+
+web: deps
+	$(MAKE) -j $(JOBS) $(WEB_DIR)/engine.js
+	cp $(WEB_PAGE) $(WEB_DIR)/
+
+# Serves the page on 127.0.0.1 (any static server will do; this one is Python's).
+web-serve: web
+	@echo "The page: http://127.0.0.1:$(WEB_PORT)/index.html"
+	cd $(WEB_DIR) && /usr/bin/python3 -m http.server $(WEB_PORT) --bind 127.0.0.1

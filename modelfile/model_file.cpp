@@ -66,7 +66,7 @@ std::string hex_escape(unsigned char c) {
 }
 
 // A text in double quotes for a message, control bytes escaped, cut after 40 bytes.
-std::string quoted(std::string_view text) {
+std::string in_quotes(std::string_view text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); i++) {
         if (i >= 40 && (static_cast<unsigned char>(text[i]) & 0xc0) != 0x80) {
@@ -118,7 +118,7 @@ template <class R> int index_of(const std::vector<R> &list, std::string_view nam
 template <class R> std::string names_of(const std::vector<R> &list) {
     std::string text;
     for (const R &r : list)
-        text += (text.empty() ? "" : ", ") + quoted(r.name);
+        text += (text.empty() ? "" : ", ") + in_quotes(r.name);
     return text;
 }
 
@@ -480,11 +480,11 @@ class Reader {
         if (value.size() > kMaxTextBytes)
             problem = "a text of " + std::to_string(value.size()) + " bytes is not accepted";
         else if (has_control(value))
-            problem = quoted(value) + " has a control character";
+            problem = in_quotes(value) + " has a control character";
         else if (rule == TextRule::Name && value.empty())
             problem = "an empty name is not accepted";
         else if (rule == TextRule::Name && (value.front() == ' ' || value.back() == ' '))
-            problem = quoted(value) + " has a space at one end";
+            problem = in_quotes(value) + " has a space at one end";
         if (problem.empty())
             return value;
         fail(line_of(node), field, problem, accepted);
@@ -517,7 +517,7 @@ class Reader {
             const std::string_view name = key.str();
             const bool plain = name.size() <= 40 && std::all_of(name.begin(), name.end(), is_bare);
             const std::string field = (where.empty() ? std::string() : where + separator) +
-                                      (plain ? std::string(name) : quoted(name));
+                                      (plain ? std::string(name) : in_quotes(name));
             fail(line_of(key.source()), field, problem, "one of " + list);
         }
     }
@@ -648,7 +648,7 @@ class Reader {
                 if ((name_lines[i] || name_lines[j]) && same_name(kinds[i].name, kinds[j].name)) {
                     const size_t later = name_lines[i] >= name_lines[j] ? i : j;
                     fail(name_lines[later], std::string(key) + "." + keys[later] + " name",
-                         quoted(kinds[later].name) + " is also the name of " + key + "." +
+                         in_quotes(kinds[later].name) + " is also the name of " + key + "." +
                              keys[later == i ? j : i],
                          kUniqueAccepted);
                 }
@@ -687,11 +687,11 @@ class Reader {
                 text(*name_node, where + " name", TextRule::Name);
             if (!name)
                 continue;
-            where = std::string(key) + " " + quoted(*name);
+            where = std::string(key) + " " + in_quotes(*name);
             if (std::any_of(seen.begin(), seen.end(),
                             [&](const std::string &s) { return same_name(s, *name); })) {
                 fail(line_of(*name_node), where + " name",
-                     quoted(*name) + " names an earlier entry as well", kUniqueAccepted);
+                     in_quotes(*name) + " names an earlier entry as well", kUniqueAccepted);
                 continue;
             }
             seen.push_back(*name);
@@ -753,14 +753,14 @@ class Reader {
         }
         std::vector<bool> seen(kinds.size(), false);
         for (auto &&[name, value] : *given) {
-            const std::string area_field = field + " " + quoted(name.str());
+            const std::string area_field = field + " " + in_quotes(name.str());
             const int kind = index_of(kinds, name.str());
             if (kind < 0) {
                 fail(line_of(name.source()), area_field, "no core kind has this name",
                      "one of " + names_of(kinds));
             } else if (seen[kind]) {
                 fail(line_of(name.source()), area_field,
-                     "a second area for core kind " + quoted(kinds[kind].name),
+                     "a second area for core kind " + in_quotes(kinds[kind].name),
                      "one area per core kind");
             } else {
                 seen[kind] = true;
@@ -791,11 +791,11 @@ void Reader::read_model(const toml::table &root, Model &m) {
     if (const toml::node *extends = root.get("extends")) {
         overlay = extends->value<std::string>() == "built-in";
         if (!overlay) {
-            fail(
-                line_of(*extends), "extends",
-                (extends->is_string() ? quoted(extends->as_string()->get()) : type_name(*extends)) +
-                    " is not accepted",
-                "\"built-in\", or no extends line for a complete model");
+            fail(line_of(*extends), "extends",
+                 (extends->is_string() ? in_quotes(extends->as_string()->get())
+                                       : type_name(*extends)) +
+                     " is not accepted",
+                 "\"built-in\", or no extends line for a complete model");
             return;
         }
     }
@@ -894,8 +894,8 @@ void Reader::read_model(const toml::table &root, Model &m) {
                 {"core_area_LOP_mm2", &node.core_area_LOP}};
             for (auto [key, areas] : tables)
                 if (std::isnan((*areas)[k]))
-                    fail(line, "node " + quoted(node.name) + " " + key,
-                         "no area for core kind " + quoted(m.core_kinds[k].name),
+                    fail(line, "node " + in_quotes(node.name) + " " + key,
+                         "no area for core kind " + in_quotes(m.core_kinds[k].name),
                          "an area in mm^2 for every core kind");
         }
     }
@@ -906,8 +906,8 @@ void Reader::read_model(const toml::table &root, Model &m) {
             if (index >= 0)
                 m.start_node = index;
             else if (!m.nodes.empty())
-                fail(line_of(*start_node), "constants start_node", quoted(*name) + " names no node",
-                     "one of " + names_of(m.nodes));
+                fail(line_of(*start_node), "constants start_node",
+                     in_quotes(*name) + " names no node", "one of " + names_of(m.nodes));
         }
     }
 }

@@ -1,0 +1,93 @@
+"""The web page's speed in headless Chromium, from a local server (make bench):
+- from opening the page to the first result on show (the figures and the map), in a fresh
+  browser each time (nothing cached) and then reloaded in the same one;
+- the worst option change: every item of every option box chosen in turn, each answered and
+  the map redrawn, timed inside the page (median of 3 rounds per change, the worst change);
+- the total size of the page's files, the engine included.
+
+    web_bench.py PAGE_DIR
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select
+
+PAGE_DIR = sys.argv[1]
+
+
+def browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = '/usr/bin/chromium'
+    for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                 '--disable-background-networking', '--disable-component-update',
+                 '--disable-sync', '--disable-dev-shm-usage',
+                 '--user-data-dir=' + tempfile.mkdtemp(prefix='cpu-widget-bench-'),
+                 '--window-size=1400,1000']:
+        options.add_argument(flag)
+    return webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+
+
+def open_page(driver, url):
+    driver.get(url)
+    for _ in range(400):
+        if driver.execute_script('return !!(window.cpuWidget && window.cpuWidget.ready)'):
+            return driver.execute_script('return window.cpuWidget.firstResultMs')
+        time.sleep(0.02)
+    raise RuntimeError('the page did not start')
+
+
+def main():
+    server = subprocess.Popen(['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
+                              cwd=PAGE_DIR, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              text=True, env=dict(os.environ, PYTHONUNBUFFERED='1'))
+    port = int(server.stdout.readline().split(' port ')[1].split()[0])
+    url = f'http://127.0.0.1:{port}/index.html'
+    try:
+        cold = []
+        for _ in range(5):
+            driver = browser()
+            try:
+                cold.append(open_page(driver, url))
+            finally:
+                driver.quit()
+        driver = browser()
+        try:
+            warm = [open_page(driver, url) for _ in range(6)][1:]
+            changes = {}
+            for _ in range(3):
+                for box in range(5):
+                    select = Select(driver.find_element(By.ID, f'option-{box}'))
+                    count = len(select.options)
+                    for item in list(range(1, count)) + [0]:
+                        select.select_by_index(item)
+                        ms = driver.execute_script('return window.cpuWidget.lastActionMs')
+                        changes.setdefault((box, item), []).append(ms)
+            medians = {k: statistics.median(v) for k, v in changes.items()}
+            worst = max(medians, key=medians.get)
+            names = ['workload', 'memory', 'transistor', 'core', 'node']
+        finally:
+            driver.quit()
+    finally:
+        server.terminate()
+        server.wait()
+    size = sum(os.path.getsize(os.path.join(PAGE_DIR, f)) for f in os.listdir(PAGE_DIR))
+    print('Web page, headless Chromium, local server:')
+    print(f'  first result on show, fresh browser: median {statistics.median(cold):.0f} ms '
+          f'(runs: {", ".join(f"{c:.0f}" for c in cold)})')
+    print(f'  first result on show, reloaded:      median {statistics.median(warm):.0f} ms '
+          f'(runs: {", ".join(f"{c:.0f}" for c in warm)})')
+    print(f'  worst option change + map redrawn:   {medians[worst]:.1f} ms '
+          f'({names[worst[0]]} item {worst[1]}; median of 3; all changes: median '
+          f'{statistics.median(medians.values()):.1f} ms)')
+    print(f'  page files in all:                   {size / 1024:.0f} KiB ({size} bytes)')
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,79 @@
+// Included before everything in the page's engine: emscripten 3.1.6's C++ library has no
+// floating-point std::to_chars or std::from_chars. This gives the two forms the engine uses:
+// the shortest text that reads back to the same double (web/compat/shortest_chars.cpp), and a
+// double read from the whole of a decimal text in the general format.
+#pragma once
+
+#ifdef __cplusplus
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "web/compat/shortest_chars.h"
+
+namespace std {
+inline to_chars_result to_chars(char *first, char *last, double value) {
+    char *end = shortest_chars(first, last, value);
+    if (end == nullptr)
+        return {last, errc::value_too_large};
+    return {end, errc()};
+}
+
+// The general format: [-] then digits with at most one point (at least one digit) and an
+// optional exponent, or inf, infinity or nan in any letter case; no plus, no blanks, no hex.
+inline from_chars_result from_chars(const char *first, const char *last, double &value) {
+    const char *p = first;
+    if (p < last && *p == '-')
+        p++;
+    auto word = [&](const char *w) {
+        const char *q = p;
+        for (; *w != 0; w++, q++)
+            if (q >= last || (*q | 0x20) != *w)
+                return static_cast<const char *>(nullptr);
+        return q;
+    };
+    const char *end = nullptr;
+    const char *named = word("infinity");
+    if (named == nullptr)
+        named = word("inf");
+    if (named == nullptr)
+        named = word("nan");
+    if (named != nullptr) {
+        end = named;
+    } else {
+        const char *q = p;
+        int digits = 0;
+        while (q < last && *q >= '0' && *q <= '9')
+            q++, digits++;
+        if (q < last && *q == '.') {
+            q++;
+            while (q < last && *q >= '0' && *q <= '9')
+                q++, digits++;
+        }
+        if (digits == 0)
+            return {first, errc::invalid_argument};
+        if (q < last && (*q == 'e' || *q == 'E')) {
+            const char *e = q + 1;
+            if (e < last && (*e == '+' || *e == '-'))
+                e++;
+            if (e < last && *e >= '0' && *e <= '9') {
+                while (e < last && *e >= '0' && *e <= '9')
+                    e++;
+                q = e;
+            }
+        }
+        end = q;
+    }
+    const string text(first, end);
+    errno = 0;
+    const double read = strtod(text.c_str(), nullptr);
+    if (errno == ERANGE && (isinf(read) || read == 0))
+        return {end, errc::result_out_of_range};
+    value = read;
+    return {end, errc()};
+}
+} // namespace std
+#endif
