@@ -1,13 +1,15 @@
 // Included before everything in the page's engine: emscripten 3.1.6's C++ library has no
-// floating-point std::to_chars or std::from_chars. This gives the two forms the engine uses:
-// the shortest text that reads back to the same double (web/compat/shortest_chars.cpp), and a
-// double read from the whole of a decimal text in the general format.
+// floating-point std::to_chars or std::from_chars. This gives the forms the engine uses: the
+// shortest text that reads back to the same double (web/compat/shortest_chars.cpp), a fixed
+// number of decimals (printf's, in the page's only locale, "C"), and a double read from the
+// whole of a decimal text in the general format.
 #pragma once
 
 #ifdef __cplusplus
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -20,6 +22,16 @@ inline to_chars_result to_chars(char *first, char *last, double value) {
     if (end == nullptr)
         return {last, errc::value_too_large};
     return {end, errc()};
+}
+
+inline to_chars_result to_chars(char *first, char *last, double value, chars_format format,
+                                int precision) {
+    if (format != chars_format::fixed)
+        return {last, errc::invalid_argument};
+    const int length = snprintf(first, size_t(last - first), "%.*f", precision, value);
+    if (length < 0 || length >= last - first)
+        return {last, errc::value_too_large};
+    return {first + length, errc()};
 }
 
 // The general format: [-] then digits with at most one point (at least one digit) and an
