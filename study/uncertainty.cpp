@@ -17,13 +17,18 @@ uint64_t mix(uint64_t z) {
 
 constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ULL;
 
-// Linear between order statistics of sorted values (numpy's default).
+// Linear between order statistics of sorted values, worked out step by step as numpy's
+// quantile does by default, so that a study summarised in Python gives the same figures.
 double quantile(const std::vector<double> &sorted, double p) {
-    const double position = p * double(sorted.size() - 1);
-    const size_t below = size_t(std::floor(position));
-    const size_t above = std::min(below + 1, sorted.size() - 1);
-    const double t = position - double(below);
-    return sorted[below] + (sorted[above] - sorted[below]) * t;
+    const double n = double(sorted.size());
+    const double position = (n * p + (1 + p * -1.0)) - 1;
+    const double below = std::floor(position);
+    const double gamma = position - below;
+    const size_t i = size_t(std::max(below, 0.0));
+    const size_t j = std::min(i + 1, sorted.size() - 1);
+    const double a = sorted[std::min(i, sorted.size() - 1)], b = sorted[j];
+    const double difference = b - a;
+    return gamma >= 0.5 ? b - difference * (1 - gamma) : a + difference * gamma;
 }
 
 } // namespace
@@ -98,7 +103,7 @@ std::vector<UncertaintySample> uncertainty_samples(const UncertaintyRequest &r, 
     run_in_parallel(blocks, jobs, [&](size_t b) {
         Model changed = model;
         for (size_t i = b * kBlock; i < std::min(r.samples, (b + 1) * kBlock); i++) {
-            SampleStream stream(r.seed, i);
+            SampleStream stream(r.seed, r.first + i);
             for (const DrawnField &d : drawn) {
                 double v = d.range.low + (d.range.high - d.range.low) * stream.uniform();
                 if (d.field.whole)
@@ -167,7 +172,7 @@ Table uncertainty_table(const Uncertainty &u) {
     return t;
 }
 
-Table uncertainty_samples_table(const std::vector<UncertaintySample> &samples) {
+Table uncertainty_samples_table(const std::vector<UncertaintySample> &samples, size_t first) {
     const Model &m = active_model();
     Table t;
     t.add("sample", ColumnType::Integer);
@@ -178,7 +183,7 @@ Table uncertainty_samples_table(const std::vector<UncertaintySample> &samples) {
     t.add("scale", ColumnType::Number);
     for (size_t i = 0; i < samples.size(); i++) {
         const UncertaintySample &s = samples[i];
-        t.columns[0].add_integer(int64_t(i));
+        t.columns[0].add_integer(int64_t(first + i));
         t.columns[1].add_flag(s.feasible);
         if (!s.feasible) {
             for (size_t c = 2; c < 6; c++)

@@ -28,6 +28,7 @@ class SampleStream {
 struct UncertaintyRequest {
     Request request; // options and limits; held dimensions are ignored
     size_t samples = 1000;
+    size_t first = 0; // the first sample's index: a study split into parts, e.g. on Dask
     uint64_t seed = 1;
     double spread = 0.1; // each used field within its value -/+ spread x |value| ...
     // ... unless a range is given for it here, by its name as a model file names it.
@@ -49,7 +50,8 @@ struct UncertaintySample {
     int scale, cache, cores;
 };
 
-// Every sample's best configuration, in sample order, worked out on up to jobs threads.
+// Every sample's best configuration (samples first .. first + samples - 1), in sample order,
+// worked out on up to jobs threads.
 std::vector<UncertaintySample> uncertainty_samples(const UncertaintyRequest &request, int jobs);
 
 // The fields drawn and their ranges, in used_fields' order.
@@ -77,5 +79,5 @@ Uncertainty summarise(const std::vector<UncertaintySample> &samples);
 
 // The table of the winners: cores, cache_mb, scale, samples, share, median_speedup.
 Table uncertainty_table(const Uncertainty &summary);
-// A row per sample: sample, feasible, speedup, cores, cache_mb, scale.
-Table uncertainty_samples_table(const std::vector<UncertaintySample> &samples);
+// A row per sample: sample (its index, from first), feasible, speedup, cores, cache_mb, scale.
+Table uncertainty_samples_table(const std::vector<UncertaintySample> &samples, size_t first = 0);
