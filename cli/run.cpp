@@ -508,6 +508,8 @@ int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &fo
     bool first = true;
     auto take = [&](const BudgetSeries &s, const BudgetChunk &chunk) {
         if (text && chunk.first == 0) {
+            if (first && b.objective != Objective::Speedup)
+                out.text() += objective_line(b.objective);
             out.text() += budget_text_header(b, s, first);
             first = false;
         }
@@ -947,6 +949,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     add_objective(sweep_command, ra);
     add_energy_flag(sweep_command, ra);
     add_energy_flag(space_command, ra);
+    add_objective(budget_command, ra);
 
     CLI::App *pareto_command = app.add_subcommand(
         "pareto", "The configurations of one option set within its limits that no other beats on "
@@ -1057,9 +1060,10 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (explain_command->parsed())
         return run_explain(r, a, output, err);
     if (budget_command->parsed()) {
-        const std::optional<BudgetRequest> b = budget_request(r, a, err);
+        std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
+        b->objective = ra.chosen();
         if (a.output.empty())
             return run_budget(*b, nullptr, a.format, jobs_of(a), output, err);
         // A picture draws every point: the answers are kept for it.

@@ -259,8 +259,8 @@ py::dict sweep_by_call(const py::kwargs &given) {
                                     for (const BestConfiguration &row : rows) {
                                         add_best_row(table, row);
                                         if (energy)
-                                            add_energy_values(
-                                                table, row.feasible ? &row.figures : nullptr);
+                                            add_energy_values(table, row.feasible ? &row.figures
+                                                                                  : nullptr);
                                     }
                                     return true;
                                 });
@@ -283,6 +283,27 @@ py::dict space_energy_call(const py::kwargs &given) {
                 if (energy)
                     add_energy_values(table, &row.figures);
             }
+            return table;
+        }));
+    });
+}
+
+py::dict budget_by_call(const py::kwargs &given) {
+    check_names(given, "budget",
+                {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs", "objective"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        BudgetRequest b = budget_request_of(given, r);
+        b.objective = objective_of(given);
+        const int jobs = jobs_of(given);
+        return columns_of(released([&] {
+            Table table = budget_table(b);
+            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
+                return true;
+            });
             return table;
         }));
     });
@@ -368,6 +389,7 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "search with objective (what the best configuration is) and the energy columns.");
     m.def("_sweep_by", &sweep_by_call,
           "sweep with objective (what the best configuration is) and the energy columns.");
+    m.def("_budget_by", &budget_by_call, "budget with objective (what the best configuration is).");
     m.def("_space_energy", &space_energy_call, "space with the energy columns when energy=True.");
     m.def("pareto", &pareto_call,
           "The configurations of one option set within its limits that no other beats on every "

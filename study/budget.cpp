@@ -71,11 +71,14 @@ std::vector<OptionSet> option_sets_of(const BudgetRequest &request) {
 
 BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     const Request request{options, b.request.limits, {}};
-    return BudgetSeries{options,
-                        limits_in_force(options, request.limits),
-                        std::make_shared<LimitQueries>(spec_of(request)),
-                        {},
-                        {}};
+    return BudgetSeries{
+        options,
+        limits_in_force(options, request.limits),
+        b.objective == Objective::Speedup
+            ? std::make_shared<LimitQueries>(spec_of(request))
+            : std::make_shared<LimitQueries>(spec_of(request), objective_rank(b.objective)),
+        {},
+        {}};
 }
 
 // Points a chunk holds at most: a few MB of handles, however many points a budget has.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "study/design.h"
+#include "study/energy.h"
 #include "study/result_columns.h"
 
 class LimitQueries;
@@ -34,6 +35,7 @@ struct BudgetRequest {
     std::vector<LimitRange> varied; // one (a curve) or two (a map: x, then y)
     std::optional<Choice> series;   // a curve per value of this option
     double step = 0.1;              // how far a limit is relaxed to see whether it binds (maps)
+    Objective objective = Objective::Speedup; // what the best configuration at a point is
 };
 
 // Why a budget cannot be drawn up (too many points, a series with a map, ...); empty if it can.

@@ -56,6 +56,23 @@ bool higher_is_better(Objective o) {
     return o == Objective::Speedup || o == Objective::SpeedupPerWatt;
 }
 
+double (*objective_rank(Objective objective))(const ConfigurationFigures &) {
+    switch (objective) {
+    case Objective::Speedup:
+        break;
+    case Objective::SpeedupPerWatt:
+        return [](const ConfigurationFigures &f) {
+            const double figure = energy_of(f).speedup_per_watt;
+            return figure >= 0 ? figure : std::nan(""); // the start is 0, as for the speedup
+        };
+    case Objective::Energy:
+        return [](const ConfigurationFigures &f) { return -energy_of(f).energy; };
+    case Objective::Edp:
+        return [](const ConfigurationFigures &f) { return -energy_of(f).edp; };
+    }
+    return nullptr;
+}
+
 BestConfiguration search_best_by(const Request &r, Objective objective) {
     const SearchSpec spec = spec_of(r);
     if (objective == Objective::Speedup || spec.evaluation())

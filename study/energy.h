@@ -29,6 +29,10 @@ constexpr const char *kObjectiveList = "speedup, speedup_per_watt, energy or edp
 double objective_figure(const ConfigurationFigures &figures, Objective objective);
 bool higher_is_better(Objective objective);
 
+// An objective as a score, higher is better, NaN for a configuration it never selects: the
+// ranking of LimitQueries (budgets) by it. None for the speedup, which LimitQueries ranks by.
+double (*objective_rank(Objective objective))(const ConfigurationFigures &);
+
 // The best configuration of a request by an objective, among those within every limit:
 // search_best itself for the speedup (and when every dimension is held); otherwise every
 // configuration in the search's order, one at least as good as the best so far replacing it

@@ -15,6 +15,7 @@
 #include "model/state.h"
 #include "modelfile/model_file.h"
 #include "search/trace.h"
+#include "study/budget.h"
 #include "study/energy.h"
 #include "study/pareto.h"
 #include "study/sensitivity.h"
@@ -182,6 +183,35 @@ TEST(Objectives, SearchIsBestOfSpaceWithTiesToTheLater) {
                                 by = search_best_by(r, Objective::Speedup);
         EXPECT_EQ(searched.speedup, by.speedup);
         EXPECT_EQ(searched.cores, by.cores);
+    }
+}
+
+// A budget by an objective answers every point as a search by that objective does.
+TEST(Objectives, BudgetPointsAreSearchesByTheObjective) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 12; trial++) {
+        const Request r = random_request(random, false);
+        const Objective o = std::vector<Objective>{Objective::SpeedupPerWatt, Objective::Energy,
+                                                   Objective::Edp}[size_t(trial) % 3];
+        BudgetRequest b{r, {{Limit::Power, 5, 150, 9.5}}, std::nullopt, 0.1};
+        if (trial % 2 == 1)
+            b.varied.push_back(LimitRange{Limit::Area, 40, 300, 37});
+        b.objective = o;
+        const Budget answers = budget(b, 2);
+        const BudgetSeries &s = answers.series.at(0);
+        for (size_t point = 0; point < s.best.size(); point++) {
+            const LimitValues l = limits_at(b, s, point);
+            const BestConfiguration got = best_at(s, l, s.best[point]);
+            const BestConfiguration want =
+                search_best_by(Request{r.options, {l.area, l.power, l.bandwidth, l.tsv}, {}}, o);
+            ASSERT_EQ(got.feasible, want.feasible) << trial << " " << point;
+            if (!want.feasible)
+                continue;
+            EXPECT_EQ(got.speedup, want.speedup) << trial << " " << point;
+            EXPECT_EQ(got.scale, want.scale);
+            EXPECT_EQ(got.cache, want.cache);
+            EXPECT_EQ(got.cores, want.cores);
+        }
     }
 }
 

@@ -11,10 +11,10 @@ One model is active per process: load_model replaces it for every thread, after 
 flight have ended. Searches release the GIL, so threads run them in parallel.
 """
 
-from ._cpuwidget import budget, explain, export_model, load_model, model_info
+from ._cpuwidget import budget as _budget, explain, export_model, load_model, model_info
 from ._cpuwidget import pareto, sensitivity, uncertainty
 from ._cpuwidget import search as _search, space as _space, sweep as _sweep
-from ._cpuwidget import _search_by, _space_energy, _sweep_by
+from ._cpuwidget import _budget_by, _search_by, _space_energy, _sweep_by
 from ._cpuwidget import search_many as _search_many
 
 
@@ -33,6 +33,14 @@ def sweep(**arguments):
     if "objective" in arguments or "energy" in arguments:
         return _sweep_by(**arguments)
     return _sweep(**arguments)
+
+
+def budget(**arguments):
+    """The best configuration as one limit varies over a range (a curve, or a curve per value of
+    series) or as two limits vary (a map): a row per point; objective as in search."""
+    if "objective" in arguments:
+        return _budget_by(**arguments)
+    return _budget(**arguments)
 
 
 def space(**arguments):

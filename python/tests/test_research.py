@@ -26,6 +26,8 @@ CALLS = [
     ("search", {"energy": True, "scale": 0.5}, ["--energy", "--scale", "0.5"]),
     ("space", dict(OPTIONS, energy=True, cores=16), OPTION_ARGS + ["--energy", "--cores", "16"]),
     ("sweep", {"objective": "speedup_per_watt", "power": 50}, ["--objective", "speedup_per_watt", "--power", "50"]),
+    ("budget", {"vary": "power=10:200:10", "series": "core", "objective": "energy"}, ["--vary", "power=10:200:10", "--series", "core", "--objective", "energy"]),
+    ("budget", {"vary": "area=50:300:50,power=20:200:30", "objective": "edp"}, ["--vary", "area=50:300:50,power=20:200:30", "--objective", "edp"]),
 ]
 
 
