@@ -79,7 +79,8 @@ memcheck: debug
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
-# virtual display, the command-line tool's sweep, the analysis queries, the tool's streamed
+# virtual display, the command-line tool's sweep, the analysis queries, the research analyses
+# (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
 # output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), and
 # the Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
 # medians of 5 runs, the study's of 3); the others report the median of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
@@ -93,6 +94,8 @@ bench: build
 	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_research $(BENCH_ARGS)
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 

@@ -110,13 +110,12 @@ std::string sensitivity_text(const Sensitivity &s) {
 std::string uncertainty_text(const UncertaintyRequest &r, const Uncertainty &u, size_t fields) {
     const Model &m = active_model();
     std::string text = request_text(r.request);
-    text +=
-        format("Samples:  %zu models, each of the %zu numbers these options use drawn "
-               "uniformly within %s (seed %llu)\n",
-               u.samples, fields,
-               r.ranges.empty() ? ("-/+ " + shortest(r.spread * 100) + " % of its value").c_str()
-                                : "its range",
-               static_cast<unsigned long long>(r.seed));
+    std::string within = "-/+ " + shortest(r.spread * 100) + " % of its value";
+    if (!r.ranges.empty())
+        within += format(" or within the range given for it (%zu given)", r.ranges.size());
+    text += format("Samples:  %zu models, each of the %zu numbers these options use drawn "
+                   "uniformly within %s (seed %llu)\n",
+                   u.samples, fields, within.c_str(), static_cast<unsigned long long>(r.seed));
     text += format("\nBest speedup over the %zu samples where a configuration meets the limits",
                    u.feasible);
     if (u.feasible < u.samples)

@@ -163,9 +163,9 @@ def run_study(tasks, models=None, client=None, batch_size=250):
     return frame.sort_values("task", kind="stable").reset_index(drop=True)
 
 
-def _uncertainty_block(arguments, first, count):
-    """The per-sample rows of samples first .. first + count - 1 (the built-in model)."""
-    _acquire_model(None)
+def _uncertainty_block(model_text, arguments, first, count):
+    """The per-sample rows of samples first .. first + count - 1."""
+    _acquire_model(model_text)
     try:
         return pandas.DataFrame(
             cpuwidget.uncertainty(per_sample=True, first_sample=first, samples=count, jobs=1, **arguments)
@@ -174,14 +174,15 @@ def _uncertainty_block(arguments, first, count):
         _release_model()
 
 
-def uncertainty(client=None, block_size=5000, per_sample=False, **arguments):
+def uncertainty(client=None, block_size=5000, per_sample=False, model=None, **arguments):
     """cpuwidget.uncertainty on Dask: the samples in blocks of block_size, each block a task, so
     that a study of millions of samples spreads over a cluster. Sample i draws from a stream
     made from the seed and i alone, so the rows are those of one cpuwidget.uncertainty call with
     the same arguments, whatever the cluster. Returns a DataFrame: a row per sample with
     per_sample=True, else a row per configuration that is ever the best (cores, cache_mb,
     scale, samples, share, median_speedup), most often first, as cpuwidget.uncertainty gives it.
-    The built-in model is used on the workers. Arguments are checked before anything is sent."""
+    model is a model file's text or a pathlib.Path (read here and sent to the workers), None
+    for the built-in model. Arguments are checked before anything is sent."""
     if not isinstance(block_size, int) or isinstance(block_size, bool) or block_size < 1:
         raise ValueError(f"block_size: {block_size!r}; accepted: a whole number from 1")
     for name in ("per_sample", "first_sample", "jobs"):
@@ -197,9 +198,14 @@ def uncertainty(client=None, block_size=5000, per_sample=False, **arguments):
     if not 1 <= samples <= 100_000_000:
         raise ValueError(f"samples: {samples!r} is out of range; {accepted}")
     samples = int(samples)
-    cpuwidget.uncertainty(samples=1, **arguments)  # the other arguments checked here
+    model_text = _model_texts({"model": model})["model"]
+    _acquire_model(model_text)
+    try:
+        cpuwidget.uncertainty(samples=1, **arguments)  # the other arguments checked here
+    finally:
+        _release_model()
     run = dask.delayed(_uncertainty_block, pure=False)
-    graph = [run(arguments, first, min(block_size, samples - first)) for first in range(0, samples, block_size)]
+    graph = [run(model_text, arguments, first, min(block_size, samples - first)) for first in range(0, samples, block_size)]
     parts = client.gather(client.compute(graph)) if client is not None else dask.compute(*graph)
     rows = pandas.concat(parts, ignore_index=True)
     if per_sample:
