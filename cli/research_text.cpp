@@ -55,7 +55,7 @@ std::string objective_line(Objective o) {
     case Objective::Edp:
         return "Objective: lowest energy-delay product (docs/model.md, Energy figures)\n";
     }
-    return "Objective: highest speedup\n";
+    return {};
 }
 
 std::string pareto_text(const ParetoRequest &r, const ParetoFront &front) {

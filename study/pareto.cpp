@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "study/energy.h"
 #include "study/result_columns.h"
@@ -122,7 +123,17 @@ ParetoFront pareto_front(const ParetoRequest &request) {
         return a.row > b.row;
     });
     std::vector<const Candidate *> kept;
+    // With two objectives every row before one is at least as good on the first, so it is
+    // beaten exactly when one before it is at least as good on the second.
+    double best_second = -std::numeric_limits<double>::infinity();
     for (const Candidate &c : candidates) {
+        if (k == 2) {
+            if (!kept.empty() && best_second >= c.v[1])
+                continue;
+            best_second = std::max(best_second, c.v[1]);
+            kept.push_back(&c);
+            continue;
+        }
         const bool beaten = std::any_of(kept.begin(), kept.end(), [&](const Candidate *f) {
             for (size_t j = 0; j < k; j++)
                 if (f->v[j] < c.v[j])
