@@ -29,13 +29,14 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     const double bottom = f.bottom - 24 * s; // room for the key under the axis
     const double right = c.front_colour.empty() ? f.right : f.right - 90 * s;
     auto yv = [&](double v) { return c.log_y ? (v > 0 ? std::log10(v) : NAN) : v; };
+    auto xv = [&](double v) { return c.log_x ? (v > 0 ? std::log10(v) : NAN) : v; };
     Extent ex, ey;
     for (size_t i = 0; i < c.x.size(); i++) {
-        ex.take(c.x[i]);
+        ex.take(xv(c.x[i]));
         ey.take(yv(c.y[i]));
     }
     if (c.x_limit && std::isfinite(*c.x_limit))
-        ex.take(*c.x_limit);
+        ex.take(xv(*c.x_limit));
     if (c.y_limit && std::isfinite(*c.y_limit))
         ey.take(yv(*c.y_limit));
     if (!(ex.lo <= ex.hi))
@@ -53,10 +54,10 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     for (int pass = 0; pass < 2; pass++) {
         set_colour(cr, pass == 0 ? kBroken : kWithin);
         for (size_t i = 0; i < c.x.size(); i++) {
-            if ((c.within[i] != 0) != (pass == 1) || !std::isfinite(c.x[i]) ||
+            if ((c.within[i] != 0) != (pass == 1) || !std::isfinite(xv(c.x[i])) ||
                 !std::isfinite(yv(c.y[i])))
                 continue;
-            cairo_rectangle(cr, xa.at(c.x[i]) - 1, ya.at(yv(c.y[i])) - 1, 2, 2);
+            cairo_rectangle(cr, xa.at(xv(c.x[i])) - 1, ya.at(yv(c.y[i])) - 1, 2, 2);
         }
         cairo_fill(cr);
     }
@@ -66,8 +67,8 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     const double dash[] = {6 * s, 4 * s};
     cairo_set_dash(cr, dash, 2, 0);
     if (c.x_limit && std::isfinite(*c.x_limit)) {
-        cairo_move_to(cr, xa.at(*c.x_limit), f.top);
-        cairo_line_to(cr, xa.at(*c.x_limit), bottom);
+        cairo_move_to(cr, xa.at(xv(*c.x_limit)), f.top);
+        cairo_line_to(cr, xa.at(xv(*c.x_limit)), bottom);
     }
     if (c.y_limit && std::isfinite(*c.y_limit)) {
         cairo_move_to(cr, f.left, ya.at(yv(*c.y_limit)));
@@ -86,7 +87,7 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     if (c.front_colour.empty()) {
         bool first = true;
         for (size_t i : order) {
-            const double x = xa.at(c.front_x[i]), y = ya.at(yv(c.front_y[i]));
+            const double x = xa.at(xv(c.front_x[i])), y = ya.at(yv(c.front_y[i]));
             if (!std::isfinite(x) || !std::isfinite(y))
                 continue;
             first ? cairo_move_to(cr, x, y) : cairo_line_to(cr, x, y);
@@ -100,7 +101,7 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     for (double v : c.front_colour)
         ec.take(v);
     for (size_t i : order) {
-        const double x = xa.at(c.front_x[i]), y = ya.at(yv(c.front_y[i]));
+        const double x = xa.at(xv(c.front_x[i])), y = ya.at(yv(c.front_y[i]));
         if (!std::isfinite(x) || !std::isfinite(y))
             continue;
         cairo_arc(cr, x, y, 3.5 * s, 0, 2 * M_PI);
@@ -117,7 +118,8 @@ void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &c)
     }
     cairo_restore(cr);
 
-    text_at(cr, (f.left + right) / 2, bottom + 40 * s, c.x_label, 12 * s, Align::Centre);
+    text_at(cr, (f.left + right) / 2, bottom + 40 * s, c.log_x ? c.x_label + " (log10)" : c.x_label,
+            12 * s, Align::Centre);
     upright_text_at(cr, f.left - 55 * s, (f.top + bottom) / 2,
                     c.log_y ? c.y_label + " (log10)" : c.y_label, 12 * s);
     // The colour scale of the third objective, from its least (bottom) to its greatest (top).

@@ -21,7 +21,7 @@ struct ParetoChart {
     std::vector<double> front_colour; // the third objective's figure; empty with two
     std::string colour_label;         // its name and unit, and which way is better
     std::optional<double> x_limit, y_limit;
-    bool log_y = false; // y spans decades (energy)
+    bool log_x = false, log_y = false; // an axis that spans decades (energy), as log10
 };
 void draw_pareto_chart(cairo_t *cr, int width, int height, const ParetoChart &chart);
 

@@ -64,6 +64,7 @@ std::string write_pareto_chart(const ParetoRequest &r, const ParetoFront &front,
     c.x_label =
         label_of(x) + (pareto_higher_is_better(x) ? ", higher is better" : ", lower is better");
     c.y_label = label_of(y);
+    c.log_x = x == ParetoObjective::Energy;
     c.log_y = y == ParetoObjective::Energy;
     for (const SpaceRow &row : front.space) {
         c.x.push_back(pareto_figure(row.figures, x));

@@ -112,10 +112,11 @@ std::string uncertainty_text(const UncertaintyRequest &r, const Uncertainty &u, 
     std::string text = request_text(r.request);
     std::string within = "-/+ " + shortest(r.spread * 100) + " % of its value";
     if (!r.ranges.empty())
-        within += format(" or within the range given for it (%zu given)", r.ranges.size());
-    text += format("Samples:  %zu models, each of the %zu numbers these options use drawn "
-                   "uniformly within %s (seed %llu)\n",
-                   u.samples, fields, within.c_str(), static_cast<unsigned long long>(r.seed));
+        within += format(", or within the range given for it (%zu %s)", r.ranges.size(),
+                         r.ranges.size() == 1 ? "number" : "numbers");
+    text += format("Samples:  %zu models (seed %llu), each of the %zu numbers these options use "
+                   "drawn uniformly within %s\n",
+                   u.samples, static_cast<unsigned long long>(r.seed), fields, within.c_str());
     text += format("\nBest speedup over the %zu samples where a configuration meets the limits",
                    u.feasible);
     if (u.feasible < u.samples)

@@ -313,7 +313,7 @@ TEST(Uncertainty, RangesFileAndSamplesWithinTheirRanges) {
     }
     const Outcome o = run({"uncertainty", "--node", "32nm", "--samples", "200", "--ranges", path});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_NE(o.out.find("within the range given for it (1 given)"), std::string::npos);
+    EXPECT_NE(o.out.find("within the range given for it (1 number)"), std::string::npos);
 }
 
 TEST(Research, BadArgumentsAreOneLineAndStatusTwo) {
