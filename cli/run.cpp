@@ -805,8 +805,19 @@ int run_uncertainty(const Request &r, const ResearchArguments &ra, const Argumen
             say(err, "--ranges: cannot read '" + ra.ranges + "'" + accepts);
             return 2;
         }
-        const std::string text((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
+        // At most 1 MiB is read: a ranges file is a few lines, and a device or pipe may not end.
+        constexpr size_t kMostBytes = size_t(1) << 20;
+        std::string text(kMostBytes + 1, '\0');
+        file.read(text.data(), std::streamsize(text.size()));
+        text.resize(size_t(file.gcount()));
+        if (text.size() > kMostBytes) {
+            say(err, "--ranges: '" + ra.ranges + "' is larger than 1 MiB" + accepts);
+            return 2;
+        }
+        if (file.bad()) {
+            say(err, "--ranges: cannot read '" + ra.ranges + "'" + accepts);
+            return 2;
+        }
         std::string error;
         if (!parse_ranges(text, u.ranges, error)) {
             say(err, "--ranges: " + ra.ranges + ":" + error + accepts);

@@ -346,6 +346,7 @@ TEST(Research, BadArgumentsAreOneLineAndStatusTwo) {
         {"uncertainty", "--ranges", ranges},
         {"uncertainty", "--ranges", malformed},
         {"uncertainty", "--ranges", testing::TempDir() + "no_such_file"},
+        {"uncertainty", "--ranges", "/dev/zero"}, // never ends: read up to 1 MiB, refused
     };
     for (const std::vector<std::string> &args : cases) {
         const Outcome o = run(args);
