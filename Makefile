@@ -87,7 +87,8 @@ memcheck: debug
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
-# virtual display, the command-line tool's sweep, the analysis queries, the tool's streamed
+# virtual display, the command-line tool's sweep, the analysis queries, the research analyses
+# (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
 # output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), the
 # Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
 # medians of 5 runs, the study's of 3), and the web page in headless Chromium
@@ -103,6 +104,8 @@ bench: build
 	xvfb-run -a $(BUILD_DIR)/bench/bench_window $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_research $(BENCH_ARGS)
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	$(MAKE) web
@@ -136,7 +139,7 @@ EMXX = env NODE_PATH=/usr/share/nodejs em++
 WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_math.cpp \
   search/engine.cpp search/search.cpp search/limit_queries.cpp \
   study/choices.cpp study/design.cpp study/explain.cpp study/budget.cpp study/table.cpp \
-  study/result_columns.cpp \
+  study/result_columns.cpp study/energy.cpp \
   spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
   web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp

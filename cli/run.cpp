@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -23,6 +24,8 @@
 #include "cli/output.h"
 #include "cli/plot.h"
 #include "cli/report.h"
+#include "cli/research_charts.h"
+#include "cli/research_text.h"
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
@@ -613,6 +616,8 @@ int run_budget(const BudgetRequest &b, const Budget *kept, const std::string &fo
     bool first = true;
     auto take = [&](const BudgetSeries &s, const BudgetChunk &chunk) {
         if (text && chunk.first == 0) {
+            if (first && b.objective != Objective::Speedup)
+                out.text() += objective_line(b.objective);
             out.text() += budget_text_header(b, s, first);
             first = false;
         }
@@ -658,6 +663,245 @@ CLI::Option *add_picture(CLI::App *command, Arguments &a, const std::string &pur
                    return image_format_of(text) ? std::string()
                                                 : quoted(text) + " does not end in .png or .svg";
                });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The research commands (pareto, sensitivity, uncertainty) and the energy figures and
+// objectives of search, sweep and space.
+
+struct ResearchArguments {
+    std::string objective = "speedup";
+    bool energy = false;
+    std::string objectives = "speedup,power,area";
+    std::string spread = "10";
+    std::string samples = "1000";
+    std::string seed = "1";
+    std::string ranges;
+    bool per_sample = false;
+
+    Objective chosen() const { return *objective_named(objective); }
+    // Energy columns: asked for, or implied by an objective other than the speedup.
+    bool energy_columns() const { return energy || chosen() != Objective::Speedup; }
+};
+
+void add_objective(CLI::App *command, ResearchArguments &ra) {
+    add(command, "--objective", ra.objective, "NAME", "what the best configuration is",
+        std::string("one of ") + kObjectiveList + " (default speedup; docs/model.md)",
+        [](const std::string &text) {
+            return objective_named(text) ? std::string() : quoted(text) + " is not an objective";
+        });
+}
+
+void add_energy_flag(CLI::App *command, ResearchArguments &ra) {
+    command->add_flag("--energy", ra.energy,
+                      "add the energy figures: speedup_per_watt (1/W), energy_j (J per unit of "
+                      "work) and edp_js (J s) (docs/model.md)");
+}
+
+Check whole_check(double low, double high) {
+    return [low, high](const std::string &text) {
+        const std::optional<double> value = parse_number(text);
+        if (!value || *value != std::floor(*value))
+            return quoted(text) + " is not a whole number";
+        if (*value < low || *value > high)
+            return text + " is out of range";
+        return std::string();
+    };
+}
+
+Check spread_check() {
+    return [](const std::string &text) {
+        const std::optional<double> value = parse_number(text);
+        if (!value)
+            return quoted(text) + " is not a number";
+        if (!(*value > 0 && *value < 100))
+            return text + " is out of range";
+        return std::string();
+    };
+}
+
+void add_spread(CLI::App *command, ResearchArguments &ra, const char *purpose) {
+    add(command, "--spread", ra.spread, "PERCENT", purpose, kSpreadAccepted, spread_check());
+}
+
+// A whole number from 0 to 2^53 (checked), exact as a double.
+uint64_t seed_of(const std::string &text) {
+    return uint64_t(*parse_number(text));
+}
+
+// The rows of search and sweep with the energy columns.
+Table best_energy_table() {
+    Table table = best_table();
+    add_energy_columns(table);
+    return table;
+}
+
+void add_best_energy_row(Table &table, const BestConfiguration &best) {
+    add_best_row(table, best);
+    add_energy_values(table, best.feasible ? &best.figures : nullptr);
+}
+
+int run_search_by(const Request &r, const ResearchArguments &ra, const std::string &format,
+                  Output &out, FILE *err) {
+    const BestConfiguration best = search_best_by(r, ra.chosen());
+    if (format != "text") {
+        Table table = best_energy_table();
+        add_best_energy_row(table, best);
+        return write_table(table, format, out, err);
+    }
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    out.text() += request_text(r) + objective_line(ra.chosen()) + "\n" + best_text(best, least) +
+                  best_energy_text(best);
+    return finished(out, err);
+}
+
+int run_sweep_by(const Request &r, const ResearchArguments &ra, const std::string &format, int jobs,
+                 Output &out, FILE *err) {
+    const bool text = format == "text";
+    TableWriter writer(out, table_format(format));
+    Table table = best_energy_table();
+    if (text) {
+        const std::string header = sweep_text_header();
+        out.text() += objective_line(ra.chosen()) + header.substr(0, header.size() - 1) +
+                      energy_columns_header() + "\n";
+    }
+    const bool written = sweep_in_batches_by(
+        r.limits, r.holds, ra.chosen(), jobs, [&](const std::vector<BestConfiguration> &rows) {
+            if (text) {
+                for (const BestConfiguration &row : rows) {
+                    const std::string line = sweep_text_row(row);
+                    out.text() += row.feasible ? line.substr(0, line.size() - 1) +
+                                                     energy_columns(row.figures) + "\n"
+                                               : line;
+                    if (!out.flush_when_full())
+                        return false;
+                }
+                return true;
+            }
+            table.clear_rows();
+            for (const BestConfiguration &row : rows)
+                add_best_energy_row(table, row);
+            return writer.write(table);
+        });
+    if (written && !text)
+        writer.finish();
+    return finished(out, err);
+}
+
+int run_space_with_energy(const Request &r, const std::string &format, Output &out, FILE *err) {
+    const std::vector<SpaceRow> rows = space(r);
+    const bool stacked = r.options.memory != 0;
+    if (format == "text") {
+        const std::string header = space_text_header();
+        out.text() += request_text(r) + "\n" +
+                      with_energy(header.substr(0, header.size() - 1), energy_columns_header()) +
+                      "\n";
+        for (const SpaceRow &row : rows) {
+            out.text() += with_energy(space_text_row(row, stacked), energy_columns(row.figures));
+            if (!out.flush_when_full())
+                break;
+        }
+        return finished(out, err);
+    }
+    Table table = space_table(false);
+    add_energy_columns(table);
+    for (const SpaceRow &row : rows) {
+        add_space_row(table, r.options, row);
+        add_energy_values(table, &row.figures);
+    }
+    return write_table(table, format, out, err);
+}
+
+int run_pareto(const Request &r, const ResearchArguments &ra, const Arguments &a, Output &out,
+               FILE *err) {
+    std::string error;
+    const ParetoRequest p{r, *parse_pareto_objectives(ra.objectives, error)};
+    const ParetoFront front = pareto_front(p);
+    if (!a.output.empty()) {
+        const int status =
+            drawn(write_pareto_chart(p, front, a.output, *image_format_of(a.output)), err);
+        if (status != 0)
+            return status;
+    }
+    if (a.format == "text") {
+        out.text() += pareto_text(p, front);
+        return finished(out, err);
+    }
+    Table table = pareto_table(false);
+    for (size_t i : front.front)
+        add_pareto_row(table, r.options, front.space[i]);
+    return write_table(table, a.format, out, err);
+}
+
+int run_sensitivity(const Request &r, const ResearchArguments &ra, const Arguments &a, Output &out,
+                    FILE *err) {
+    const Sensitivity s = sensitivity(r, *parse_number(ra.spread) / 100, jobs_of(a));
+    if (!a.output.empty()) {
+        const int status = drawn(write_tornado_chart(s, a.output, *image_format_of(a.output)), err);
+        if (status != 0)
+            return status;
+    }
+    if (a.format == "text") {
+        out.text() += sensitivity_text(s);
+        return finished(out, err);
+    }
+    return write_table(sensitivity_table(s), a.format, out, err);
+}
+
+int run_uncertainty(const Request &r, const ResearchArguments &ra, const Arguments &a, Output &out,
+                    FILE *err) {
+    if (ra.per_sample && a.format == "text") {
+        say(err, "--per-sample: gives CSV or JSON rows; accepted: --per-sample with --format csv "
+                 "or json");
+        return 2;
+    }
+    UncertaintyRequest u;
+    u.request = Request{r.options, r.limits, {}};
+    u.samples = size_t(*parse_number(ra.samples));
+    u.seed = seed_of(ra.seed);
+    u.spread = *parse_number(ra.spread) / 100;
+    if (!ra.ranges.empty()) {
+        const std::string accepts = "; accepted: a file of lines FIELD LOW HIGH";
+        std::ifstream file(ra.ranges, std::ios::binary);
+        if (!file) {
+            say(err, "--ranges: cannot read '" + ra.ranges + "'" + accepts);
+            return 2;
+        }
+        // At most 1 MiB is read: a ranges file is a few lines, and a device or pipe may not end.
+        constexpr size_t kMostBytes = size_t(1) << 20;
+        std::string text(kMostBytes + 1, '\0');
+        file.read(text.data(), std::streamsize(text.size()));
+        text.resize(size_t(file.gcount()));
+        if (text.size() > kMostBytes) {
+            say(err, "--ranges: '" + ra.ranges + "' is larger than 1 MiB" + accepts);
+            return 2;
+        }
+        if (file.bad()) {
+            say(err, "--ranges: cannot read '" + ra.ranges + "'" + accepts);
+            return 2;
+        }
+        std::string error;
+        if (!parse_ranges(text, u.ranges, error)) {
+            say(err, "--ranges: " + ra.ranges + ":" + error + accepts);
+            return 2;
+        }
+        const std::string refused = uncertainty_error(u);
+        if (!refused.empty()) {
+            say(err, refused);
+            return 2;
+        }
+    }
+    const std::vector<UncertaintySample> samples = uncertainty_samples(u, jobs_of(a));
+    if (ra.per_sample)
+        return write_table(uncertainty_samples_table(samples), a.format, out, err);
+    const Uncertainty summary = summarise(samples);
+    if (a.format == "text") {
+        out.text() += uncertainty_text(u, summary, drawn_fields(u).size());
+        return finished(out, err);
+    }
+    return write_table(uncertainty_table(summary), a.format, out, err);
 }
 
 // model export: the model in use, to a file or to standard output.
@@ -877,7 +1121,68 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         "a file name (default: standard output)",
         [](const std::string &) { return std::string(); });
 
-    const std::string commands = "search, sweep, space, explain, budget, plot, model";
+    ResearchArguments ra;
+    add_objective(search, ra);
+    add_energy_flag(search, ra);
+    add_objective(sweep_command, ra);
+    add_energy_flag(sweep_command, ra);
+    add_energy_flag(space_command, ra);
+    add_objective(budget_command, ra);
+    app.footer(app.get_footer() +
+               " search, sweep and budget take --objective speedup|speedup_per_watt|energy|edp "
+               "(what the best configuration is); search, sweep and space take --energy (the "
+               "energy figures as columns).");
+
+    CLI::App *pareto_command = app.add_subcommand(
+        "pareto", "The configurations of one option set within its limits that no other beats on "
+                  "every objective at once (by default speedup against power and area), in "
+                  "space's columns with the energy figures, best first by the first objective.");
+    add_one_request(pareto_command, a);
+    add(pareto_command, "--objectives", ra.objectives, "LIST", "what the front trades off",
+        kParetoObjectiveList, [](const std::string &text) {
+            std::string error;
+            return parse_pareto_objectives(text, error) ? std::string() : error;
+        });
+    add_picture(pareto_command, a,
+                "draw the front over the whole space, the limits as lines, into this picture");
+
+    CLI::App *sensitivity_command = app.add_subcommand(
+        "sensitivity", "How the best configuration of one option set moves when each number of "
+                       "the model it uses is moved down and up by --spread: a row per number, "
+                       "largest effect first.");
+    add_model(sensitivity_command, a);
+    add_option_set(sensitivity_command, a);
+    add_limits(sensitivity_command, a);
+    add_spread(sensitivity_command, ra, "how far to move each number, in percent of its value");
+    add_jobs(sensitivity_command, a);
+    add_format(sensitivity_command, a);
+    add_picture(sensitivity_command, a, "draw a tornado chart of the changes into this picture");
+
+    CLI::App *uncertainty_command = app.add_subcommand(
+        "uncertainty", "Draws --samples models, every number of the model that one option set "
+                       "uses uniform within its range, searches each, and gives the spread of the "
+                       "best speedup and how often each configuration is the best.");
+    add_model(uncertainty_command, a);
+    add_option_set(uncertainty_command, a);
+    add_limits(uncertainty_command, a);
+    add(uncertainty_command, "--samples", ra.samples, "N", "models to draw",
+        "a whole number from 1 to 100,000,000 (default 1000)", whole_check(1, kMostSamples));
+    add(uncertainty_command, "--seed", ra.seed, "S", "the random seed",
+        "a whole number from 0 to 9007199254740992 (default 1); the same seed gives the same "
+        "output whatever --jobs",
+        whole_check(0, 9007199254740992.0));
+    add_spread(uncertainty_command, ra, "each number within its value -/+ this share, in percent");
+    add(uncertainty_command, "--ranges", ra.ranges, "FILE", "ranges of some numbers",
+        "a file of lines FIELD LOW HIGH, fields named as sensitivity names them (the others "
+        "within --spread)",
+        [](const std::string &) { return std::string(); });
+    uncertainty_command->add_flag("--per-sample", ra.per_sample,
+                                  "a CSV or JSON row per sample instead of the summary");
+    add_jobs(uncertainty_command, a);
+    add_format(uncertainty_command, a);
+
+    const std::string commands = "search, sweep, space, explain, budget, plot, model, pareto, "
+                                 "sensitivity, uncertainty";
     if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
         say(err, "unknown command '" + std::string(argv[1]) + "'; accepted: " + commands);
         return 2;
@@ -952,9 +1257,10 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (explain_command->parsed())
         return run_explain(r, a, output, err);
     if (budget_command->parsed()) {
-        const std::optional<BudgetRequest> b = budget_request(r, a, err);
+        std::optional<BudgetRequest> b = budget_request(r, a, err);
         if (!b)
             return 2;
+        b->objective = ra.chosen();
         if (a.output.empty())
             return run_budget(*b, nullptr, a.format, a.flags, jobs_of(a), output, err);
         // A picture draws every point: the answers are kept for it.
@@ -965,6 +1271,18 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
             return status;
         return run_budget(*b, &answers, a.format, a.flags, jobs_of(a), output, err);
     }
+    if (pareto_command->parsed())
+        return run_pareto(r, ra, a, output, err);
+    if (sensitivity_command->parsed())
+        return run_sensitivity(r, ra, a, output, err);
+    if (uncertainty_command->parsed())
+        return run_uncertainty(r, ra, a, output, err);
+    if (search->parsed() && ra.energy_columns())
+        return run_search_by(r, ra, a.format, output, err);
+    if (sweep_command->parsed() && ra.energy_columns())
+        return run_sweep_by(r, ra, a.format, jobs_of(a), output, err);
+    if (space_command->parsed() && ra.energy)
+        return run_space_with_energy(r, a.format, output, err);
     if (search->parsed())
         return run_search(r, a.format, a.flags, output, err);
     if (sweep_command->parsed())

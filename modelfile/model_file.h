@@ -35,3 +35,30 @@ ModelFileResult parse_model_text(std::string_view text, const std::string &sourc
 // The model as a complete model file, a comment per field giving its meaning and unit. Numbers
 // are written so that they read back to the same double.
 std::string export_model(const Model &model);
+
+// A number of the model as a model file names it, with the values a file may give it:
+// "constants.parallel_fraction", "workload.DB2/TPCC.miss_alpha", "core_kind.ARM.core_power",
+// "node.32nm.fmax_HP", "node.32nm.core_area_LOP_mm2.Niagara", "reference_chip.Cgate",
+// "memory_stack.layers". value(model) is that number in a model.
+struct ModelNumberField {
+    std::string name;
+    std::string section;      // constants, workload, core_kind, node, reference_chip, memory_stack
+    int entry;                // the workload, core kind or node; -1 in the other sections
+    std::string key;          // the field: "miss_alpha", "core_area_LOP_mm2.Niagara"
+    double low, high;         // the accepted values: from low to high,
+    bool low_open, high_open; // either end left out when open,
+    bool whole;               // whole numbers only when whole
+    double *(*locate)(Model &model, int entry, int index);
+    int index; // what locate needs beyond the entry (the field, or the core kind of an area)
+
+    double &value(Model &model) const { return *locate(model, entry, index); }
+    double value(const Model &model) const {
+        return *locate(const_cast<Model &>(model), entry, index);
+    }
+    bool admits(double value) const;
+    std::string accepted() const; // "a finite number above 0", as a refusal words it
+};
+
+// Every single number of a model (not the axes, the voltage table or the latency rows), in the
+// order of an exported file.
+std::vector<ModelNumberField> model_number_fields(const Model &model);

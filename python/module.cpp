@@ -24,6 +24,7 @@
 #include "python/arguments.h"
 #include "python/batch.h"
 #include "python/columns.h"
+#include "python/research.h"
 #include "search/trace.h"
 #include "study/budget.h"
 #include "study/choices.h"
@@ -325,6 +326,146 @@ py::dict model_info() {
     });
 }
 
+// The research commands: search, sweep and space with the energy figures and objectives
+// (called by the package's search, sweep and space when objective or energy is given), the
+// Pareto front, sensitivity and uncertainty.
+
+py::dict search_by_call(const py::kwargs &given) {
+    check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objective", "energy"});
+    return with_model([&] {
+        const Request r = request_of(given);
+        const Objective objective = objective_of(given);
+        // As on the command line: the energy columns when asked for or when the objective is
+        // not the speedup.
+        const bool energy = flag_of(given, "energy") || objective != Objective::Speedup;
+        return columns_of(released([&] {
+            Table table = best_table();
+            if (energy)
+                add_energy_columns(table);
+            const BestConfiguration best = search_best_by(r, objective);
+            add_best_row(table, best);
+            if (energy)
+                add_energy_values(table, best.feasible ? &best.figures : nullptr);
+            return table;
+        }));
+    });
+}
+
+py::dict sweep_by_call(const py::kwargs &given) {
+    check_names(given, "sweep",
+                {LIMIT_NAMES, "cores", "cache", "scale", "jobs", "objective", "energy"});
+    return with_model([&] {
+        Request r;
+        r.limits = limits_of(given);
+        r.holds = holds_of(given, r.options);
+        const int jobs = jobs_of(given);
+        const Objective objective = objective_of(given);
+        const bool energy = flag_of(given, "energy") || objective != Objective::Speedup;
+        return columns_of(released([&] {
+            Table table = best_table();
+            if (energy)
+                add_energy_columns(table);
+            sweep_in_batches_by(r.limits, r.holds, objective, jobs,
+                                [&](const std::vector<BestConfiguration> &rows) {
+                                    for (const BestConfiguration &row : rows) {
+                                        add_best_row(table, row);
+                                        if (energy)
+                                            add_energy_values(table, row.feasible ? &row.figures
+                                                                                  : nullptr);
+                                    }
+                                    return true;
+                                });
+            return table;
+        }));
+    });
+}
+
+py::dict space_energy_call(const py::kwargs &given) {
+    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "energy"});
+    return with_model([&] {
+        const Request r = request_of(given);
+        const bool energy = flag_of(given, "energy");
+        return columns_of(released([&] {
+            Table table = space_table(true);
+            if (energy)
+                add_energy_columns(table);
+            for (const SpaceRow &row : space(r)) {
+                add_space_row(table, r.options, row);
+                if (energy)
+                    add_energy_values(table, &row.figures);
+            }
+            return table;
+        }));
+    });
+}
+
+py::dict budget_by_call(const py::kwargs &given) {
+    check_names(given, "budget",
+                {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs", "objective"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        BudgetRequest b = budget_request_of(given, r);
+        b.objective = objective_of(given);
+        const int jobs = jobs_of(given);
+        return columns_of(released([&] {
+            Table table = budget_table(b);
+            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
+                return true;
+            });
+            return table;
+        }));
+    });
+}
+
+py::dict pareto_call(const py::kwargs &given) {
+    check_names(given, "pareto", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objectives"});
+    return with_model([&] {
+        const ParetoRequest p{request_of(given), pareto_objectives_of(given)};
+        return columns_of(released([&] {
+            const ParetoFront front = pareto_front(p);
+            Table table = pareto_table(true);
+            for (size_t i : front.front)
+                add_pareto_row(table, p.request.options, front.space[i]);
+            return table;
+        }));
+    });
+}
+
+py::dict sensitivity_call(const py::kwargs &given) {
+    check_names(given, "sensitivity", {OPTION_NAMES, LIMIT_NAMES, "spread", "jobs"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        const double spread = spread_of(given);
+        const int jobs = jobs_of(given);
+        return columns_of(
+            released([&] { return sensitivity_table(sensitivity(r, spread, jobs)); }));
+    });
+}
+
+py::dict uncertainty_call(const py::kwargs &given) {
+    check_names(given, "uncertainty",
+                {OPTION_NAMES, LIMIT_NAMES, "samples", "seed", "spread", "ranges", "per_sample",
+                 "first_sample", "jobs"});
+    return with_model([&] {
+        Request r;
+        r.options = options_of(given);
+        r.limits = limits_of(given);
+        const UncertaintyRequest u = uncertainty_request_of(given, r);
+        const bool per_sample = flag_of(given, "per_sample");
+        const int jobs = jobs_of(given);
+        return columns_of(released([&] {
+            const std::vector<UncertaintySample> samples = uncertainty_samples(u, jobs);
+            return per_sample ? uncertainty_samples_table(samples, u.first)
+                              : uncertainty_table(summarise(samples));
+        }));
+    });
+}
+
 } // namespace
 
 PYBIND11_MODULE(_cpuwidget, m) {
@@ -357,4 +498,22 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "Checks a study's tasks of one model without running them (cpuwidget.dask).");
     m.def("model_info", &model_info,
           "The model in use: its source, parallel fraction and option names.");
+    m.def("_search_by", &search_by_call,
+          "search with objective (what the best configuration is) and the energy columns.");
+    m.def("_sweep_by", &sweep_by_call,
+          "sweep with objective (what the best configuration is) and the energy columns.");
+    m.def("_budget_by", &budget_by_call, "budget with objective (what the best configuration is).");
+    m.def("_space_energy", &space_energy_call, "space with the energy columns when energy=True.");
+    m.def("pareto", &pareto_call,
+          "The configurations of one option set within its limits that no other beats on every "
+          "objective at once (objectives, by default speedup, power and area): space's columns "
+          "with the energy figures, best first by the first objective.");
+    m.def("sensitivity", &sensitivity_call,
+          "Each number of the model that one option set uses moved down and up by spread "
+          "percent (default 10): a row per number with the best configuration at either end, "
+          "largest effect first.");
+    m.def("uncertainty", &uncertainty_call,
+          "samples models (default 1000), every number the option set uses uniform within "
+          "-/+ spread percent (or within ranges), searched each: a row per configuration that "
+          "is ever the best, most often first; with per_sample=True a row per sample.");
 }

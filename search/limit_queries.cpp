@@ -41,13 +41,23 @@ std::vector<int> prefix_best(const std::vector<int> &ranks) {
 
 } // namespace
 
-LimitQueries::LimitQueries(const SearchSpec &spec) : spec_(spec), stacked_(spec.memory != 0) {
+LimitQueries::LimitQueries(const SearchSpec &spec) : LimitQueries(spec, nullptr) {}
+
+LimitQueries::LimitQueries(const SearchSpec &spec,
+                           double (*rank)(const ConfigurationFigures &figures))
+    : spec_(spec), stacked_(spec.memory != 0) {
     if (spec.evaluation())
         throw std::invalid_argument("LimitQueries: at least one dimension must be free");
     const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
     std::vector<Keyed> order;
     order.reserve(all.size());
     for (size_t i = 0; i < all.size(); i++) {
+        if (rank != nullptr) {
+            const double score = rank(all[i].figures);
+            if (!std::isnan(score))
+                order.push_back({score, int(i)});
+            continue;
+        }
         const double speedup = all[i].figures.speedup;
         // Not below the search's starting best of 0, and every figure finite: the search
         // never selects any other.

@@ -17,6 +17,11 @@ class LimitQueries {
     // not used.
     explicit LimitQueries(const SearchSpec &spec);
 
+    // The same with another ranking than the speedup: rank gives each configuration's score,
+    // higher is better, or NaN for one that can never be selected. Ties still go to the later
+    // configuration, and every answer is the best-scored configuration that meets the limits.
+    LimitQueries(const SearchSpec &spec, double (*rank)(const ConfigurationFigures &figures));
+
     // What search_design_space would return for the search under these checks and limits.
     SearchOutcome best(const LimitChecks &limits) const;
 

@@ -73,7 +73,10 @@ BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     const Request request{options, b.request.limits, {}};
     BudgetSeries s{options, limits_in_force(options, request.limits), nullptr, {}, {}, {}, {}};
     if (b.best_over.empty()) {
-        s.queries = std::make_shared<LimitQueries>(spec_of(request));
+        s.queries =
+            b.objective == Objective::Speedup
+                ? std::make_shared<LimitQueries>(spec_of(request))
+                : std::make_shared<LimitQueries>(spec_of(request), objective_rank(b.objective));
         return s;
     }
     // Every combination of the compared options' values, the first option outermost.
@@ -342,6 +345,9 @@ std::string budget_error(const BudgetRequest &b) {
     if (b.binding && b.varied.size() == 2)
         return "--binding: a map gives which of its limits bind already; accepted: --binding with "
                "one limit in --vary";
+    if (!b.best_over.empty() && b.objective != Objective::Speedup)
+        return "--best-over: compares speedups; accepted: --best-over with the speedup "
+               "objective";
     if (b.binding && !b.best_over.empty())
         return "--binding: not with --best-over; accepted: one of them";
     if (!b.best_over.empty() && b.varied.size() == 2)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "study/design.h"
+#include "study/energy.h"
 #include "study/result_columns.h"
 
 class LimitQueries;
@@ -40,6 +41,7 @@ struct BudgetRequest {
     // Curves: at each point, the limits whose relaxation alone by the step changes the optimum
     // (maps always give which of their two limits bind).
     bool binding = false;
+    Objective objective = Objective::Speedup; // what the best configuration at a point is
 };
 
 // Reads "memory,transistor" (each option once); none, with why in error, otherwise.

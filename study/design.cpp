@@ -358,12 +358,18 @@ std::vector<SpaceRow> space(const Request &r) {
     const Ceilings c = ceilings_of(o);
     const OperatingPoint held = held_operating_point(o, r.holds);
 
+    // The operating point of each scale step, worked out once per step.
+    double step_vdd[kScaleSteps], step_freq[kScaleSteps];
+    for (int i = 0; i < kScaleSteps; i++) {
+        step_vdd[i] = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, i);
+        step_freq[i] = spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[i]);
+    }
+    const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
     std::vector<SpaceRow> rows;
-    for (const EvaluatedConfiguration &e : evaluate_design_space(spec)) {
-        const double vdd = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, e.scale);
-        const double freq =
-            spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[e.scale]);
-        SpaceRow row{e.scale, e.cache, e.cores, vdd, freq, e.figures, {}};
+    rows.reserve(all.size());
+    for (const EvaluatedConfiguration &e : all) {
+        SpaceRow row{e.scale,   e.cache, e.cores, step_vdd[e.scale], step_freq[e.scale],
+                     e.figures, {}};
         find_breaks(row.figures, limits, o.memory != 0, row.breaks);
         rows.push_back(row);
     }

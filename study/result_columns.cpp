@@ -146,7 +146,7 @@ void add_space_row(Table &t, const OptionSet &o, const SpaceRow &row) {
     const Model &m = active_model();
     const bool stacked = o.memory != 0;
     const ConfigurationFigures &f = row.figures;
-    size_t c = t.columns.size() > 15 ? add_options(t, 0, o) : 0;
+    size_t c = t.columns[0].name() == "workload" ? add_options(t, 0, o) : 0;
     t.columns[c++].add_number(m.scale_steps[row.scale]);
     t.columns[c++].add_number(row.vdd);
     t.columns[c++].add_number(row.freq);

@@ -11,8 +11,44 @@ One model is active per process: load_model replaces it for every thread, after 
 flight have ended. Searches release the GIL, so threads run them in parallel.
 """
 
-from ._cpuwidget import budget, explain, export_model, load_model, model_info, search, space, sweep
+from ._cpuwidget import budget as _budget, explain, export_model, load_model, model_info
+from ._cpuwidget import pareto, sensitivity, uncertainty
+from ._cpuwidget import search as _search, space as _space, sweep as _sweep
+from ._cpuwidget import _budget_by, _search_by, _space_energy, _sweep_by
 from ._cpuwidget import search_many as _search_many
+
+
+def search(**arguments):
+    """The best configuration of one option set within its limits: one row. objective
+    ("speedup", the default, "speedup_per_watt", "energy" or "edp") says what the best is;
+    energy=True, or any other objective, adds the columns speedup_per_watt, energy_j, edp_js."""
+    if "objective" in arguments or "energy" in arguments:
+        return _search_by(**arguments)
+    return _search(**arguments)
+
+
+def sweep(**arguments):
+    """The best configuration of every option combination (360 rows with the built-in model);
+    objective and energy as in search."""
+    if "objective" in arguments or "energy" in arguments:
+        return _sweep_by(**arguments)
+    return _sweep(**arguments)
+
+
+def budget(**arguments):
+    """The best configuration as one limit varies over a range (a curve, or a curve per value of
+    series) or as two limits vary (a map): a row per point; objective as in search."""
+    if "objective" in arguments:
+        return _budget_by(**arguments)
+    return _budget(**arguments)
+
+
+def space(**arguments):
+    """Every configuration of one option set (18,760 rows) with its figures and the limits it
+    breaks; energy=True adds the energy columns."""
+    if "energy" in arguments:
+        return _space_energy(**arguments)
+    return _space(**arguments)
 
 
 def search_many(tasks, jobs=None):
@@ -39,8 +75,11 @@ __all__ = [
     "export_model",
     "load_model",
     "model_info",
+    "pareto",
     "search",
     "search_many",
+    "sensitivity",
     "space",
     "sweep",
+    "uncertainty",
 ]

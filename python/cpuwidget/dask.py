@@ -1,5 +1,5 @@
 """Studies on a Dask cluster: many searches, explanations and budgets over model variants,
-gathered into one pandas DataFrame.
+gathered into one pandas DataFrame; and uncertainty studies of many samples (uncertainty).
 
     from distributed import Client, LocalCluster
     from cpuwidget.dask import run_study
@@ -22,6 +22,7 @@ import os
 import threading
 
 import dask
+import numpy
 import pandas
 
 import cpuwidget
@@ -185,3 +186,75 @@ def run_study(tasks, models=None, client=None, batch_size=250):
         return pandas.DataFrame(columns=["task", "model", "command"])
     frame = pandas.concat(frames, ignore_index=True, sort=False)
     return frame.sort_values("task", kind="stable").reset_index(drop=True)
+
+
+def _uncertainty_block(model_text, arguments, first, count):
+    """The per-sample rows of samples first .. first + count - 1."""
+    _acquire_model(model_text)
+    try:
+        return pandas.DataFrame(
+            cpuwidget.uncertainty(per_sample=True, first_sample=first, samples=count, jobs=1, **arguments)
+        )
+    finally:
+        _release_model()
+
+
+def uncertainty(client=None, block_size=5000, per_sample=False, model=None, **arguments):
+    """cpuwidget.uncertainty on Dask: the samples in blocks of block_size, each block a task, so
+    that a study of millions of samples spreads over a cluster. Sample i draws from a stream
+    made from the seed and i alone, so the rows are those of one cpuwidget.uncertainty call with
+    the same arguments, whatever the cluster. Returns a DataFrame: a row per sample with
+    per_sample=True, else a row per configuration that is ever the best (cores, cache_mb,
+    scale, samples, share, median_speedup), most often first, as cpuwidget.uncertainty gives it.
+    model is a model file's text or a pathlib.Path (read here and sent to the workers), None
+    for the built-in model. Arguments are checked before anything is sent."""
+    if not isinstance(block_size, int) or isinstance(block_size, bool) or block_size < 1:
+        raise ValueError(f"block_size: {block_size!r}; accepted: a whole number from 1")
+    for name in ("per_sample", "first_sample", "jobs"):
+        if name in arguments:
+            raise TypeError(f"uncertainty() got an unexpected keyword argument '{name}'; "
+                            "accepted: the arguments of cpuwidget.uncertainty but first_sample and jobs")
+    samples = arguments.pop("samples", 1000)
+    accepted = "accepted: a whole number from 1 to 100,000,000 (default 1000)"
+    if isinstance(samples, bool) or not isinstance(samples, (int, float)) or samples != samples:
+        raise ValueError(f"samples: {samples!r} is not a number; {accepted}")
+    if samples != int(samples):
+        raise ValueError(f"samples: {samples!r} is not a whole number; {accepted}")
+    if not 1 <= samples <= 100_000_000:
+        raise ValueError(f"samples: {samples!r} is out of range; {accepted}")
+    samples = int(samples)
+    model_text = _model_texts({"model": model})["model"]
+    _acquire_model(model_text)
+    try:
+        cpuwidget.uncertainty(samples=1, **arguments)  # the other arguments checked here
+    finally:
+        _release_model()
+    run = dask.delayed(_uncertainty_block, pure=False)
+    graph = [run(model_text, arguments, first, min(block_size, samples - first)) for first in range(0, samples, block_size)]
+    parts = client.gather(client.compute(graph)) if client is not None else dask.compute(*graph)
+    rows = pandas.concat(parts, ignore_index=True)
+    if per_sample:
+        return rows
+    return summarise_samples(rows)
+
+
+def summarise_samples(rows):
+    """A row per configuration that is ever the best in per-sample rows, as cpuwidget.uncertainty
+    gives it: cores, cache_mb, scale, samples, share (of every sample), median_speedup, most
+    often first; equal counts in the search's order (scale steps as the built-in axes list
+    them, from 1.0 down, then cache sizes and core counts ascending)."""
+    won = rows[rows.feasible.astype(bool)]
+    groups = []
+    for (scale, cache, cores), group in won.groupby(["scale", "cache_mb", "cores"], sort=False):
+        groups.append((-len(group), -scale, cache, cores, numpy.quantile(group.speedup.to_numpy(), 0.5)))
+    groups.sort(key=lambda g: g[:4])
+    return pandas.DataFrame(
+        {
+            "cores": numpy.array([g[3] for g in groups], dtype=numpy.int64),
+            "cache_mb": numpy.array([g[2] for g in groups], dtype=numpy.int64),
+            "scale": numpy.array([-g[1] for g in groups], dtype=float),
+            "samples": numpy.array([-g[0] for g in groups], dtype=numpy.int64),
+            "share": numpy.array([-g[0] / len(rows) for g in groups], dtype=float),
+            "median_speedup": numpy.array([g[4] for g in groups], dtype=float),
+        }
+    )

@@ -5,10 +5,11 @@
 //
 // A sweep or an enumeration of the whole design space (6.8 million and 18,760 configurations)
 // takes about 3 s under the sanitizers, at the limit of 3 s on an input that tells a hang (a
-// held scale step alone still leaves 0.4 s; a budget map of one option set, drawn, 1.2 s), so when neither holds the core count or the cache
-// size the target holds the cache size at 1 MB; otherwise, and for any other command, the
-// arguments are run as they are. A budget of more than a few thousand points (up to ten million
-// are accepted) is left out for the same reason: its points are all alike to the run.
+// held scale step alone still leaves 0.4 s; a budget map of one option set, drawn, 1.2 s), so when
+// neither holds the core count or the cache size the target holds the cache size at 1 MB;
+// otherwise, and for any other command, the arguments are run as they are. A budget of more than a
+// few thousand points (up to ten million are accepted) is left out for the same reason: its points
+// are all alike to the run.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -17,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "study/budget.h"
 #include "cli/plot.h"
 #include "cli/run.h"
+#include "study/budget.h"
 
 namespace {
 
@@ -102,6 +103,27 @@ double budget_points(const std::vector<std::string> &arguments) {
     return points;
 }
 
+// Whether an uncertainty study asks for more than a few hundred samples (up to 100 million are
+// accepted): its samples are all alike to the run, and many of them would take longer than the
+// limit on an input.
+bool many_samples(const std::vector<std::string> &arguments) {
+    for (size_t i = 0; i < arguments.size(); i++) {
+        std::string samples;
+        if (arguments[i] == "--samples" && i + 1 < arguments.size())
+            samples = arguments[i + 1];
+        else if (starts_with(arguments[i], "--samples="))
+            samples = arguments[i].substr(10);
+        else
+            continue;
+        const double count = std::strtod(samples.c_str(), nullptr);
+        if (!(count <= 500))
+            return true;
+    }
+    return std::find(arguments.begin(), arguments.end(), "uncertainty") != arguments.end() &&
+           std::none_of(arguments.begin(), arguments.end(),
+                        [](const std::string &a) { return starts_with(a, "--samples"); });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -120,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!current.empty() && arguments.size() <= kMostArguments)
         arguments.push_back(kept_in_folder(current));
     hold_a_dimension_of_whole_sweeps(arguments);
-    if (budget_points(arguments) > 5000)
+    if (budget_points(arguments) > 5000 || many_samples(arguments))
         return 0;
     std::vector<const char *> argv;
     for (const std::string &argument : arguments)
