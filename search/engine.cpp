@@ -514,7 +514,10 @@ template <bool kPowerLines> SearchOutcome evaluate_held(const SearchSpec &spec) 
     return best;
 }
 
-template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
+// kFiniteEach: every configuration that would become the best is checked for figures that are
+// not finite (figures_finite) before it does; without it the search selects as if every figure
+// were finite, which search_design_space then checks of the one selected.
+template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const SearchSpec &spec) {
     if (spec.evaluation())
         return evaluate_held<kPowerLines>(spec);
     const Selection s = selection_of(spec);
@@ -580,9 +583,8 @@ template <bool kPowerLines> SearchOutcome find_best(const SearchSpec &spec) {
                 f.speedup = speedup;
                 if (f.speedup < best.speedup || std::isnan(f.speedup))
                     continue;
-                // Reached only by a configuration that would become the best (rarely): one
-                // with a figure that is not finite, checked or not, is never selected.
-                if (!terms.finite(j, k, f, limits, stack_power))
+                // One with a figure that is not finite, checked or not, is never selected.
+                if (kFiniteEach && !terms.finite(j, k, f, limits, stack_power))
                     continue;
                 best.speedup = f.speedup;
                 best.scale = i;
@@ -614,7 +616,21 @@ double figure_of(const ConfigurationFigures &f, Limit limit) {
 }
 
 SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines) {
-    return power_lines ? find_best<true>(spec) : find_best<false>(spec);
+    // The power lines are traced as the search goes: it goes once, checking each candidate.
+    if (power_lines && spec.memory != 0 && spec.transistor != 0 && spec.limits.power)
+        return find_best<true, true>(spec);
+    // Otherwise the search first selects as if every figure were finite. Where the one selected
+    // has finite figures, it is also the best of those that have (ties to the later one alike),
+    // and the inner loop has no check to make; where it has not, the search goes again,
+    // checking each candidate.
+    const SearchOutcome best = find_best<false, false>(spec);
+    if (!best.found || spec.evaluation())
+        return best;
+    ConfigurationFigures all = best.figures;
+    if (!spec.limits.area || !spec.limits.power || !spec.limits.bandwidth)
+        all = evaluate_design_point(spec, best.scale, best.cache, best.cores);
+    all.speedup = best.speedup;
+    return figures_finite(all) ? best : find_best<false, true>(spec);
 }
 
 ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache,
