@@ -106,12 +106,25 @@ Table explain_table(const Explanation &e) {
     auto integer = [](Column &column, bool present, double value) {
         present ? column.add_integer(int(value)) : column.add_none();
     };
+    // binds to gain_percent: what relaxing the limit (or the pair) finds.
+    auto relaxed = [&](bool binds, double value, bool found, double speedup, int cores, int cache,
+                       int scale) {
+        std::vector<Column> &c = t.columns;
+        c[15].add_flag(binds);
+        c[16].add_number(e.step * 100);
+        c[17].add_number(value);
+        number(c[18], found, speedup);
+        integer(c[19], found, m.core_counts[cores]);
+        integer(c[20], found, m.cache_sizes[cache]);
+        number(c[21], found, m.scale_steps[scale]);
+        const double gain = gain_percent(speedup, b.speedup);
+        number(c[22], !std::isnan(gain), gain);
+    };
     for (const LimitAnalysis &l : e.limits) {
         double together = NAN;
         for (const auto &[limit, value] : e.together)
             if (limit == l.limit)
                 together = value;
-        const double gain = gain_percent(l.relaxed_speedup, b.speedup);
         std::vector<Column> &c = t.columns;
         c[0].add_name(b.options.workload);
         c[1].add_name(b.options.memory);
@@ -128,14 +141,8 @@ Table explain_table(const Explanation &e) {
         number(c[12], b.feasible, m.scale_steps[b.scale]);
         number(c[13], b.feasible, l.figure);
         number(c[14], b.feasible, l.value - l.figure);
-        c[15].add_flag(l.binds);
-        c[16].add_number(e.step * 100);
-        c[17].add_number(l.relaxed_value);
-        number(c[18], l.relaxed_found, l.relaxed_speedup);
-        integer(c[19], l.relaxed_found, m.core_counts[l.relaxed_cores]);
-        integer(c[20], l.relaxed_found, m.cache_sizes[l.relaxed_cache]);
-        number(c[21], l.relaxed_found, m.scale_steps[l.relaxed_scale]);
-        number(c[22], !std::isnan(gain), gain);
+        relaxed(l.binds, l.relaxed_value, l.relaxed_found, l.relaxed_speedup, l.relaxed_cores,
+                l.relaxed_cache, l.relaxed_scale);
         number(c[23], !std::isinf(l.changes_at), l.changes_at);
         number(c[24], !std::isnan(together), together);
         if (pairs) {
@@ -160,15 +167,8 @@ Table explain_table(const Explanation &e) {
                 to.add_integer(from.integer(row));
         }
         std::vector<Column> &c = t.columns;
-        c[15].add_flag(p.binds);
-        c[16].add_number(e.step * 100);
-        c[17].add_number(p.first_relaxed);
-        number(c[18], p.relaxed_found, p.relaxed_speedup);
-        integer(c[19], p.relaxed_found, m.core_counts[p.relaxed_cores]);
-        integer(c[20], p.relaxed_found, m.cache_sizes[p.relaxed_cache]);
-        number(c[21], p.relaxed_found, m.scale_steps[p.relaxed_scale]);
-        const double gain = gain_percent(p.relaxed_speedup, b.speedup);
-        number(c[22], !std::isnan(gain), gain);
+        relaxed(p.binds, p.first_relaxed, p.relaxed_found, p.relaxed_speedup, p.relaxed_cores,
+                p.relaxed_cache, p.relaxed_scale);
         c[23].add_none();
         c[24].add_none();
         c[25].add_name(int(p.second));
