@@ -155,22 +155,24 @@ void add_option_set(CLI::App *command, Arguments &a) {
 // sweep's filters: each option may be given several times, and the sweep goes through the
 // combinations of the values given (every value of an option not given).
 void add_option_filters(CLI::App *command, Arguments &a) {
-    const std::string every = " (given several times, each value; default: every one)";
-    add(command, "--workload", a.workloads, "NAME", "sweep only these workloads",
-        "one of " + choice_list(Choice::Workload) + every,
-        choice_check(Choice::Workload, "a workload"));
-    add(command, "--memory", a.memories, "KIND", "sweep only these memory kinds",
-        "one of " + choice_list(Choice::Memory) + every,
-        choice_check(Choice::Memory, "a memory kind"));
-    add(command, "--transistor", a.transistors, "KIND", "sweep only these transistor kinds",
-        "one of " + choice_list(Choice::Transistor) + every,
-        choice_check(Choice::Transistor, "a transistor kind"));
-    add(command, "--core", a.core_kinds, "KIND", "sweep only these core kinds",
-        "one of " + choice_list(Choice::CoreKind) + every,
-        choice_check(Choice::CoreKind, "a core kind"));
-    add(command, "--node", a.nodes, "NODE", "sweep only these technology nodes",
-        "one of " + choice_list(Choice::Node) + every,
-        choice_check(Choice::Node, "a technology node"));
+    struct Filter {
+        const char *option, *type, *values, *kind;
+        Choice choice;
+        std::vector<std::string> &given;
+    };
+    const Filter filters[] = {
+        {"--workload", "NAME", "workloads", "a workload", Choice::Workload, a.workloads},
+        {"--memory", "KIND", "memory kinds", "a memory kind", Choice::Memory, a.memories},
+        {"--transistor", "KIND", "transistor kinds", "a transistor kind", Choice::Transistor,
+         a.transistors},
+        {"--core", "KIND", "core kinds", "a core kind", Choice::CoreKind, a.core_kinds},
+        {"--node", "NODE", "technology nodes", "a technology node", Choice::Node, a.nodes},
+    };
+    for (const Filter &f : filters)
+        add(command, f.option, f.given, f.type, std::string("sweep only these ") + f.values,
+            "one of " + choice_list(f.choice) +
+                " (given several times, each value; default: every one)",
+            choice_check(f.choice, f.kind));
 }
 
 // The filter of sweep's option flags: the values given, in the model's order, each once.
