@@ -60,8 +60,8 @@ std::string feasible_table(const Explanation &e) {
     for (const LimitAnalysis &l : e.limits)
         if (l.binds)
             text += format(
-                "With %s at %s %s: speedup %.4f (%s).\n", caption_of(l.limit),
-                shortest(l.relaxed_value).c_str(), unit_of(l.limit), l.relaxed_speedup,
+                "With %s at %.10g %s: speedup %.4f (%s).\n", caption_of(l.limit),
+                l.relaxed_value, unit_of(l.limit), l.relaxed_speedup,
                 configuration_text(l.relaxed_cores, l.relaxed_cache, l.relaxed_scale).c_str());
     return text;
 }

@@ -736,6 +736,9 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
 // and 0.94 are told apart and taken back (the built-in 1.0 ... 0.3 stay as they are, see the
 // output digests); a slack under a limit of 1.8e308 is not 309 digits; a fraction of -0 is 0.
 TEST_F(CliCommand, TextFiguresTakeTheDigitsTheyNeed) {
+    // A relaxed limit reads as a person would type it: 146 W times 1.1 is 160.60000000000002.
+    EXPECT_NE(run({"explain", "--node", "45nm"}).out.find("With power at 160.6 W: "),
+              std::string::npos);
     const fs::path path = folder / "steps.toml";
     std::ofstream(path) << "format_version = 1\nextends = \"built-in\"\n[axes]\n"
                            "scale_steps = [1.0, 0.95, 0.94, 0.7, 0.6, 0.5, 0.4, 0.3]\n";
