@@ -60,8 +60,10 @@ std::vector<DrawnField> drawn_fields(const UncertaintyRequest &r) {
 std::string uncertainty_error(const UncertaintyRequest &r) {
     const std::vector<ModelNumberField> used = used_fields(r.request.options, active_model());
     for (const auto &[name, range] : r.ranges) {
+        // A structured binding cannot be captured by every compiler the project builds with.
+        const std::string &wanted = name;
         const auto f = std::find_if(used.begin(), used.end(),
-                                    [&](const ModelNumberField &u) { return u.name == name; });
+                                    [&](const ModelNumberField &u) { return u.name == wanted; });
         if (f == used.end())
             return "--ranges: '" + name +
                    "' is not a number of the model that these options use; accepted: the "
