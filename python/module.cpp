@@ -173,9 +173,7 @@ py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
     return with_model([&] {
         const std::vector<Request> requests = requests_of_tasks(tasks);
         return columns_of(released([&] {
-            std::vector<BestConfiguration> found(requests.size());
-            run_in_parallel(requests.size(), jobs,
-                            [&](size_t i) { found[i] = search_best(requests[i]); });
+            const std::vector<BestConfiguration> found = search_best_many(requests, jobs);
             Table table = best_table();
             for (const BestConfiguration &best : found)
                 add_best_row(table, best);

@@ -1,5 +1,6 @@
 #include "search/engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -272,6 +273,44 @@ class Terms {
         f.bandwidth_tsv = traffic / bw_norm;                    // bandwidth
     }
 
+    // Whether a configuration meets the checked limits, with the figures checked put in f as
+    // the search loop puts them; the step's figures must have been entered.
+    bool meets(int cache, int cores, const LimitChecks &limits, double stack_power,
+               ConfigurationFigures &f) const {
+        if (limits.area) {
+            f.area = area(cache, cores);
+            if (f.area > limits.area_limit)
+                return false;
+        }
+        if (limits.power) {
+            f.power = power(cache, cores);
+            if (s_.stacked)
+                f.power = f.power + stack_power;
+            if (f.power > limits.power_limit)
+                return false;
+        }
+        if (limits.bandwidth) {
+            bandwidths(cache, cores, f);
+            if (f.bandwidth > limits.bandwidth_limit ||
+                (s_.stacked && f.bandwidth_tsv > limits.tsv_limit))
+                return false;
+        }
+        return true;
+    }
+
+    // Whether, along a cache size's row of the current step, no figure and no speedup falls as
+    // the core count grows, every figure finite: the counts whose configuration meets the limits
+    // are then the first ones of the row, and the last of them has the row's best speedup. It
+    // holds where every table by count is finite and does not fall, every factor that scales
+    // them is finite and not negative (a divisor positive), and every value the figures are
+    // made of is finite at both ends of the row, so at every count between (IEEE arithmetic
+    // rounds monotonically). The step's figures must have been entered.
+    bool rising_row(int cache) {
+        if (rising_row_[cache] < 0)
+            rising_row_[cache] = rising_row_checked(cache);
+        return rising_row_[cache] != 0;
+    }
+
     // Whether every figure of a configuration is finite (figures_finite), taking those in f
     // that the checks have worked out and working out the others; the step's figures must
     // have been entered.
@@ -319,6 +358,11 @@ class Terms {
     double traffic_[kCoreCounts];   // traffic as far as "/ ref_freq"
     double leakage_[kCoreCounts];   // t0
     double demand_[kCoreCounts];    // bandwidth as far as "/ bw_width"
+    bool rising_ = false;           // the step's tables by count as rising_row needs them
+    // By cache size: rising_row, -1 until it is first asked.
+    signed char rising_row_[kCacheSizes];
+
+    bool rising_row_checked(int cache) const;
     // By cache size.
     double stall_plus_one_[kCacheSizes]; // the speedup's stall + 1
     double l2_leakage_[kCacheSizes];     // t4
@@ -452,10 +496,60 @@ void Terms::enter_step_figures() {
     for (int j = caches_.first; j <= caches_.last; j++)
         l2_leakage_[j] = l2_leakage_head_[j] * vdd_ratio * vdd_l2 / ref_vdd * ileak_l2 / ileak_ref *
                          lgate_l2 / lgate_ref;
+
+    auto finite_and_rising = [&](const double *table) {
+        for (int c = cores_.first; c <= cores_.last; c++)
+            if (!std::isfinite(table[c]) || (c > cores_.first && table[c] < table[c - 1]))
+                return false;
+        return true;
+    };
+    auto finite_and_at_least = [](double x, double floor) {
+        return std::isfinite(x) && x >= floor;
+    };
+    rising_ = (ok_ == 0 || finite_and_rising(perf_)) && finite_and_rising(core_area_) &&
+              finite_and_rising(switching_) && finite_and_rising(leakage_) &&
+              finite_and_rising(traffic_) && finite_and_rising(demand_) &&
+              finite_and_at_least(power_stack_miss_rate_, 0) &&
+              finite_and_at_least(miss_rate_ref_, 0) && miss_rate_ref_ > 0 &&
+              finite_and_at_least(memory_interface_, 0) && !std::isnan(full_use_) &&
+              finite_and_at_least(s.stack_miss_rate, 0) && finite_and_at_least(w.bw_norm, 0) &&
+              w.bw_norm > 0 && std::isfinite(stack_area_);
+    std::fill(std::begin(rising_row_), std::end(rising_row_), -1);
 }
 
-// Enumerates the configurations in range, scale outermost and cores innermost, and returns
-// the best one accepted. Ties go to the later configuration; NaN is never accepted.
+bool Terms::rising_row_checked(int cache) const {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    const double stack_power = s_.stack_power();
+    const double miss_rate = miss_rate_[cache];
+    if (!rising_ || !(miss_rate >= 0 && miss_rate < kInfinity) ||
+        !std::isfinite(l2_leakage_[cache]) || !std::isfinite(l2_area_[cache]) ||
+        !std::isfinite(stack_power))
+        return false;
+    if (ok_ != 0 && !(stall_plus_one_[cache] > 0 && stall_plus_one_[cache] < kInfinity))
+        return false;
+    // Every value the power, the bandwidths and the area are made of, as power(), bandwidths()
+    // and area() work them out.
+    for (int c : {cores_.first, cores_.last}) {
+        const double traffic = traffic_[c] * miss_rate;
+        const double stack_traffic = power_stack_miss_rate_ * traffic;
+        const double per_reference = stack_traffic / miss_rate_ref_;
+        const double at_traffic = memory_interface_ * per_reference;
+        const double t5 = min(at_traffic, full_use_);
+        const double switching = switching_[c] + l2_leakage_[cache];
+        const double chip = leakage_[c] + (switching + t5);
+        const double demand = demand_[c] * miss_rate;
+        ConfigurationFigures f;
+        bandwidths(cache, c, f);
+        for (double value :
+             {speedup(cache, c), traffic, stack_traffic, per_reference, at_traffic, t5, switching,
+              switching + t5, chip, chip + stack_power, demand, f.bandwidth, f.bandwidth_tsv,
+              s_.stack_miss_rate * demand, area(cache, c)})
+            if (!std::isfinite(value))
+                return false;
+    }
+    return true;
+}
+
 // Every figure of one configuration with the model functions whole, and the power without the
 // memory stack's layers (what the power lines show) in chip_power.
 ConfigurationFigures figures_of(const Selection &s, const SearchSpec &spec, int scale, int cache,
@@ -514,24 +608,62 @@ template <bool kPowerLines> SearchOutcome evaluate_held(const SearchSpec &spec) 
     return best;
 }
 
+// The scale steps' terms for the search loop. One search enters each step as it comes to it,
+// and works out the power's and bandwidths' terms only when a configuration of the step needs
+// them.
+class EnteredStep {
+  public:
+    EnteredStep(const Selection &s, const SearchSpec &spec, Range caches, Range cores)
+        : s_(s), spec_(spec), terms_(s, caches, cores, s.miss_rate(4.0)) {}
+    Terms &enter(int scale) {
+        terms_.enter_step(operating_point(s_, spec_, scale));
+        figures_entered_ = false;
+        return terms_;
+    }
+    void need_figures() {
+        if (!figures_entered_)
+            terms_.enter_step_figures();
+        figures_entered_ = true;
+    }
+
+  private:
+    const Selection &s_;
+    const SearchSpec &spec_;
+    Terms terms_;
+    bool figures_entered_ = false;
+};
+
+// Several searches of one selection: every step's terms worked out once, all of them.
+class EveryStep {
+  public:
+    EveryStep(const Selection &s, const SearchSpec &spec, Range scales, Range caches, Range cores)
+        : first_(scales.first) {
+        const Terms base(s, caches, cores, s.miss_rate(4.0));
+        steps_.reserve(size_t(scales.last - scales.first + 1));
+        for (int i = scales.first; i <= scales.last; i++) {
+            steps_.push_back(base);
+            steps_.back().enter_step(operating_point(s, spec, i));
+            steps_.back().enter_step_figures();
+        }
+    }
+    Terms &enter(int scale) { return steps_[size_t(scale - first_)]; }
+    void need_figures() {}
+
+  private:
+    int first_;
+    std::vector<Terms> steps_;
+};
+
+// Enumerates the configurations in range, scale outermost and cores innermost, and returns the
+// best one accepted, starting from `best`: one accepted must reach its speedup. Ties go to the
+// later configuration; NaN is never accepted.
+//
 // kFiniteEach: every configuration that would become the best is checked for figures that are
 // not finite (figures_finite) before it does; without it the search selects as if every figure
 // were finite, which search_design_space then checks of the one selected.
-template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const SearchSpec &spec) {
-    if (spec.evaluation())
-        return evaluate_held<kPowerLines>(spec);
-    const Selection s = selection_of(spec);
-    const LimitChecks limits = spec.limits;
-    const Range scales = range_of(spec.hold_scale, spec.scale, kScaleSteps);
-    const Range caches = range_of(spec.hold_cache, spec.cache, kCacheSizes);
-    const Range cores = range_of(spec.hold_cores, spec.cores, kCoreCounts);
-
-    SearchOutcome best;
-    best.scale = spec.hold_scale ? spec.scale : 7;
-    best.cache = spec.hold_cache ? spec.cache : 0;
-    best.cores = spec.hold_cores ? spec.cores : 0;
-
-    Terms terms(s, caches, cores, s.miss_rate(4.0));
+template <bool kPowerLines, bool kFiniteEach, class Steps>
+SearchOutcome best_in_range(const Selection &s, const LimitChecks &limits, Range scales,
+                            Range caches, Range cores, Steps &steps, SearchOutcome best) {
     const double stack_power = s.stack_power();
     // A configuration whose speedup is below the best so far cannot be accepted, whatever its
     // area, power and bandwidth. Unless its power line is due (3D memory with HP cores), the
@@ -541,12 +673,42 @@ template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const Sear
     const bool drop_slower = !prints_power;
 
     for (int i = scales.first; i <= scales.last; i++) {
-        terms.enter_step(operating_point(s, spec, i));
-        // Entered when the step's first configuration needs its power or bandwidths.
-        bool figures_entered = false;
+        Terms &terms = steps.enter(i);
         for (int j = caches.first; j <= caches.last; j++) {
             if (drop_slower && terms.row_below(j, best.speedup))
                 continue;
+            if (drop_slower) {
+                steps.need_figures();
+                if (terms.rising_row(j)) {
+                    // The counts that meet the limits are the first ones; the last of them, found
+                    // by halving, has the row's best speedup and is the one a pass over the row
+                    // would keep (ties to the later count).
+                    ConfigurationFigures f;
+                    if (!terms.meets(j, cores.first, limits, stack_power, f))
+                        continue;
+                    int met = cores.first, broken = cores.last + 1;
+                    while (broken - met > 1) {
+                        const int middle = met + (broken - met) / 2;
+                        ConfigurationFigures g;
+                        if (terms.meets(j, middle, limits, stack_power, g))
+                            met = middle;
+                        else
+                            broken = middle;
+                    }
+                    f = ConfigurationFigures{};
+                    terms.meets(j, met, limits, stack_power, f);
+                    f.speedup = terms.speedup(j, met);
+                    if (f.speedup < best.speedup || std::isnan(f.speedup))
+                        continue;
+                    best.speedup = f.speedup;
+                    best.scale = i;
+                    best.cache = j;
+                    best.cores = met;
+                    best.figures = f;
+                    best.found = true;
+                    continue;
+                }
+            }
             for (int k = cores.first; k <= cores.last; k++) {
                 // The area first: where it binds, most configurations go before their division.
                 ConfigurationFigures f;
@@ -558,10 +720,7 @@ template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const Sear
                 const double speedup = terms.speedup(j, k);
                 if (drop_slower && (speedup < best.speedup || std::isnan(speedup)))
                     continue;
-                if (!figures_entered) {
-                    terms.enter_step_figures();
-                    figures_entered = true;
-                }
+                steps.need_figures();
                 if (limits.power) {
                     f.power = terms.power(j, k);
                     if (s.stacked) {
@@ -596,6 +755,48 @@ template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const Sear
         }
     }
     return best;
+}
+
+// What a search returns when nothing qualifies: speedup 0 at the held indices or the first
+// configuration of the last step.
+SearchOutcome nothing_found(const SearchSpec &spec) {
+    SearchOutcome none;
+    none.scale = spec.hold_scale ? spec.scale : 7;
+    none.cache = spec.hold_cache ? spec.cache : 0;
+    none.cores = spec.hold_cores ? spec.cores : 0;
+    return none;
+}
+
+struct Ranges {
+    Range scales, caches, cores;
+};
+
+Ranges ranges_of(const SearchSpec &spec) {
+    return {range_of(spec.hold_scale, spec.scale, kScaleSteps),
+            range_of(spec.hold_cache, spec.cache, kCacheSizes),
+            range_of(spec.hold_cores, spec.cores, kCoreCounts)};
+}
+
+template <bool kPowerLines, bool kFiniteEach> SearchOutcome find_best(const SearchSpec &spec) {
+    if (spec.evaluation())
+        return evaluate_held<kPowerLines>(spec);
+    const Selection s = selection_of(spec);
+    const Ranges r = ranges_of(spec);
+    EnteredStep steps(s, spec, r.caches, r.cores);
+    return best_in_range<kPowerLines, kFiniteEach>(s, spec.limits, r.scales, r.caches, r.cores,
+                                                   steps, nothing_found(spec));
+}
+
+// Whether a configuration's figures (all of them) meet the checked limits.
+bool meets(const ConfigurationFigures &f, const LimitChecks &limits, bool stacked) {
+    if (limits.area && f.area > limits.area_limit)
+        return false;
+    if (limits.power && f.power > limits.power_limit)
+        return false;
+    if (limits.bandwidth &&
+        (f.bandwidth > limits.bandwidth_limit || (stacked && f.bandwidth_tsv > limits.tsv_limit)))
+        return false;
+    return true;
 }
 
 } // namespace
@@ -671,4 +872,59 @@ std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec
         }
     }
     return all;
+}
+
+std::vector<SearchOutcome> search_design_space_many(const SearchSpec &spec,
+                                                    const std::vector<LimitChecks> &limits) {
+    std::vector<SearchOutcome> outcomes(limits.size());
+    if (spec.evaluation()) {
+        for (size_t t = 0; t < limits.size(); t++) {
+            SearchSpec one = spec;
+            one.limits = limits[t];
+            outcomes[t] = search_design_space(one);
+        }
+        return outcomes;
+    }
+    const Selection s = selection_of(spec);
+    const Ranges r = ranges_of(spec);
+    EveryStep steps(s, spec, r.scales, r.caches, r.cores);
+    const double stack_power = s.stack_power();
+
+    // The configurations found so far, with every figure, where all are finite.
+    struct Answer {
+        ConfigurationFigures figures;
+    };
+    std::vector<Answer> answers;
+    for (size_t t = 0; t < limits.size(); t++) {
+        // A configuration found for other limits that meets these is accepted here too: the best
+        // reaches its speedup, so the search skips whatever is slower from the start.
+        SearchOutcome start = nothing_found(spec);
+        for (const Answer &a : answers)
+            if (a.figures.speedup > start.speedup && meets(a.figures, limits[t], s.stacked))
+                start.speedup = a.figures.speedup;
+        SearchOutcome best =
+            best_in_range<false, false>(s, limits[t], r.scales, r.caches, r.cores, steps, start);
+        if (best.found) {
+            // As search_design_space: the one selected as if every figure were finite is the
+            // answer when they are; otherwise the search goes again, checking each candidate.
+            Terms &terms = steps.enter(best.scale);
+            Answer a;
+            ConfigurationFigures &f = a.figures;
+            f.area = terms.area(best.cache, best.cores);
+            f.power = terms.power(best.cache, best.cores);
+            if (s.stacked)
+                f.power = f.power + stack_power;
+            terms.bandwidths(best.cache, best.cores, f);
+            f.speedup = best.speedup;
+            if (figures_finite(f))
+                answers.push_back(a);
+            else
+                best = best_in_range<false, true>(s, limits[t], r.scales, r.caches, r.cores, steps,
+                                                  start);
+        }
+        if (!best.found)
+            best = nothing_found(spec);
+        outcomes[t] = best;
+    }
+    return outcomes;
 }

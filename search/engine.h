@@ -93,6 +93,14 @@ struct SearchSpec {
 // (trace_power), as the window's console shows them; the trace is not reentrant.
 SearchOutcome search_design_space(const SearchSpec &spec, bool power_lines = false);
 
+// Searches of one option set, held dimensions and operating point that differ only in their
+// checks and limits: the i-th outcome is what search_design_space returns with limits[i], bit for
+// bit. The terms of every step are worked out once for all of them, and a configuration found
+// for one set of limits that meets another's starts that search at its speedup, which skips most
+// of the space.
+std::vector<SearchOutcome> search_design_space_many(const SearchSpec &spec,
+                                                    const std::vector<LimitChecks> &limits);
+
 // Every figure of one configuration, whatever the checks and limits. A held scale step
 // (hold_scale) evaluates at the search's held operating point.
 ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache, int cores);

@@ -1,9 +1,11 @@
 #include "study/design.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 #include "model/model.h"
 #include "model/scaling.h"
@@ -235,11 +237,11 @@ SearchSpec spec_of(const Request &r) {
     return spec;
 }
 
-BestConfiguration search_best(const Request &r) {
-    const SearchSpec spec = spec_of(r);
-    const OptionSet &o = r.options;
-    const SearchOutcome outcome = search_design_space(spec);
+namespace {
 
+// A request's best configuration from what the engine found for it.
+BestConfiguration best_of(const Request &r, const SearchSpec &spec, const SearchOutcome &outcome) {
+    const OptionSet &o = r.options;
     BestConfiguration best;
     best.options = o;
     best.limits = limits_in_force(o, r.limits);
@@ -279,6 +281,67 @@ BestConfiguration search_best(const Request &r) {
         best.freq = c.freq * f_scal(active_model().scale_steps[outcome.scale]);
     }
     return best;
+}
+
+// Whether two searches differ in their limits at most.
+bool same_but_limits(const SearchSpec &a, const SearchSpec &b) {
+    return a.model == b.model && a.workload == b.workload && a.memory == b.memory &&
+           a.transistor == b.transistor && a.core_kind == b.core_kind && a.node == b.node &&
+           a.hold_cores == b.hold_cores && a.hold_cache == b.hold_cache &&
+           a.hold_scale == b.hold_scale && a.cores == b.cores && a.cache == b.cache &&
+           a.scale == b.scale && a.vdd_ratio == b.vdd_ratio && a.f_ratio == b.f_ratio;
+}
+
+// An order of searches in which those that differ in their limits at most are neighbours (the
+// operating point compared by its bits, so that a NaN sorts too).
+auto as_key(const SearchSpec &s) {
+    return std::make_tuple(s.workload, s.memory, s.transistor, s.core_kind, s.node, s.hold_cores,
+                           s.hold_cache, s.hold_scale, s.cores, s.cache, s.scale,
+                           std::bit_cast<uint64_t>(s.vdd_ratio),
+                           std::bit_cast<uint64_t>(s.f_ratio));
+}
+
+} // namespace
+
+BestConfiguration search_best(const Request &r) {
+    const SearchSpec spec = spec_of(r);
+    return best_of(r, spec, search_design_space(spec));
+}
+
+std::vector<BestConfiguration> search_best_many(const std::vector<Request> &requests, int jobs) {
+    // The requests that differ in their limits at most go to the engine together, in batches of
+    // at most kBatch so that the threads share the work however it is grouped.
+    constexpr size_t kBatch = 64;
+    std::vector<SearchSpec> specs(requests.size());
+    std::vector<size_t> order(requests.size());
+    for (size_t i = 0; i < requests.size(); i++)
+        specs[i] = spec_of(requests[i]), order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return as_key(specs[a]) < as_key(specs[b]); });
+    struct Batch {
+        size_t first, count; // into order
+    };
+    std::vector<Batch> batches;
+    for (size_t i = 0; i < order.size(); i++) {
+        if (batches.empty() || batches.back().count == kBatch ||
+            !same_but_limits(specs[order[i]], specs[order[batches.back().first]]))
+            batches.push_back({i, 0});
+        batches.back().count++;
+    }
+    std::vector<BestConfiguration> found(requests.size());
+    run_in_parallel(batches.size(), jobs, [&](size_t b) {
+        const Batch &batch = batches[b];
+        std::vector<LimitChecks> limits(batch.count);
+        for (size_t i = 0; i < batch.count; i++)
+            limits[i] = specs[order[batch.first + i]].limits;
+        const SearchSpec &spec = specs[order[batch.first]];
+        const std::vector<SearchOutcome> outcomes = search_design_space_many(spec, limits);
+        for (size_t i = 0; i < batch.count; i++) {
+            const size_t task = order[batch.first + i];
+            found[task] = best_of(requests[task], specs[task], outcomes[i]);
+        }
+    });
+    return found;
 }
 
 namespace {

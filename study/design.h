@@ -107,6 +107,10 @@ SearchSpec spec_of(const Request &request);
 // configuration. Reads and writes no design state, so requests can run on many threads.
 BestConfiguration search_best(const Request &request);
 
+// search_best of every request, in order, on up to `jobs` threads: the requests that differ only
+// in their limits are searched together, which costs much less than a search each.
+std::vector<BestConfiguration> search_best_many(const std::vector<Request> &requests, int jobs);
+
 // The values of each option a sweep goes through, as indices into the model's lists in the
 // model's order; an option with none takes every value.
 struct OptionFilter {

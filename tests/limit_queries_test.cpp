@@ -1,5 +1,6 @@
-// Searches answered from one evaluation of an option set against the search itself, on random
-// limits over every option set: the same configuration, speedup and figures, bit for bit. And
+// Searches answered from one evaluation of an option set, and batches of searches of one option
+// set, against the search itself, on random limits over every option set: the same
+// configuration, speedup and figures, bit for bit. And
 // that evaluation against the model functions themselves, configuration by configuration.
 #include <gtest/gtest.h>
 
@@ -86,14 +87,30 @@ TEST(LimitQueries, EqualTheSearchOnRandomLimitsOverEveryOptionSet) {
         spec.hold_cores = held == 1 || held == 3, spec.hold_cache = held == 2 || held == 3;
         spec.cores = cores(random_limits.random), spec.cache = cache(random_limits.random);
         const LimitQueries queries(spec);
+        std::vector<LimitChecks> limits;
+        std::vector<SearchOutcome> searched;
         for (int i = 0; i < 30; i++) {
             spec.limits =
                 random_limits(spec, evaluate_design_point(spec, i % 8, (i * 7) % 67, (i * 3) % 35));
-            const std::string why =
-                differences(queries.best(spec.limits), search_design_space(spec));
+            searched.push_back(search_design_space(spec));
+            limits.push_back(spec.limits);
+            const std::string why = differences(queries.best(spec.limits), searched.back());
             ASSERT_EQ(why, "") << "option set " << spec.workload << spec.memory << spec.transistor
                                << spec.core_kind << spec.node << ", query " << i;
             compared++;
+        }
+        // The same limits as one batch of searches, and again with every dimension held.
+        for (int pass = 0; pass < 2; pass++) {
+            const std::vector<SearchOutcome> many = search_design_space_many(spec, limits);
+            for (size_t i = 0; i < limits.size(); i++) {
+                spec.limits = limits[i];
+                const SearchOutcome one = pass == 0 ? searched[i] : search_design_space(spec);
+                ASSERT_EQ(differences(many[i], one), "")
+                    << "option set " << spec.workload << spec.memory << spec.transistor
+                    << spec.core_kind << spec.node << ", batch " << pass << ", query " << i;
+            }
+            spec.hold_cores = spec.hold_cache = spec.hold_scale = true;
+            spec.scale = held % 8;
         }
     }
     EXPECT_GE(compared, 10000);
@@ -129,7 +146,8 @@ TEST(EvaluatedSpace, EqualsEachPointEvaluatedOnItsOwn) {
 // The search passes over a cache size whose speedups all stay below the best so far. Where
 // every cache size has the same figures, each row ties the one before and the last must win;
 // where the stall term is negative (negative cycles per instruction, with negative core
-// performance so that the speedups are positive), the order of the speedups is reversed.
+// performance so that the speedups are positive), the order of the speedups is reversed; where
+// the area falls as the core count grows, a row's counts within the limit are its last ones.
 TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
     Model ties = builtin_model();
     for (int j = 0; j < kCacheSizes; j++) {
@@ -144,8 +162,15 @@ TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
         kind.core_perf = -kind.core_perf;
     for (WorkloadRecord &workload : reversed.workloads)
         workload.cpi = -workload.cpi;
+    // Area that falls as the core count grows: the counts within an area limit are the last
+    // ones of a row, not the first.
+    Model falling = builtin_model();
+    for (NodeRecord &node : falling.nodes)
+        for (std::vector<double> *areas : {&node.core_area_HP, &node.core_area_LOP})
+            for (double &area : *areas)
+                area = -area;
 
-    for (const Model *model : {&ties, &reversed}) {
+    for (const Model *model : {&ties, &reversed, &falling}) {
         for (int memory = 0; memory < 2; memory++)
             for (int node = 0; node < int(model->nodes.size()); node++) {
                 SearchSpec spec;
@@ -160,7 +185,8 @@ TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
                     spec.limits = limits;
                     const SearchOutcome found = search_design_space(spec);
                     ASSERT_EQ(differences(queries.best(limits), found), "")
-                        << (model == &ties ? "ties" : "reversed") << ", memory " << memory
+                        << (model == &ties ? "ties" : model == &reversed ? "reversed" : "falling")
+                        << ", memory " << memory
                         << ", node " << node;
                     if (model == &ties && found.found) {
                         EXPECT_EQ(found.cache, kCacheSizes - 1);
@@ -199,7 +225,7 @@ SearchOutcome selected_by_rule(const SearchSpec &spec) {
 // voltage of 1e30, an infinite speedup without stalls. A configuration with a figure that is
 // not finite breaks every limit, checked or not: the search and the queries never select it.
 TEST(LimitQueries, NonFiniteFiguresBreakEveryLimitInTheSearchAndTheQueries) {
-    std::vector<std::pair<const char *, Model>> models(4, {"", builtin_model()});
+    std::vector<std::pair<const char *, Model>> models(5, {"", builtin_model()});
     models[0].first = "power NaN";
     for (CoreKindRecord &kind : models[0].second.core_kinds)
         kind.core_power = 0, kind.uncore_power = 0, kind.ref_Vdd = 1e-30;
@@ -214,6 +240,9 @@ TEST(LimitQueries, NonFiniteFiguresBreakEveryLimitInTheSearchAndTheQueries) {
         kind.core_perf = 1e308;
     for (WorkloadRecord &workload : models[3].second.workloads)
         workload.l2_access_rate = 0;
+    models[4].first = "traffic overflows at many cores";
+    for (WorkloadRecord &workload : models[4].second.workloads)
+        workload.miss_alpha = 1e306;
 
     RandomLimits random_limits;
     for (const auto &[name, model] : models) {
@@ -226,17 +255,24 @@ TEST(LimitQueries, NonFiniteFiguresBreakEveryLimitInTheSearchAndTheQueries) {
             for (const EvaluatedConfiguration &e : evaluate_design_space(spec))
                 non_finite += !figures_finite(e.figures);
             const LimitQueries queries(spec);
+            std::vector<LimitChecks> limits;
+            std::vector<SearchOutcome> expected;
             for (int i = 0; i < 6; i++) {
                 spec.limits = random_limits(spec, evaluate_design_point(spec, i, i * 11, i * 5));
                 if (i == 0)
                     spec.limits = LimitChecks{false, false, false, 0, 0, 0, 0};
-                const SearchOutcome expected = selected_by_rule(spec);
-                found += expected.found;
-                ASSERT_EQ(differences(search_design_space(spec), expected), "")
+                limits.push_back(spec.limits);
+                expected.push_back(selected_by_rule(spec));
+                found += expected.back().found;
+                ASSERT_EQ(differences(search_design_space(spec), expected.back()), "")
                     << name << ", option set " << set << ", limits " << i;
-                ASSERT_EQ(differences(queries.best(spec.limits), expected), "")
+                ASSERT_EQ(differences(queries.best(spec.limits), expected.back()), "")
                     << name << ", option set " << set << ", limits " << i;
             }
+            const std::vector<SearchOutcome> many = search_design_space_many(spec, limits);
+            for (size_t i = 0; i < limits.size(); i++)
+                ASSERT_EQ(differences(many[i], expected[i]), "")
+                    << name << ", option set " << set << ", batch, limits " << i;
             // Every dimension held: the one configuration scores 0 when a figure is not finite.
             spec.hold_cores = spec.hold_cache = spec.hold_scale = true;
             spec.cores = 34, spec.cache = 66, spec.scale = 0;
