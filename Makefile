@@ -87,7 +87,8 @@ memcheck: debug
 	  $(DEBUG_DIR)/tests/close_window $(DEBUG_DIR)/memcheck-map --map
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
-# virtual display, the command-line tool's sweep, the analysis queries, the research analyses
+# virtual display, the command-line tool's sweep, the analysis queries, the research analyses,
+# batches of searches against a search each (bench_batch)
 # (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
 # output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), the
 # Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
@@ -105,6 +106,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_sweep $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_research $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_batch $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli

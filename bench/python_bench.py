@@ -1,5 +1,5 @@
 """Times of the Python package against the command-line tool: the 360-set sweep; one search
-call's cost beyond the engine's; search_many over 10,080 searches on one thread and on two; a
+call's cost beyond the engine's (bench_batch's time for the same search); search_many over 10,080 searches on one thread and on two; a
 study of 10,080 searches on a LocalCluster of one worker and of two (the cluster's start not
 counted); and the searches a second beside a thread that exports the model. Medians of REPEATS
 runs.
@@ -7,11 +7,13 @@ runs.
 Usage: PYTHONPATH=build/release/python /usr/bin/python3 bench/python_bench.py build/release/cli/cpu-widget-cli
 """
 
+import json
 import statistics
 import subprocess
 import sys
 import threading
 import time
+from pathlib import Path
 
 import pandas
 from distributed import Client, LocalCluster
@@ -31,6 +33,16 @@ def median_seconds(work, repeats=REPEATS):
     return statistics.median(times)
 
 
+def engine_seconds(cli):
+    """The engine's time for each of bench_batch's one_search cases, in seconds."""
+    bench = Path(cli).resolve().parent.parent / "bench" / "bench_batch"
+    output = subprocess.run([bench, "--benchmark_filter=one_search", "--benchmark_format=json",
+                             "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
+                            capture_output=True, text=True, check=True).stdout
+    medians = [b for b in json.loads(output)["benchmarks"] if b.get("aggregate_name") == "median"]
+    return [b["real_time"] * {"us": 1e-6, "ns": 1e-9, "ms": 1e-3}[b["time_unit"]] for b in medians]
+
+
 def main(cli):
     for jobs in (1, 2):
         python = median_seconds(lambda: cpuwidget.sweep(jobs=jobs))
@@ -41,16 +53,16 @@ def main(cli):
         print(f"sweep, jobs {jobs}: cpuwidget.sweep {python * 1e3:.1f} ms, with DataFrame "
               f"{frame * 1e3:.1f} ms, cpu-widget-cli sweep --format csv {tool * 1e3:.1f} ms")
 
-    # One call's cost beyond the engine's: a search call against the same search as one task of
-    # a search_many of 10,000 (which adds about a microsecond per task for its table).
-    for arguments in ({}, {"node": "32nm", "memory": "3d", "power": 100},
-                      {"cores": 16, "cache": 8, "scale": 0.5}):
+    # One call's cost beyond the engine's: a search call against the same search run by the
+    # engine alone (bench_batch's one_search, beside the tool: the study layer's search_best,
+    # in C++ without Python).
+    engine = engine_seconds(cli)
+    for case, arguments in enumerate(({}, {"node": "32nm", "memory": "3d", "power": 100},
+                                      {"cores": 16, "cache": 8, "scale": 0.5})):
         calls = 3000
         call = median_seconds(lambda: [cpuwidget.search(**arguments) for _ in range(calls)]) / calls
-        many = {name: [value] * 10000 for name, value in arguments.items()} or {"node": [None] * 10000}
-        task = median_seconds(lambda: cpuwidget.search_many(many, jobs=1)) / 10000
-        print(f"search({arguments}): {call * 1e6:.1f} us a call, {task * 1e6:.1f} us a task of "
-              f"search_many: {(call - task) * 1e6:.1f} us beyond the engine")
+        print(f"search({arguments}): {call * 1e6:.1f} us a call, {engine[case] * 1e6:.1f} us in "
+              f"the engine: {(call - engine[case]) * 1e6:.1f} us beyond it")
 
     names = cpuwidget.model_info()
     many = pandas.DataFrame(
