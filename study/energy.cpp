@@ -144,7 +144,10 @@ void add_energy_columns(Table &t) {
 }
 
 void add_energy_values(Table &t, const ConfigurationFigures *f) {
-    const size_t c = t.columns.size() - 3;
+    add_energy_values(t, t.columns.size() - 3, f);
+}
+
+void add_energy_values(Table &t, size_t c, const ConfigurationFigures *f) {
     if (f == nullptr) {
         for (size_t i = 0; i < 3; i++)
             t.columns[c + i].add_none();

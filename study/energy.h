@@ -44,6 +44,8 @@ bool sweep_in_batches_by(const Limits &limits, const Holds &holds, Objective obj
                          const std::function<bool(const std::vector<BestConfiguration> &)> &take);
 
 // The energy columns speedup_per_watt, energy_j and edp_js appended to a table, and a row's
-// values (empty when there is no configuration).
+// values (empty when there is no configuration) in the last three columns, or in the three
+// from column `first` on.
 void add_energy_columns(Table &table);
 void add_energy_values(Table &table, const ConfigurationFigures *figures);
+void add_energy_values(Table &table, size_t first, const ConfigurationFigures *figures);
