@@ -762,9 +762,9 @@ uint64_t seed_of(const std::string &text) {
     return uint64_t(*parse_number(text));
 }
 
-// The rows of search and sweep with the energy columns.
-Table best_energy_table() {
-    Table table = best_table();
+// The rows of search and sweep with the energy columns (after the ends of axes, with flags).
+Table best_energy_table(bool flags) {
+    Table table = best_table(flags);
     add_energy_columns(table);
     return table;
 }
@@ -774,12 +774,12 @@ void add_best_energy_row(Table &table, const BestConfiguration &best) {
     add_energy_values(table, best.feasible ? &best.figures : nullptr);
 }
 
-int run_search_by(const Request &r, const ResearchArguments &ra, bool breakdown,
+int run_search_by(const Request &r, const ResearchArguments &ra, bool flags, bool breakdown,
                   const std::string &format, Output &out, FILE *err) {
     const BestConfiguration best = search_best_by(r, ra.chosen());
     const BestBreakdown terms(r, best, breakdown);
     if (format != "text") {
-        Table table = best_energy_table();
+        Table table = best_energy_table(flags);
         const size_t energy = table.columns.size() - 3;
         if (breakdown)
             add_power_columns(table);
@@ -794,21 +794,25 @@ int run_search_by(const Request &r, const ResearchArguments &ra, bool breakdown,
         least.push_back(least_figure(r, limit));
     out.text() += request_text(r) + objective_line(ra.chosen()) + "\n" +
                   best_text(best, least, terms.given) + best_energy_text(best);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
     return finished(out, err);
 }
 
-int run_sweep_by(const Request &r, const ResearchArguments &ra, const std::string &format, int jobs,
-                 Output &out, FILE *err) {
+int run_sweep_by(const Request &r, const ResearchArguments &ra, const OptionFilter &filter,
+                 bool flags, const std::string &format, int jobs, Output &out, FILE *err) {
     const bool text = format == "text";
     TableWriter writer(out, table_format(format));
-    Table table = best_energy_table();
+    Table table = best_energy_table(flags);
     if (text) {
         const std::string header = sweep_text_header();
         out.text() += objective_line(ra.chosen()) + header.substr(0, header.size() - 1) +
                       energy_columns_header() + "\n";
     }
     const bool written = sweep_in_batches_by(
-        r.limits, r.holds, ra.chosen(), jobs, [&](const std::vector<BestConfiguration> &rows) {
+        r.limits, r.holds, ra.chosen(), jobs,
+        [&](const std::vector<BestConfiguration> &rows) {
             if (text) {
                 for (const BestConfiguration &row : rows) {
                     const std::string line = sweep_text_row(row);
@@ -824,7 +828,8 @@ int run_sweep_by(const Request &r, const ResearchArguments &ra, const std::strin
             for (const BestConfiguration &row : rows)
                 add_best_energy_row(table, row);
             return writer.write(table);
-        });
+        },
+        filter);
     if (written && !text)
         writer.finish();
     return finished(out, err);
@@ -1346,9 +1351,9 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (uncertainty_command->parsed())
         return run_uncertainty(r, ra, a, output, err);
     if (search->parsed() && ra.energy_columns())
-        return run_search_by(r, ra, a.breakdown, a.format, output, err);
+        return run_search_by(r, ra, a.flags, a.breakdown, a.format, output, err);
     if (sweep_command->parsed() && ra.energy_columns())
-        return run_sweep_by(r, ra, a.format, jobs_of(a), output, err);
+        return run_sweep_by(r, ra, filter_of(a), a.flags, a.format, jobs_of(a), output, err);
     if (space_command->parsed() && (ra.energy || a.breakdown))
         return run_space_with(r, ra.energy, a.breakdown, a.format, output, err);
     if (search->parsed())

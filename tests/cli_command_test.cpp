@@ -211,6 +211,33 @@ TEST_F(CliCommand, SweepTakesOptionFlagsAsFilters) {
     EXPECT_EQ(some.out, expected);
 }
 
+// With the energy figures or another objective, sweep keeps its option filters and --flags its
+// columns (after the ends of axes come the energy columns), and search its "Edges:" line.
+TEST_F(CliCommand, EnergyColumnsKeepTheFiltersAndFlags) {
+    const Outcome all = run({"sweep", "--objective", "energy", "--format", "csv"});
+    const Outcome some = run(
+        {"sweep", "--objective", "energy", "--format", "csv", "--node", "32nm", "--memory", "3d"});
+    ASSERT_EQ(some.status, 0);
+    std::stringstream lines(all.out);
+    std::string expected, line;
+    for (std::getline(lines, line), expected = line + "\n"; std::getline(lines, line);)
+        if (line.find(",3d,") != std::string::npos && line.find(",32nm,") != std::string::npos)
+            expected += line + "\n";
+    EXPECT_EQ(count_lines(some.out), 1 + 3 * 3 * 4u);
+    EXPECT_EQ(some.out, expected);
+
+    for (const char *command : {"search", "sweep"}) {
+        const std::string csv = run({command, "--energy", "--flags", "--format", "csv"}).out;
+        EXPECT_NE(csv.find("unmeetable_limits,edge_cores,edge_cache,edge_scale,speedup_per_watt,"
+                           "energy_j,edp_js\n"),
+                  std::string::npos)
+            << command;
+    }
+    EXPECT_NE(run({"search", "--energy", "--flags"})
+                  .out.find("Edges:    smallest L2 cache (1 MB), first scale step (1.0)\n"),
+              std::string::npos);
+}
+
 // A best configuration at the end of an axis it was free to move along is noted on standard
 // error (the output keeps its bytes) and, with --flags, named in columns; a held axis is not.
 TEST_F(CliCommand, EdgesOfTheDesignSpaceAreNoted) {
