@@ -53,15 +53,16 @@ std::string feasible_table(const Explanation &e) {
             format("  %-17s %10s %10s %10s %-5s %10s %9s  %s\n", caption.c_str(),
                    shortest(l.value).c_str(), fixed(l.figure, 2).c_str(),
                    fixed(l.value - l.figure, 2).c_str(), l.binds ? "yes" : "no",
-                   fixed(l.relaxed_speedup, 4).c_str(), std::isnan(gain) ? "-" : format("%+.2f %%", gain).c_str(),
+                   fixed(l.relaxed_speedup, 4).c_str(),
+                   std::isnan(gain) ? "-" : format("%+.2f %%", gain).c_str(),
                    std::isinf(l.changes_at) ? "never"
                                             : relaxation(l.value, l.changes_at, l.limit).c_str());
     }
     for (const LimitAnalysis &l : e.limits)
         if (l.binds)
             text += format(
-                "With %s at %.10g %s: speedup %.4f (%s).\n", caption_of(l.limit),
-                l.relaxed_value, unit_of(l.limit), l.relaxed_speedup,
+                "With %s at %.10g %s: speedup %.4f (%s).\n", caption_of(l.limit), l.relaxed_value,
+                unit_of(l.limit), l.relaxed_speedup,
                 configuration_text(l.relaxed_cores, l.relaxed_cache, l.relaxed_scale).c_str());
     return text;
 }
@@ -127,10 +128,10 @@ std::string pairs_table(const Explanation &e) {
     return text;
 }
 
-std::string explain_text(const Explanation &e) {
+std::string explain_text(const Explanation &e, const PowerBreakdown *breakdown) {
     std::vector<double> least;
     for (Limit limit : e.best.unmeetable)
         least.push_back(least_figure(e.request, limit));
-    const std::string head = request_text(e.request) + "\n" + best_text(e.best, least);
+    const std::string head = request_text(e.request) + "\n" + best_text(e.best, least, breakdown);
     return head + (e.best.feasible ? feasible_table(e) + pairs_table(e) : infeasible_text(e));
 }

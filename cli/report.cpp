@@ -65,7 +65,35 @@ std::string model_line() {
            ", parallel fraction " + shortest(m.parallel_fraction + 0.0) + " (docs/model.md)\n";
 }
 
-std::string best_text(const BestConfiguration &b, const std::vector<double> &least) {
+std::string power_terms_text(const PowerBreakdown &b) {
+    const PowerTerms &p = b.chip;
+    const std::pair<const char *, double> terms[] = {
+        {"core switching", p.core_switching}, {"shared logic", p.shared_logic},
+        {"L2 switching", p.l2_switching},     {"core leakage", p.core_leakage},
+        {"L2 leakage", p.l2_leakage},         {"memory interface", p.memory_interface},
+        {"memory stack", b.memory_stack}};
+    std::string text;
+    for (const auto &term : terms) {
+        const double share = term.second / b.power * 100;
+        text += format("    %-16s %9.2f W  %s\n", term.first, term.second,
+                       std::isfinite(share) ? format("%5.1f %%", share).c_str() : "    -");
+    }
+    return text;
+}
+
+std::string power_columns_header() {
+    return format(" %9s %9s %9s %9s %9s %9s %9s", "core sw W", "shared W", "L2 sw W", "core lk W",
+                  "L2 lk W", "mem if W", "stack W");
+}
+
+std::string power_columns(const PowerBreakdown &b) {
+    const PowerTerms &p = b.chip;
+    return format(" %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f", p.core_switching, p.shared_logic,
+                  p.l2_switching, p.core_leakage, p.l2_leakage, p.memory_interface, b.memory_stack);
+}
+
+std::string best_text(const BestConfiguration &b, const std::vector<double> &least,
+                      const PowerBreakdown *breakdown) {
     if (!b.feasible) {
         if (b.unmeetable.empty())
             return std::string("No configuration meets the area, power and ") +
@@ -102,6 +130,8 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
     };
     text += figure("area", f.area, Limit::Area);
     text += figure("power", f.power, Limit::Power);
+    if (breakdown != nullptr)
+        text += power_terms_text(*breakdown);
     text += figure(stacked ? "off-chip bw" : "bandwidth", f.bandwidth, Limit::Bandwidth);
     if (stacked)
         text += figure("TSV bandwidth", f.bandwidth_tsv, Limit::Tsv);

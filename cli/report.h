@@ -20,8 +20,18 @@ std::string request_text(const Request &request);
 std::string model_line();
 
 // The best configuration for a person to read. least holds, for each unmeetable limit of an
-// infeasible result, the least figure any configuration in range has.
-std::string best_text(const BestConfiguration &best, const std::vector<double> &least);
+// infeasible result, the least figure any configuration in range has. With a breakdown, the
+// power's terms follow the power line (power_terms_text).
+std::string best_text(const BestConfiguration &best, const std::vector<double> &least,
+                      const PowerBreakdown *breakdown = nullptr);
+
+// The power's terms, a line each with its share of the power, in the columns' order.
+std::string power_terms_text(const PowerBreakdown &breakdown);
+
+// The power's terms as seven columns of space's table (each line's end, before "breaks"), and
+// their header.
+std::string power_columns_header();
+std::string power_columns(const PowerBreakdown &breakdown);
 
 // The best configuration as the columns of one table row, speedup to TSV bandwidth, and their
 // header; each ends the line.
@@ -37,7 +47,8 @@ std::string sweep_text_row(const BestConfiguration &row);
 std::string space_text_header();
 std::string space_text_row(const SpaceRow &row, bool stacked);
 
-std::string explain_text(const Explanation &explanation);
+// With a breakdown (the optimum's), the power's terms follow its power line.
+std::string explain_text(const Explanation &explanation, const PowerBreakdown *breakdown = nullptr);
 
 // budget's text: per option set, its options, limits and the model, then a line per point
 // (first: the first option set, which no blank line separates from what came before).

@@ -56,9 +56,10 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string best_over;
-    bool flags = false;   // the ends of axes the best configuration sits at, as columns
-    bool pairs = false;   // explain: every pair of limits relaxed together too
-    bool binding = false; // budget curves: the limits that bind at each point
+    bool flags = false;     // the ends of axes the best configuration sits at, as columns
+    bool pairs = false;     // explain: every pair of limits relaxed together too
+    bool binding = false;   // budget curves: the limits that bind at each point
+    bool breakdown = false; // search, space, explain: the power's terms
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -489,17 +490,37 @@ void note_edges(const BestConfiguration &best, FILE *err) {
                      edges + "); --flags gives the ends as columns");
 }
 
-int run_search(const Request &r, const std::string &format, bool flags, Output &out, FILE *err) {
+// The power's terms of a best configuration, when they are asked for and it has one.
+struct BestBreakdown {
+    PowerBreakdown terms{};
+    const PowerBreakdown *given = nullptr; // &terms, or none
+
+    BestBreakdown(const Request &r, const BestConfiguration &best, bool asked) {
+        if (!asked || !best.feasible)
+            return;
+        terms = power_breakdown(spec_of(r), best.scale, best.cache, best.cores);
+        given = &terms;
+    }
+    BestBreakdown(const BestBreakdown &) = delete;
+};
+
+int run_search(const Request &r, const std::string &format, bool flags, bool breakdown, Output &out,
+               FILE *err) {
     const BestConfiguration best = search_best(r);
+    const BestBreakdown terms(r, best, breakdown);
     if (format != "text") {
         Table table = best_table(flags);
+        if (breakdown)
+            add_power_columns(table);
         add_best_row(table, best);
+        if (breakdown)
+            add_power_values(table, terms.given);
         return write_table(table, format, out, err);
     }
     std::vector<double> least;
     for (Limit limit : best.unmeetable)
         least.push_back(least_figure(r, limit));
-    out.text() += request_text(r) + "\n" + best_text(best, least);
+    out.text() += request_text(r) + "\n" + best_text(best, least, terms.given);
     const std::string edges = edges_text(best);
     if (flags && !edges.empty())
         out.text() += "Edges:    " + edges + "\n";
@@ -549,6 +570,15 @@ int run_space(const Request &r, const std::string &format, Output &out, FILE *er
     return write_table(table, format, out, err);
 }
 
+void add_breakdown(CLI::App *command, Arguments &a) {
+    command->add_flag("--breakdown", a.breakdown,
+                      "add the power's terms in W: columns power_core_switching_w, "
+                      "power_shared_logic_w, power_l2_switching_w, power_core_leakage_w, "
+                      "power_l2_leakage_w, power_memory_interface_w, power_memory_stack_w in CSV "
+                      "and JSON (they add up to power_w in the order docs/model.md gives), lines "
+                      "or columns in text");
+}
+
 void add_flags(CLI::App *command, Arguments &a) {
     command->add_flag("--flags", a.flags,
                       "name the ends of the design space's axes that the best configuration sits "
@@ -570,8 +600,9 @@ void add_one_request(CLI::App *command, Arguments &a) {
 int run_explain(const Request &r, const Arguments &a, Output &out, FILE *err) {
     const Explanation e = explain(r, *parse_number(a.step) / 100, a.pairs);
     if (a.format != "text")
-        return write_table(explain_table(e), a.format, out, err);
-    out.text() += explain_text(e);
+        return write_table(explain_table(e, a.breakdown), a.format, out, err);
+    const BestBreakdown terms(r, e.best, a.breakdown);
+    out.text() += explain_text(e, terms.given);
     const int status = finished(out, err);
     if (status == 0)
         note_edges(e.best, err);
@@ -731,9 +762,9 @@ uint64_t seed_of(const std::string &text) {
     return uint64_t(*parse_number(text));
 }
 
-// The rows of search and sweep with the energy columns.
-Table best_energy_table() {
-    Table table = best_table();
+// The rows of search and sweep with the energy columns (after the ends of axes, with flags).
+Table best_energy_table(bool flags) {
+    Table table = best_table(flags);
     add_energy_columns(table);
     return table;
 }
@@ -743,34 +774,45 @@ void add_best_energy_row(Table &table, const BestConfiguration &best) {
     add_energy_values(table, best.feasible ? &best.figures : nullptr);
 }
 
-int run_search_by(const Request &r, const ResearchArguments &ra, const std::string &format,
-                  Output &out, FILE *err) {
+int run_search_by(const Request &r, const ResearchArguments &ra, bool flags, bool breakdown,
+                  const std::string &format, Output &out, FILE *err) {
     const BestConfiguration best = search_best_by(r, ra.chosen());
+    const BestBreakdown terms(r, best, breakdown);
     if (format != "text") {
-        Table table = best_energy_table();
-        add_best_energy_row(table, best);
+        Table table = best_energy_table(flags);
+        const size_t energy = table.columns.size() - 3;
+        if (breakdown)
+            add_power_columns(table);
+        add_best_row(table, best);
+        add_energy_values(table, energy, best.feasible ? &best.figures : nullptr);
+        if (breakdown)
+            add_power_values(table, terms.given);
         return write_table(table, format, out, err);
     }
     std::vector<double> least;
     for (Limit limit : best.unmeetable)
         least.push_back(least_figure(r, limit));
-    out.text() += request_text(r) + objective_line(ra.chosen()) + "\n" + best_text(best, least) +
-                  best_energy_text(best);
+    out.text() += request_text(r) + objective_line(ra.chosen()) + "\n" +
+                  best_text(best, least, terms.given) + best_energy_text(best);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
     return finished(out, err);
 }
 
-int run_sweep_by(const Request &r, const ResearchArguments &ra, const std::string &format, int jobs,
-                 Output &out, FILE *err) {
+int run_sweep_by(const Request &r, const ResearchArguments &ra, const OptionFilter &filter,
+                 bool flags, const std::string &format, int jobs, Output &out, FILE *err) {
     const bool text = format == "text";
     TableWriter writer(out, table_format(format));
-    Table table = best_energy_table();
+    Table table = best_energy_table(flags);
     if (text) {
         const std::string header = sweep_text_header();
         out.text() += objective_line(ra.chosen()) + header.substr(0, header.size() - 1) +
                       energy_columns_header() + "\n";
     }
     const bool written = sweep_in_batches_by(
-        r.limits, r.holds, ra.chosen(), jobs, [&](const std::vector<BestConfiguration> &rows) {
+        r.limits, r.holds, ra.chosen(), jobs,
+        [&](const std::vector<BestConfiguration> &rows) {
             if (text) {
                 for (const BestConfiguration &row : rows) {
                     const std::string line = sweep_text_row(row);
@@ -786,32 +828,58 @@ int run_sweep_by(const Request &r, const ResearchArguments &ra, const std::strin
             for (const BestConfiguration &row : rows)
                 add_best_energy_row(table, row);
             return writer.write(table);
-        });
+        },
+        filter);
     if (written && !text)
         writer.finish();
     return finished(out, err);
 }
 
-int run_space_with_energy(const Request &r, const std::string &format, Output &out, FILE *err) {
+// space with the energy columns, the power's terms or both, in that order (in text, before the
+// "breaks" column).
+int run_space_with(const Request &r, bool energy, bool breakdown, const std::string &format,
+                   Output &out, FILE *err) {
     const std::vector<SpaceRow> rows = space(r);
     const bool stacked = r.options.memory != 0;
+    const SearchSpec spec = spec_of(r);
+    auto terms = [&](const SpaceRow &row) {
+        return power_breakdown(spec, row.scale, row.cache, row.cores);
+    };
     if (format == "text") {
         const std::string header = space_text_header();
-        out.text() += request_text(r) + "\n" +
-                      with_energy(header.substr(0, header.size() - 1), energy_columns_header()) +
-                      "\n";
+        std::string added;
+        if (energy)
+            added += energy_columns_header();
+        if (breakdown)
+            added += power_columns_header();
+        out.text() +=
+            request_text(r) + "\n" + with_energy(header.substr(0, header.size() - 1), added) + "\n";
         for (const SpaceRow &row : rows) {
-            out.text() += with_energy(space_text_row(row, stacked), energy_columns(row.figures));
+            added.clear();
+            if (energy)
+                added += energy_columns(row.figures);
+            if (breakdown)
+                added += power_columns(terms(row));
+            out.text() += with_energy(space_text_row(row, stacked), added);
             if (!out.flush_when_full())
                 break;
         }
         return finished(out, err);
     }
     Table table = space_table(false);
-    add_energy_columns(table);
+    const size_t energy_first = table.columns.size();
+    if (energy)
+        add_energy_columns(table);
+    if (breakdown)
+        add_power_columns(table);
     for (const SpaceRow &row : rows) {
         add_space_row(table, r.options, row);
-        add_energy_values(table, &row.figures);
+        if (energy)
+            add_energy_values(table, energy_first, &row.figures);
+        if (breakdown) {
+            const PowerBreakdown b = terms(row);
+            add_power_values(table, &b);
+        }
     }
     return write_table(table, format, out, err);
 }
@@ -1015,6 +1083,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         app.add_subcommand("search", "The best configuration of one option set within its limits.");
     add_one_request(search, a);
     add_flags(search, a);
+    add_breakdown(search, a);
 
     CLI::App *sweep_command = app.add_subcommand(
         "sweep", "The best configuration of every option combination (360 rows), or of those "
@@ -1032,6 +1101,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         "space", "Every configuration of one option set (18,760 rows) with its figures and the "
                  "limits it breaks.");
     add_one_request(space_command, a);
+    add_breakdown(space_command, a);
 
     CLI::App *explain_command = app.add_subcommand(
         "explain", "Which limit holds the best configuration of one option set back: each "
@@ -1047,6 +1117,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         "relax every pair of limits together too, and say which pairs hold the design back "
         "together beyond what relaxing either alone shows (rows marked by relaxed_with in CSV "
         "and JSON)");
+    add_breakdown(explain_command, a);
     add_format(explain_command, a);
 
     CLI::App *budget_command = app.add_subcommand(
@@ -1280,13 +1351,13 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     if (uncertainty_command->parsed())
         return run_uncertainty(r, ra, a, output, err);
     if (search->parsed() && ra.energy_columns())
-        return run_search_by(r, ra, a.format, output, err);
+        return run_search_by(r, ra, a.flags, a.breakdown, a.format, output, err);
     if (sweep_command->parsed() && ra.energy_columns())
-        return run_sweep_by(r, ra, a.format, jobs_of(a), output, err);
-    if (space_command->parsed() && ra.energy)
-        return run_space_with_energy(r, a.format, output, err);
+        return run_sweep_by(r, ra, filter_of(a), a.flags, a.format, jobs_of(a), output, err);
+    if (space_command->parsed() && (ra.energy || a.breakdown))
+        return run_space_with(r, ra.energy, a.breakdown, a.format, output, err);
     if (search->parsed())
-        return run_search(r, a.format, a.flags, output, err);
+        return run_search(r, a.format, a.flags, a.breakdown, output, err);
     if (sweep_command->parsed())
         return run_sweep(r, filter_of(a), a.format, a.flags, jobs_of(a), output, err);
     return run_space(r, a.format, output, err);

@@ -22,22 +22,35 @@ inline double float_square(double value) {
 
 } // namespace power_terms
 
-// As power_W_3d_mem, with the stack's miss rate (stack_miss_rate) given: the off-chip traffic
-// is multiplied by it. power_W is this with a rate of exactly 1.0 (a product with 1.0 changes
-// nothing). The stack's own power is not included.
-inline double
-power_W_stacked(double n_cores, double core_power, double cgate_core, double cgate_ref,
-                double vdd_core, double vdd_ratio, double ref_vdd_core, double f_ratio,
-                double fmax_core, double ref_freq_core, double uncore_power_other, double ref_vdd,
-                double ref_freq, double l2_dyn_power, double ref_cores, double icn_power_a,
-                double icn_power_b, double core_perf, double cpi, double l2_access_rate,
-                double latency_hidden, double ref_core_perf, double ref_cpi,
-                double ref_latency_hidden, double cache_mb, double ref_l2_mb, double l2_leak_power,
-                double ileak_core, double ileak_ref, double lgate_l2, double lgate_ref,
-                double miss_rate, double stack_miss_rate, double miss_rate_ref, double mem_if_power,
-                double mem_data_rate, double ref_mem_rate, double bw_offchip, double bw_offchip_ref,
-                double core_area, double density_core, double wgate_core, double cgate_l2,
-                double fmax_l2, double ileak_l2, double vdd_l2, double uncore_power) {
+// The terms of a chip's power in W, named as in power_W_stacked. total() adds them in the
+// model's order: the power figure, bit for bit.
+struct PowerTerms {
+    double core_leakage;     // t0
+    double core_switching;   // t1: the cores and the core kind's own uncore
+    double shared_logic;     // t2: the reference chip's shared logic, for other core kinds
+    double l2_switching;     // t3: the L2 cache and the interconnect
+    double l2_leakage;       // t4
+    double memory_interface; // t5
+
+    double total() const {
+        return core_leakage +
+               ((((core_switching + shared_logic) + l2_switching) + l2_leakage) + memory_interface);
+    }
+};
+
+// power_W_stacked term by term.
+inline PowerTerms power_terms_stacked(
+    double n_cores, double core_power, double cgate_core, double cgate_ref, double vdd_core,
+    double vdd_ratio, double ref_vdd_core, double f_ratio, double fmax_core, double ref_freq_core,
+    double uncore_power_other, double ref_vdd, double ref_freq, double l2_dyn_power,
+    double ref_cores, double icn_power_a, double icn_power_b, double core_perf, double cpi,
+    double l2_access_rate, double latency_hidden, double ref_core_perf, double ref_cpi,
+    double ref_latency_hidden, double cache_mb, double ref_l2_mb, double l2_leak_power,
+    double ileak_core, double ileak_ref, double lgate_l2, double lgate_ref, double miss_rate,
+    double stack_miss_rate, double miss_rate_ref, double mem_if_power, double mem_data_rate,
+    double ref_mem_rate, double bw_offchip, double bw_offchip_ref, double core_area,
+    double density_core, double wgate_core, double cgate_l2, double fmax_l2, double ileak_l2,
+    double vdd_l2, double uncore_power) {
     using namespace power_terms;
     double supply2 = float_square(vdd_core * vdd_ratio);
     double ref_supply2 = float_square(ref_vdd);
@@ -81,7 +94,35 @@ power_W_stacked(double n_cores, double core_power, double cgate_core, double cga
     double t0 = (vdd_core * vdd_ratio) *
                 (n_cores * core_area / 100 * density_core * wgate_core * ileak_core) * 0.5 / 1000;
 
-    return t0 + ((((t1 + t2) + t3) + t4) + t5);
+    return PowerTerms{t0, t1, t2, t3, t4, t5};
+}
+
+// As power_W_3d_mem, with the stack's miss rate (stack_miss_rate) given: the off-chip traffic
+// is multiplied by it. power_W is this with a rate of exactly 1.0 (a product with 1.0 changes
+// nothing). The stack's own power is not included.
+inline double
+power_W_stacked(double n_cores, double core_power, double cgate_core, double cgate_ref,
+                double vdd_core, double vdd_ratio, double ref_vdd_core, double f_ratio,
+                double fmax_core, double ref_freq_core, double uncore_power_other, double ref_vdd,
+                double ref_freq, double l2_dyn_power, double ref_cores, double icn_power_a,
+                double icn_power_b, double core_perf, double cpi, double l2_access_rate,
+                double latency_hidden, double ref_core_perf, double ref_cpi,
+                double ref_latency_hidden, double cache_mb, double ref_l2_mb, double l2_leak_power,
+                double ileak_core, double ileak_ref, double lgate_l2, double lgate_ref,
+                double miss_rate, double stack_miss_rate, double miss_rate_ref, double mem_if_power,
+                double mem_data_rate, double ref_mem_rate, double bw_offchip, double bw_offchip_ref,
+                double core_area, double density_core, double wgate_core, double cgate_l2,
+                double fmax_l2, double ileak_l2, double vdd_l2, double uncore_power) {
+    return power_terms_stacked(n_cores, core_power, cgate_core, cgate_ref, vdd_core, vdd_ratio,
+                               ref_vdd_core, f_ratio, fmax_core, ref_freq_core, uncore_power_other,
+                               ref_vdd, ref_freq, l2_dyn_power, ref_cores, icn_power_a, icn_power_b,
+                               core_perf, cpi, l2_access_rate, latency_hidden, ref_core_perf,
+                               ref_cpi, ref_latency_hidden, cache_mb, ref_l2_mb, l2_leak_power,
+                               ileak_core, ileak_ref, lgate_l2, lgate_ref, miss_rate,
+                               stack_miss_rate, miss_rate_ref, mem_if_power, mem_data_rate,
+                               ref_mem_rate, bw_offchip, bw_offchip_ref, core_area, density_core,
+                               wgate_core, cgate_l2, fmax_l2, ileak_l2, vdd_l2, uncore_power)
+        .total();
 }
 
 inline double power_W(double n_cores, double core_power, double cgate_core, double cgate_ref,

@@ -136,13 +136,14 @@ py::dict sweep_call(const py::kwargs &given) {
 }
 
 py::dict explain_call(const py::kwargs &given) {
-    check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step"});
+    check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step", "breakdown"});
     return with_model([&] {
         Request r;
         r.options = options_of(given);
         r.limits = limits_of(given);
         const double step = step_of(given);
-        return columns_of(released([&] { return explain_table(explain(r, step)); }));
+        const bool breakdown = flag_of(given, "breakdown");
+        return columns_of(released([&] { return explain_table(explain(r, step), breakdown); }));
     });
 }
 
@@ -329,21 +330,32 @@ py::dict model_info() {
 // Pareto front, sensitivity and uncertainty.
 
 py::dict search_by_call(const py::kwargs &given) {
-    check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objective", "energy"});
+    check_names(given, "search",
+                {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objective", "energy", "breakdown"});
     return with_model([&] {
         const Request r = request_of(given);
         const Objective objective = objective_of(given);
         // As on the command line: the energy columns when asked for or when the objective is
-        // not the speedup.
+        // not the speedup, then the power's terms when asked for.
         const bool energy = flag_of(given, "energy") || objective != Objective::Speedup;
+        const bool breakdown = flag_of(given, "breakdown");
         return columns_of(released([&] {
             Table table = best_table();
+            const size_t energy_first = table.columns.size();
             if (energy)
                 add_energy_columns(table);
+            if (breakdown)
+                add_power_columns(table);
             const BestConfiguration best = search_best_by(r, objective);
             add_best_row(table, best);
             if (energy)
-                add_energy_values(table, best.feasible ? &best.figures : nullptr);
+                add_energy_values(table, energy_first, best.feasible ? &best.figures : nullptr);
+            if (breakdown) {
+                const PowerBreakdown terms =
+                    best.feasible ? power_breakdown(spec_of(r), best.scale, best.cache, best.cores)
+                                  : PowerBreakdown{};
+                add_power_values(table, best.feasible ? &terms : nullptr);
+            }
             return table;
         }));
     });
@@ -379,18 +391,28 @@ py::dict sweep_by_call(const py::kwargs &given) {
 }
 
 py::dict space_energy_call(const py::kwargs &given) {
-    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "energy"});
+    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "energy", "breakdown"});
     return with_model([&] {
         const Request r = request_of(given);
         const bool energy = flag_of(given, "energy");
+        const bool breakdown = flag_of(given, "breakdown");
         return columns_of(released([&] {
             Table table = space_table(true);
+            const size_t energy_first = table.columns.size();
             if (energy)
                 add_energy_columns(table);
+            if (breakdown)
+                add_power_columns(table);
+            const SearchSpec spec = spec_of(r);
             for (const SpaceRow &row : space(r)) {
                 add_space_row(table, r.options, row);
                 if (energy)
-                    add_energy_values(table, &row.figures);
+                    add_energy_values(table, energy_first, &row.figures);
+                if (breakdown) {
+                    const PowerBreakdown terms =
+                        power_breakdown(spec, row.scale, row.cache, row.cores);
+                    add_power_values(table, &terms);
+                }
             }
             return table;
         }));
@@ -479,7 +501,9 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "The best configuration of every option combination (360 rows with the built-in "
           "model).");
     m.def("explain", &explain_call,
-          "Which limit holds the best configuration of one option set back: a row per limit.");
+          "Which limit holds the best configuration of one option set back: a row per limit; "
+          "breakdown=True adds the power's terms of the optimum and of the relaxed "
+          "configuration.");
     m.def("budget", &budget_call,
           "The best configuration as one limit varies over a range (a curve, or a curve per value "
           "of series) or as two limits vary (a map): a row per point.");
@@ -497,11 +521,14 @@ PYBIND11_MODULE(_cpuwidget, m) {
     m.def("model_info", &model_info,
           "The model in use: its source, parallel fraction and option names.");
     m.def("_search_by", &search_by_call,
-          "search with objective (what the best configuration is) and the energy columns.");
+          "search with objective (what the best configuration is), the energy columns and the "
+          "power's terms (breakdown=True).");
     m.def("_sweep_by", &sweep_by_call,
           "sweep with objective (what the best configuration is) and the energy columns.");
     m.def("_budget_by", &budget_by_call, "budget with objective (what the best configuration is).");
-    m.def("_space_energy", &space_energy_call, "space with the energy columns when energy=True.");
+    m.def("_space_energy", &space_energy_call,
+          "space with the energy columns when energy=True, the power's terms when "
+          "breakdown=True.");
     m.def("pareto", &pareto_call,
           "The configurations of one option set within its limits that no other beats on every "
           "objective at once (objectives, by default speedup, power and area): space's columns "

@@ -143,30 +143,23 @@ Range range_of(bool held, int index, int count) {
     return held ? Range{index, index} : Range{0, count - 1};
 }
 
-double power_of(const Selection &s, double n_cores, double cache_mb, double vdd_ratio,
-                double f_ratio, double miss_rate, double miss_rate_ref) {
+// The chip's power term by term, without the memory stack's layers: power_W's with plain
+// memory (a stack miss rate of exactly 1.0), power_W_stacked's with 3D memory.
+PowerTerms power_terms_of(const Selection &s, double n_cores, double cache_mb, double vdd_ratio,
+                          double f_ratio, double miss_rate, double miss_rate_ref) {
     const TranTechRecord &n = s.node;
     const WorkloadFigures &w = s.workload;
     const CoreKindFigures &k = s.kind;
     const ReferenceChip &r = s.ref;
-    if (!s.stacked)
-        return power_W(n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio,
-                       k.ref_Vdd, f_ratio, s.fmax_core(), k.ref_freq, k.reference_uncore_power,
-                       r.Vdd, r.freq, r.l2_dyn_power, r.cores, r.icn_power_a, r.icn_power_b,
-                       k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden, r.core_perf, r.cpi,
-                       r.latency_hidden, cache_mb, r.l2_mb, r.l2_leak_power, s.ileak_core(),
-                       r.Ileak, s.lgate_l2(), r.Lgate, miss_rate, miss_rate_ref, r.mem_if_power,
-                       n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip, s.core_area,
-                       s.density_core(), s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(),
-                       s.vdd_l2(), k.uncore_power);
-    return power_W_stacked(
+    return power_terms_stacked(
         n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio, k.ref_Vdd, f_ratio,
         s.fmax_core(), k.ref_freq, k.reference_uncore_power, r.Vdd, r.freq, r.l2_dyn_power, r.cores,
         r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden,
         r.core_perf, r.cpi, r.latency_hidden, cache_mb, r.l2_mb, r.l2_leak_power, s.ileak_core(),
-        r.Ileak, s.lgate_l2(), r.Lgate, miss_rate, s.stack_miss_rate, miss_rate_ref, r.mem_if_power,
-        n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip, s.core_area, s.density_core(),
-        s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(), s.vdd_l2(), k.uncore_power);
+        r.Ileak, s.lgate_l2(), r.Lgate, miss_rate, s.stacked ? s.stack_miss_rate : 1.0,
+        miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip,
+        s.core_area, s.density_core(), s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(),
+        s.vdd_l2(), k.uncore_power);
 }
 
 // Off-chip demand: with the memory stack, only what the stack does not serve.
@@ -552,15 +545,19 @@ bool Terms::rising_row_checked(int cache) const {
 
 // Every figure of one configuration with the model functions whole, and the power without the
 // memory stack's layers (what the power lines show) in chip_power.
+// With terms, the power's terms as well (chip_power is their total()).
 ConfigurationFigures figures_of(const Selection &s, const SearchSpec &spec, int scale, int cache,
-                                int cores, double &chip_power) {
+                                int cores, double &chip_power, PowerTerms *terms = nullptr) {
     const OperatingPoint op = operating_point(s, spec, scale);
     const double n_cores = s.core_counts[cores], cache_mb = s.cache_sizes[cache];
     const double miss_rate = s.miss_rate(cache_mb);
     ConfigurationFigures f;
     f.area = area_of(s, n_cores, cache_mb, s.stack_area());
-    chip_power =
-        power_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
+    const PowerTerms power =
+        power_terms_of(s, n_cores, cache_mb, op.vdd_ratio, op.f_ratio, miss_rate, s.miss_rate(4.0));
+    if (terms != nullptr)
+        *terms = power;
+    chip_power = power.total();
     f.power = s.stacked ? chip_power + s.stack_power() : chip_power;
     f.bandwidth = offchip_bandwidth_of(s, n_cores, op.f_ratio, miss_rate);
     if (s.stacked)
@@ -838,6 +835,15 @@ ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, in
                                            int cores) {
     double chip_power;
     return figures_of(selection_of(spec), spec, scale, cache, cores, chip_power);
+}
+
+PowerBreakdown power_breakdown(const SearchSpec &spec, int scale, int cache, int cores) {
+    const Selection s = selection_of(spec);
+    PowerBreakdown b{};
+    double chip_power;
+    b.power = figures_of(s, spec, scale, cache, cores, chip_power, &b.chip).power;
+    b.memory_stack = s.stacked ? s.stack_power() : 0.0;
+    return b;
 }
 
 // The loops of the search without its checks.

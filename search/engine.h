@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/power.h"
 
 // The figures of one configuration. A figure whose check is switched off is not computed by
 // the searches and stays 0.
@@ -104,6 +105,16 @@ std::vector<SearchOutcome> search_design_space_many(const SearchSpec &spec,
 // Every figure of one configuration, whatever the checks and limits. A held scale step
 // (hold_scale) evaluates at the search's held operating point.
 ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, int cache, int cores);
+
+// The power of one configuration term by term (evaluate_design_point's): the chip's terms, the
+// memory stack's layers (0 with plain memory) and the power figure they make, which is
+// chip.total(), plus memory_stack with 3D memory.
+struct PowerBreakdown {
+    PowerTerms chip;
+    double memory_stack;
+    double power; // ConfigurationFigures::power
+};
+PowerBreakdown power_breakdown(const SearchSpec &spec, int scale, int cache, int cores);
 
 // Every configuration in range, in the search's order (scale, cache, cores ascending), with all
 // of its figures whatever the checks and limits, as evaluate_design_point gives them.

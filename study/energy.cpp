@@ -120,16 +120,18 @@ BestConfiguration search_best_by(const Request &r, Objective objective) {
 }
 
 bool sweep_in_batches_by(const Limits &limits, const Holds &holds, Objective objective, int jobs,
-                         const std::function<bool(const std::vector<BestConfiguration> &)> &take) {
+                         const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                         const OptionFilter &filter) {
     if (objective == Objective::Speedup)
-        return sweep_in_batches(limits, holds, jobs, take);
-    const size_t count = option_set_count();
+        return sweep_in_batches(limits, holds, jobs, take, filter);
+    const size_t count = option_set_count(filter);
     const size_t batch = size_t(std::max(jobs, 1)) * 64;
     std::vector<BestConfiguration> rows;
     for (size_t first = 0; first < count; first += batch) {
         rows.assign(std::min(batch, count - first), BestConfiguration{});
         run_in_parallel(rows.size(), jobs, [&](size_t i) {
-            rows[i] = search_best_by(Request{option_set_at(first + i), limits, holds}, objective);
+            rows[i] =
+                search_best_by(Request{option_set_at(first + i, filter), limits, holds}, objective);
         });
         if (!take(rows))
             return false;
@@ -144,7 +146,10 @@ void add_energy_columns(Table &t) {
 }
 
 void add_energy_values(Table &t, const ConfigurationFigures *f) {
-    const size_t c = t.columns.size() - 3;
+    add_energy_values(t, t.columns.size() - 3, f);
+}
+
+void add_energy_values(Table &t, size_t c, const ConfigurationFigures *f) {
     if (f == nullptr) {
         for (size_t i = 0; i < 3; i++)
             t.columns[c + i].add_none();

@@ -39,11 +39,14 @@ double (*objective_rank(Objective objective))(const ConfigurationFigures &);
 // (ties to the later one), a NaN figure never selected. Reads no design state.
 BestConfiguration search_best_by(const Request &request, Objective objective);
 
-// sweep_in_batches with the objective.
+// sweep_in_batches with the objective (over the option sets the filter lets through).
 bool sweep_in_batches_by(const Limits &limits, const Holds &holds, Objective objective, int jobs,
-                         const std::function<bool(const std::vector<BestConfiguration> &)> &take);
+                         const std::function<bool(const std::vector<BestConfiguration> &)> &take,
+                         const OptionFilter &filter = {});
 
 // The energy columns speedup_per_watt, energy_j and edp_js appended to a table, and a row's
-// values (empty when there is no configuration).
+// values (empty when there is no configuration) in the last three columns, or in the three
+// from column `first` on.
 void add_energy_columns(Table &table);
 void add_energy_values(Table &table, const ConfigurationFigures *figures);
+void add_energy_values(Table &table, size_t first, const ConfigurationFigures *figures);

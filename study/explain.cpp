@@ -14,6 +14,28 @@ std::vector<Limit> limits_of(const OptionSet &o) {
     return {Limit::Area, Limit::Power, Limit::Bandwidth};
 }
 
+// explain_table's breakdown columns: the optimum's terms, then the relaxed configuration's, a
+// row per limit and then a row per pair.
+void add_power_breakdowns(Table &t, const Explanation &e) {
+    const size_t first = t.columns.size();
+    add_power_columns(t);
+    add_power_columns(t, "relaxed_");
+    const SearchSpec spec = spec_of(e.request);
+    const BestConfiguration &b = e.best;
+    const PowerBreakdown best =
+        b.feasible ? power_breakdown(spec, b.scale, b.cache, b.cores) : PowerBreakdown{};
+    auto add = [&](bool found, int scale, int cache, int cores) {
+        add_power_values(t, first, b.feasible ? &best : nullptr);
+        const PowerBreakdown relaxed =
+            found ? power_breakdown(spec, scale, cache, cores) : PowerBreakdown{};
+        add_power_values(t, first + kPowerColumns, found ? &relaxed : nullptr);
+    };
+    for (const LimitAnalysis &l : e.limits)
+        add(l.relaxed_found, l.relaxed_scale, l.relaxed_cache, l.relaxed_cores);
+    for (const PairAnalysis &p : e.pairs)
+        add(p.relaxed_found, p.relaxed_scale, p.relaxed_cache, p.relaxed_cores);
+}
+
 } // namespace
 
 double gain_percent(double relaxed, double best) {
@@ -73,7 +95,7 @@ Explanation explain(const Request &request, double step, bool pairs) {
     return e;
 }
 
-Table explain_table(const Explanation &e) {
+Table explain_table(const Explanation &e, bool breakdown) {
     const Model &m = active_model();
     const BestConfiguration &b = e.best;
     Table t = best_table();
@@ -174,5 +196,7 @@ Table explain_table(const Explanation &e) {
         c[25].add_name(int(p.second));
         c[26].add_flag(p.beyond_alone);
     }
+    if (breakdown)
+        add_power_breakdowns(t, e);
     return t;
 }

@@ -58,5 +58,8 @@ double gain_percent(double relaxed, double best);
 
 // A row per limit, each with the option set, the optimum and the limit's analysis; with pairs,
 // then a row per pair, marked by the columns relaxed_with (the pair's second limit) and
-// binds_beyond_alone, which only those rows fill.
-Table explain_table(const Explanation &explanation);
+// binds_beyond_alone, which only those rows fill. With breakdown, the power's terms
+// (add_power_columns) of the optimum on every row (empty when nothing meets the limits), then
+// those of the row's relaxed configuration, named relaxed_power_... (empty when relaxing finds
+// nothing).
+Table explain_table(const Explanation &explanation, bool breakdown = false);

@@ -165,3 +165,26 @@ void add_space_row(Table &t, const OptionSet &o, const SpaceRow &row) {
     stacked ? breaks_tsv.add_flag(row.breaks[int(Limit::Tsv)]) : breaks_tsv.add_none();
     t.columns[c++].add_flag(row.feasible());
 }
+
+void add_power_columns(Table &t, const std::string &prefix) {
+    for (const char *name : {"power_core_switching_w", "power_shared_logic_w",
+                             "power_l2_switching_w", "power_core_leakage_w", "power_l2_leakage_w",
+                             "power_memory_interface_w", "power_memory_stack_w"})
+        t.add(prefix + name, ColumnType::Number);
+}
+
+void add_power_values(Table &t, size_t first, const PowerBreakdown *b) {
+    if (b == nullptr) {
+        for (size_t i = 0; i < kPowerColumns; i++)
+            t.columns[first + i].add_none();
+        return;
+    }
+    const PowerTerms &p = b->chip;
+    for (double term : {p.core_switching, p.shared_logic, p.l2_switching, p.core_leakage,
+                        p.l2_leakage, p.memory_interface, b->memory_stack})
+        t.columns[first++].add_number(term);
+}
+
+void add_power_values(Table &t, const PowerBreakdown *b) {
+    add_power_values(t, t.columns.size() - kPowerColumns, b);
+}

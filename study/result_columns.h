@@ -32,3 +32,18 @@ void add_best_row(Table &table, const BestConfiguration &best);
 // columns, as the Python package's rows do.
 Table space_table(bool with_options);
 void add_space_row(Table &table, const OptionSet &options, const SpaceRow &row);
+
+// The power's terms (--breakdown), W each, in this order: power_core_switching_w (t1 in
+// docs/model.md), power_shared_logic_w (t2), power_l2_switching_w (t3), power_core_leakage_w
+// (t0), power_l2_leakage_w (t4), power_memory_interface_w (t5) and power_memory_stack_w (the
+// stack's layers, 0 with plain memory). power_w is power_core_leakage_w + ((((
+// power_core_switching_w + power_shared_logic_w) + power_l2_switching_w) + power_l2_leakage_w)
+// + power_memory_interface_w), plus power_memory_stack_w with 3D memory, bit for bit. prefix
+// names the columns of another configuration ("relaxed_").
+constexpr size_t kPowerColumns = 7;
+void add_power_columns(Table &table, const std::string &prefix = "");
+// A row's values in the seven columns from column `first` on; empty when there is no
+// configuration.
+void add_power_values(Table &table, size_t first, const PowerBreakdown *breakdown);
+// Appends them to the last seven columns.
+void add_power_values(Table &table, const PowerBreakdown *breakdown);

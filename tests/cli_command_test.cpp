@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <spawn.h>
 #include <sstream>
 #include <sys/resource.h>
@@ -210,6 +211,33 @@ TEST_F(CliCommand, SweepTakesOptionFlagsAsFilters) {
     EXPECT_EQ(some.out, expected);
 }
 
+// With the energy figures or another objective, sweep keeps its option filters and --flags its
+// columns (after the ends of axes come the energy columns), and search its "Edges:" line.
+TEST_F(CliCommand, EnergyColumnsKeepTheFiltersAndFlags) {
+    const Outcome all = run({"sweep", "--objective", "energy", "--format", "csv"});
+    const Outcome some = run(
+        {"sweep", "--objective", "energy", "--format", "csv", "--node", "32nm", "--memory", "3d"});
+    ASSERT_EQ(some.status, 0);
+    std::stringstream lines(all.out);
+    std::string expected, line;
+    for (std::getline(lines, line), expected = line + "\n"; std::getline(lines, line);)
+        if (line.find(",3d,") != std::string::npos && line.find(",32nm,") != std::string::npos)
+            expected += line + "\n";
+    EXPECT_EQ(count_lines(some.out), 1 + 3 * 3 * 4u);
+    EXPECT_EQ(some.out, expected);
+
+    for (const char *command : {"search", "sweep"}) {
+        const std::string csv = run({command, "--energy", "--flags", "--format", "csv"}).out;
+        EXPECT_NE(csv.find("unmeetable_limits,edge_cores,edge_cache,edge_scale,speedup_per_watt,"
+                           "energy_j,edp_js\n"),
+                  std::string::npos)
+            << command;
+    }
+    EXPECT_NE(run({"search", "--energy", "--flags"})
+                  .out.find("Edges:    smallest L2 cache (1 MB), first scale step (1.0)\n"),
+              std::string::npos);
+}
+
 // A best configuration at the end of an axis it was free to move along is noted on standard
 // error (the output keeps its bytes) and, with --flags, named in columns; a held axis is not.
 TEST_F(CliCommand, EdgesOfTheDesignSpaceAreNoted) {
@@ -247,6 +275,98 @@ TEST_F(CliCommand, EdgesOfTheDesignSpaceAreNoted) {
     EXPECT_EQ(run({"sweep"}).err, "cpu-widget-cli: note: 65 of the best configurations sit at the "
                                   "end of an axis of the design space; --flags gives the ends as "
                                   "columns\n");
+}
+
+// --breakdown adds the power's terms after every other column and only with it (the
+// optimum's, then the relaxed configuration's in explain); they add up to power_w in the
+// documented order, and are empty without a configuration. In text they are lines under the
+// power line (search, explain) or columns before "breaks" (space).
+TEST_F(CliCommand, BreakdownAddsThePowerTermsAfterTheOtherColumns) {
+    std::string terms;
+    for (const char *term : {"core_switching", "shared_logic", "l2_switching", "core_leakage",
+                             "l2_leakage", "memory_interface", "memory_stack"})
+        terms += std::string(",power_") + term + "_w";
+    auto header = [](const std::string &csv) { return csv.substr(0, csv.find('\n')); };
+    const std::vector<std::vector<std::string>> commands{
+        {"search", "--memory", "3d"},
+        {"search", "--energy", "--node", "32nm"},
+        {"space", "--cores", "8", "--energy"},
+        {"space", "--cache", "16"},
+        {"explain", "--pairs", "--memory", "3d", "--node", "32nm"}};
+    for (std::vector<std::string> command : commands) {
+        command.insert(command.end(), {"--format", "csv"});
+        const Outcome without = run(command);
+        command.push_back("--breakdown");
+        const Outcome with = run(command);
+        ASSERT_EQ(with.status, 0) << with.err;
+        const std::string relaxed =
+            command[0] == "explain" ? std::regex_replace(terms, std::regex(","), ",relaxed_") : "";
+        EXPECT_EQ(header(with.out), header(without.out) + terms + relaxed) << command[0];
+        std::stringstream with_rows(with.out), without_rows(without.out);
+        size_t rows = 0;
+        for (std::string line, plain; std::getline(with_rows, line); rows++)
+            ASSERT_TRUE(std::getline(without_rows, plain) && line.rfind(plain + ",", 0) == 0)
+                << command[0] << " row " << rows << ": the other fields keep their text";
+        EXPECT_EQ(rows, count_lines(without.out));
+    }
+
+    for (const char *memory : {"plain", "3d"})
+        for (const char *command : {"search", "space", "explain"}) {
+            std::vector<std::string> arguments{command,    "--memory", memory,
+                                               "--format", "json",     "--breakdown"};
+            if (command != std::string("explain"))
+                arguments.insert(arguments.end(), {"--cores", "8"});
+            const Outcome o = run(arguments);
+            ASSERT_EQ(o.status, 0) << o.err;
+            for (const nlohmann::json &row : nlohmann::json::parse(o.out)) {
+                auto w = [&](const char *term) {
+                    return row[std::string("power_") + term + "_w"].get<double>();
+                };
+                double power = w("core_leakage") +
+                               ((((w("core_switching") + w("shared_logic")) + w("l2_switching")) +
+                                 w("l2_leakage")) +
+                                w("memory_interface"));
+                if (std::string(memory) == "3d") {
+                    EXPECT_EQ(w("memory_stack"), 9 * 3.7); // the built-in layers
+                    power = power + w("memory_stack");
+                } else {
+                    EXPECT_EQ(w("memory_stack"), 0.0);
+                }
+                // explain: the power figure at the optimum is the power row's.
+                const bool explained = command == std::string("explain");
+                if (explained && row["limit"] != "power")
+                    continue;
+                EXPECT_EQ(power, row[explained ? "figure" : "power_w"].get<double>())
+                    << command << " " << memory;
+            }
+        }
+
+    const nlohmann::json none = nlohmann::json::parse(
+        run({"search", "--node", "90nm", "--format", "json", "--breakdown"}).out);
+    EXPECT_TRUE(none[0]["power_core_switching_w"].is_null());
+    for (const nlohmann::json &row : nlohmann::json::parse(
+             run({"explain", "--node", "90nm", "--format", "json", "--breakdown"}).out))
+        EXPECT_TRUE(row["power_memory_stack_w"].is_null() &&
+                    row["relaxed_power_memory_stack_w"].is_null());
+
+    // Text: the seven lines under the power line, and nothing else changed.
+    for (const char *command : {"search", "explain"}) {
+        const std::string without = run({command, "--memory", "3d"}).out;
+        const std::string with = run({command, "--memory", "3d", "--breakdown"}).out;
+        const size_t after = with.find('\n', with.find("\n  power ") + 1) + 1;
+        size_t end = after;
+        for (int line = 0; line < 7; line++)
+            end = with.find('\n', end) + 1;
+        EXPECT_EQ(with.substr(0, after) + with.substr(end), without) << command;
+        EXPECT_EQ(with.substr(after, with.find('\n', after) - after).substr(0, 22),
+                  "    core switching    ");
+        EXPECT_NE(with.find("    memory stack         33.30 W"), std::string::npos) << with;
+    }
+    const std::string space_text = run({"space", "--cores", "8", "--breakdown"}).out;
+    EXPECT_NE(space_text.find(" power W  bw GB/s TSV GB/s   speedup core sw W  shared W   L2 sw W "
+                              "core lk W   L2 lk W  mem if W   stack W  breaks\n"),
+              std::string::npos)
+        << space_text;
 }
 
 TEST_F(CliCommand, SpaceWritesEveryConfigurationWithItsFigures) {

@@ -4,6 +4,7 @@
 // that evaluation against the model functions themselves, configuration by configuration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -141,6 +142,72 @@ TEST(EvaluatedSpace, EqualsEachPointEvaluatedOnItsOwn) {
                 << spec.core_kind << spec.node << ", configuration " << c.scale << "/" << c.cache
                 << "/" << c.cores;
     }
+}
+
+// The power's terms (--breakdown) added in the order docs/model.md gives, written out here.
+double documented_power(const PowerBreakdown &b, bool stacked) {
+    const PowerTerms &t = b.chip;
+    const double chip =
+        t.core_leakage + ((((t.core_switching + t.shared_logic) + t.l2_switching) + t.l2_leakage) +
+                          t.memory_interface);
+    return stacked ? chip + b.memory_stack : chip;
+}
+
+// The terms add up to the power figure of the searches' own loops bit for bit, over every
+// option set at a sample of configurations (a third at a held operating point between the
+// steps) and at each search's best; and they are the terms of docs/model.md's worked example.
+TEST(PowerBreakdown, TermsAddUpToThePowerFigureInTheDocumentedOrder) {
+    const Model &m = builtin_model();
+    int option_set = 0;
+    size_t compared = 0;
+    for (SearchSpec spec : every_option_set()) {
+        if (option_set++ % 3 == 0) {
+            spec.hold_scale = true, spec.scale = option_set % 8;
+            spec.vdd_ratio = 0.93, spec.f_ratio = 0.87;
+        }
+        const bool stacked = spec.memory != 0;
+        const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
+        for (size_t i = size_t(option_set) % 3; i < all.size(); i += 3) {
+            const EvaluatedConfiguration &c = all[i];
+            const PowerBreakdown b = power_breakdown(spec, c.scale, c.cache, c.cores);
+            ASSERT_EQ(std::bit_cast<uint64_t>(documented_power(b, stacked)),
+                      std::bit_cast<uint64_t>(c.figures.power))
+                << "option set " << option_set << ", configuration " << c.scale << "/" << c.cache
+                << "/" << c.cores;
+            ASSERT_EQ(std::bit_cast<uint64_t>(b.power), std::bit_cast<uint64_t>(c.figures.power));
+            ASSERT_EQ(b.memory_stack, stacked ? m.stack.layers * m.stack.layer_power : 0.0);
+            compared++;
+        }
+        const TranTechRecord &n = m.nodes[spec.node].tech;
+        spec.limits =
+            LimitChecks{true, true, true, n.area_budget, n.power_budget, n.bw_offchip, n.bw_tsv};
+        const SearchOutcome best = search_design_space(spec);
+        if (!best.found)
+            continue;
+        const PowerBreakdown b = power_breakdown(spec, best.scale, best.cache, best.cores);
+        ASSERT_EQ(std::bit_cast<uint64_t>(documented_power(b, stacked)),
+                  std::bit_cast<uint64_t>(best.figures.power))
+            << "best of option set " << option_set;
+    }
+    EXPECT_GT(compared, 1500000u);
+
+    // DB2/TPCC, plain memory, LOP, Niagara, 65 nm, 8 cores, 4 MB, step 1.0.
+    SearchSpec example;
+    example.model = &m, example.node = 1;
+    auto index = [](const auto &axis, double value) {
+        return int(std::find(axis.begin(), axis.end(), value) - axis.begin());
+    };
+    const PowerBreakdown b =
+        power_breakdown(example, 0, index(m.cache_sizes, 4), index(m.core_counts, 8));
+    EXPECT_NEAR(b.chip.core_leakage, 0.30962, 5e-6);
+    EXPECT_NEAR(b.chip.core_switching, 19.51037, 5e-6);
+    EXPECT_EQ(b.chip.shared_logic, 0.0);
+    EXPECT_NEAR(b.chip.l2_switching, 6.55637, 5e-6);
+    EXPECT_NEAR(b.chip.l2_leakage, 1.84149, 5e-6);
+    EXPECT_NEAR(b.chip.memory_interface, 21.3980, 5e-5);
+    EXPECT_NEAR(b.power, 49.615904, 5e-7);
+    example.core_kind = 3; // ARM: the reference chip's shared logic
+    EXPECT_GT(power_breakdown(example, 0, 0, 0).chip.shared_logic, 0.0);
 }
 
 // The search passes over a cache size whose speedups all stay below the best so far. Where

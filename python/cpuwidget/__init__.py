@@ -21,8 +21,10 @@ from ._cpuwidget import search_many as _search_many
 def search(**arguments):
     """The best configuration of one option set within its limits: one row. objective
     ("speedup", the default, "speedup_per_watt", "energy" or "edp") says what the best is;
-    energy=True, or any other objective, adds the columns speedup_per_watt, energy_j, edp_js."""
-    if "objective" in arguments or "energy" in arguments:
+    energy=True, or any other objective, adds the columns speedup_per_watt, energy_j, edp_js;
+    breakdown=True adds the power's terms, power_core_switching_w to power_memory_stack_w, which
+    add up to power_w in the order docs/model.md gives."""
+    if "objective" in arguments or "energy" in arguments or "breakdown" in arguments:
         return _search_by(**arguments)
     return _search(**arguments)
 
@@ -45,8 +47,9 @@ def budget(**arguments):
 
 def space(**arguments):
     """Every configuration of one option set (18,760 rows) with its figures and the limits it
-    breaks; energy=True adds the energy columns."""
-    if "energy" in arguments:
+    breaks; energy=True adds the energy columns, breakdown=True the power's terms (as in
+    search)."""
+    if "energy" in arguments or "breakdown" in arguments:
         return _space_energy(**arguments)
     return _space(**arguments)
 

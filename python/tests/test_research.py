@@ -1,6 +1,7 @@
-"""The research functions (pareto, sensitivity, uncertainty, and the objectives and energy
-columns of search, sweep and space) against the command-line tool's CSV to the bit, their bad
-arguments worded as the tool words them, and uncertainty on Dask against one call."""
+"""The research functions (pareto, sensitivity, uncertainty, and the objectives, energy
+columns and power terms of search, sweep, space and explain) against the command-line tool's
+CSV to the bit, their bad arguments worded as the tool words them, and uncertainty on Dask
+against one call."""
 
 import subprocess
 
@@ -25,6 +26,9 @@ CALLS = [
     ("search", dict(OPTIONS, objective="edp"), OPTION_ARGS + ["--objective", "edp"]),
     ("search", {"energy": True, "scale": 0.5}, ["--energy", "--scale", "0.5"]),
     ("space", dict(OPTIONS, energy=True, cores=16), OPTION_ARGS + ["--energy", "--cores", "16"]),
+    ("search", dict(OPTIONS, energy=True, breakdown=True), OPTION_ARGS + ["--energy", "--breakdown"]),
+    ("space", {"breakdown": True, "cache": 16}, ["--breakdown", "--cache", "16"]),
+    ("explain", {"breakdown": True, "memory": "3d", "node": "32nm"}, ["--breakdown", "--memory", "3d", "--node", "32nm"]),
     ("sweep", {"objective": "speedup_per_watt", "power": 50}, ["--objective", "speedup_per_watt", "--power", "50"]),
     ("budget", {"vary": "power=10:200:10", "series": "core", "objective": "energy"}, ["--vary", "power=10:200:10", "--series", "core", "--objective", "energy"]),
     ("budget", {"vary": "area=50:300:50,power=20:200:30", "objective": "edp"}, ["--vary", "area=50:300:50,power=20:200:30", "--objective", "edp"]),
@@ -43,6 +47,8 @@ def test_default_search_sweep_and_space_keep_their_columns():
     assert list(cpuwidget.search(objective="speedup")) == list(cpuwidget.search())
     assert "energy_j" in cpuwidget.search(energy=True)
     assert "energy_j" not in cpuwidget.space(energy=False, cores=8)
+    assert list(cpuwidget.search(breakdown=False)) == list(cpuwidget.search())
+    assert "power_l2_leakage_w" in cpuwidget.search(breakdown=True)
 
 
 # (command, keyword arguments, the tool's arguments): the same refusal, "--" left out.
