@@ -123,16 +123,9 @@ bool even(const std::vector<double> &edges) {
     return true;
 }
 
-// Whether drawing goes to a file of vector graphics rather than a picture in memory.
+// Whether drawing goes anywhere but a picture in memory: a file of vector graphics, a recording.
 bool vector_target(cairo_t *cr) {
-    switch (cairo_surface_get_type(cairo_get_target(cr))) {
-    case CAIRO_SURFACE_TYPE_SVG:
-    case CAIRO_SURFACE_TYPE_PDF:
-    case CAIRO_SURFACE_TYPE_PS:
-        return true;
-    default:
-        return false;
-    }
+    return cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_IMAGE;
 }
 
 // Into a file of vector graphics, cells of even widths and heights go as one small image of a
