@@ -124,7 +124,8 @@ void text_at(cairo_t *cr, double x, double y, const std::string &text, double si
     if (cairo_pattern_get_rgba(cairo_get_source(cr), &t.r, &t.g, &t.b, &t.alpha) !=
         CAIRO_STATUS_SUCCESS)
         t.r = t.g = t.b = 0, t.alpha = 1;
-    kept->push_back(std::move(t));
+    if (!text.empty())
+        kept->push_back(std::move(t));
     // Where drawing the glyphs would leave the current point.
     cairo_move_to(cr, x - shift + extents.x_advance, y + extents.y_advance);
 }
