@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,9 +24,14 @@ cairo_status_t write_to_file(void *closure, const unsigned char *data, unsigned 
                : CAIRO_STATUS_WRITE_ERROR;
 }
 
+// No exception may leave through cairo.
 cairo_status_t append_to_string(void *closure, const unsigned char *data, unsigned int length) {
-    static_cast<std::string *>(closure)->append(reinterpret_cast<const char *>(data), length);
-    return CAIRO_STATUS_SUCCESS;
+    try {
+        static_cast<std::string *>(closure)->append(reinterpret_cast<const char *>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+    } catch (const std::exception &) {
+        return CAIRO_STATUS_NO_MEMORY;
+    }
 }
 
 // The family that fontconfig gives the charts' "sans-serif", whose glyphs a PNG shows; empty if
