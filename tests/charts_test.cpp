@@ -500,31 +500,19 @@ TEST(ImageFile, EveryChartWritesAsPngAndSvgAndABadSizeWritesNothing) {
     const CurveChart curves = sample_curves(2000);
     const LimitMapChart map = sample_limit_map();
     const ScalingChart scaling = sample_scaling();
-    const struct {
-        const char *name;
-        std::function<void(cairo_t *, int, int)> draw;
-        std::string title;
-    } charts[] = {
-        {"space", [&](cairo_t *cr, int w, int h) { draw_space_chart(cr, w, h, space); },
-         space.title},
-        {"curves", [&](cairo_t *cr, int w, int h) { draw_curve_chart(cr, w, h, curves); },
-         curves.title},
-        {"limit-map", [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, map); },
-         map.title},
-        {"scaling", [&](cairo_t *cr, int w, int h) { draw_scaling_chart(cr, w, h, scaling); },
-         scaling.title},
+    const std::pair<const char *, std::function<void(cairo_t *, int, int)>> charts[] = {
+        {"space", [&](cairo_t *cr, int w, int h) { draw_space_chart(cr, w, h, space); }},
+        {"curves", [&](cairo_t *cr, int w, int h) { draw_curve_chart(cr, w, h, curves); }},
+        {"limit-map", [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, map); }},
+        {"scaling", [&](cairo_t *cr, int w, int h) { draw_scaling_chart(cr, w, h, scaling); }},
     };
-    for (const auto &[name, draw, title] : charts)
+    for (const auto &[name, draw] : charts)
         for (Size size : kSizes) {
             const fs::path png = folder / name_of(name, size);
             ASSERT_EQ(write_image(png, ImageFormat::Png, size.width, size.height, draw), "");
             ASSERT_EQ(
                 write_image(folder / "chart.svg", ImageFormat::Svg, size.width, size.height, draw),
                 "");
-            // The title as text, no glyph outlines.
-            const std::string svg = whole_file(folder / "chart.svg");
-            EXPECT_NE(svg.find(std::string(">") + title + "</text>"), std::string::npos) << name;
-            EXPECT_EQ(svg.find("<symbol"), std::string::npos) << name;
             cairo_surface_t *image = cairo_image_surface_create_from_png(png.c_str());
             EXPECT_EQ(cairo_image_surface_get_width(image), size.width);
             EXPECT_EQ(cairo_image_surface_get_height(image), size.height);
@@ -534,7 +522,7 @@ TEST(ImageFile, EveryChartWritesAsPngAndSvgAndABadSizeWritesNothing) {
                               fs::copy_options::overwrite_existing);
         }
     const size_t written = size_t(std::distance(fs::directory_iterator(folder), {}));
-    EXPECT_NE(write_image(folder / "empty.png", ImageFormat::Png, 0, 300, charts[0].draw), "");
+    EXPECT_NE(write_image(folder / "empty.png", ImageFormat::Png, 0, 300, charts[0].second), "");
     EXPECT_EQ(size_t(std::distance(fs::directory_iterator(folder), {})), written);
     fs::remove_all(folder);
 }
