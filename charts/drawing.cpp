@@ -55,6 +55,9 @@ std::string tick_label(double value, double step) {
     return text;
 }
 
+// Where a surface keeps its text (keep_text_of).
+const cairo_user_data_key_t kept_text{};
+
 void select_font(cairo_t *cr, double size, bool bold) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
@@ -89,20 +92,42 @@ double text_scale(int width, int height) {
     return std::clamp(std::fmin(width / 900.0, height / 600.0), 0.75, 1.0);
 }
 
+void keep_text_of(cairo_surface_t *surface, std::vector<PlacedText> *texts) {
+    cairo_surface_set_user_data(surface, &kept_text, texts, nullptr);
+}
+
 void text_at(cairo_t *cr, double x, double y, const std::string &text, double size, Align align,
              bool bold, double max_width) {
     select_font(cr, size, bold);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text.c_str(), &extents);
     if (extents.x_advance > max_width && max_width > 0) {
-        select_font(cr, size * max_width / extents.x_advance, bold);
+        size = size * max_width / extents.x_advance;
+        select_font(cr, size, bold);
         cairo_text_extents(cr, text.c_str(), &extents);
     }
     const double shift = align == Align::Left     ? 0
                          : align == Align::Centre ? extents.x_advance / 2
                                                   : extents.x_advance;
-    cairo_move_to(cr, x - shift, y);
-    cairo_show_text(cr, text.c_str());
+    auto *kept = static_cast<std::vector<PlacedText> *>(
+        cairo_surface_get_user_data(cairo_get_target(cr), &kept_text));
+    if (kept == nullptr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        cairo_move_to(cr, x - shift, y);
+        cairo_show_text(cr, text.c_str());
+        return;
+    }
+    PlacedText t{text, x, y, 1, 0, 0, 1, size, bold, align, 0, 0, 0, 1};
+    cairo_user_to_device(cr, &t.x, &t.y);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    t.xx = m.xx, t.yx = m.yx, t.xy = m.xy, t.yy = m.yy;
+    if (cairo_pattern_get_rgba(cairo_get_source(cr), &t.r, &t.g, &t.b, &t.alpha) !=
+        CAIRO_STATUS_SUCCESS)
+        t.r = t.g = t.b = 0, t.alpha = 1;
+    if (!text.empty())
+        kept->push_back(std::move(t));
+    // Where drawing the glyphs would leave the current point.
+    cairo_move_to(cr, x - shift + extents.x_advance, y + extents.y_advance);
 }
 
 double text_width(cairo_t *cr, const std::string &text, double size, bool bold) {

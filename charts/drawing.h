@@ -27,6 +27,23 @@ enum class Align { Left, Centre, Right };
 // Text with its baseline at y. Wider than max_width, it is drawn smaller to fit.
 void text_at(cairo_t *cr, double x, double y, const std::string &text, double size,
              Align align = Align::Left, bool bold = false, double max_width = 1e9);
+
+// A piece of text as text_at lays it out, in the surface's units: its anchor (the baseline's
+// left end, middle or right end, by align), the size actually drawn, the colour, and the
+// transformation's linear part (identity unless turned, as an upright axis label is).
+struct PlacedText {
+    std::string text;
+    double x, y;
+    double xx, yx, xy, yy;
+    double size;
+    bool bold;
+    Align align;
+    double r, g, b, alpha;
+};
+// From now on, text drawn onto surface is laid out and measured as before but kept in texts
+// instead of drawn as glyphs; a file of vector graphics writes it as text of its own. texts
+// must outlive the drawing.
+void keep_text_of(cairo_surface_t *surface, std::vector<PlacedText> *texts);
 double text_width(cairo_t *cr, const std::string &text, double size, bool bold = false);
 // Text turned a quarter left, centred on (x, y): an upright axis's label.
 void upright_text_at(cairo_t *cr, double x, double y, const std::string &text, double size);

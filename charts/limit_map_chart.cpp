@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 
 #include "charts/drawing.h"
 
@@ -77,6 +79,94 @@ struct Map {
     double top_speedup;
 };
 
+// The cells as drawn: the chart's, or for a file of vector graphics with more cells along an axis
+// than kMostSamples, that many evenly spaced samples of them along it (the cell each sample's
+// centre falls in, as a picture in memory shows them), so that the file's size stays bounded.
+// Rows go upwards, as the y values do.
+struct Cells {
+    std::vector<double> x_edges, y_edges; // in pixels
+    std::vector<size_t> column, row;      // the chart's column and row of each
+};
+
+constexpr size_t kMostSamples = 1000;
+
+// The cells along one axis between edges (in pixels, ascending or descending): the edges and the
+// index of each cell, or of the cell under each of most evenly spaced samples if there are more.
+void sample_axis(const std::vector<double> &edges, size_t most, std::vector<double> &sampled,
+                 std::vector<size_t> &index) {
+    const size_t n = edges.size() - 1;
+    if (n <= most) {
+        sampled = edges;
+        for (size_t i = 0; i < n; i++)
+            index.push_back(i);
+        return;
+    }
+    const double from = edges.front(), span = edges.back() - edges.front();
+    for (size_t k = 0; k <= most; k++)
+        sampled.push_back(k == most ? edges.back() : from + span * double(k) / double(most));
+    size_t i = 0;
+    for (size_t k = 0; k < most; k++) {
+        const double centre = (sampled[k] + sampled[k + 1]) / 2;
+        while (i + 1 < n && (span > 0 ? edges[i + 1] <= centre : edges[i + 1] >= centre))
+            i++;
+        index.push_back(i);
+    }
+}
+
+// Whether the cells between edges are all of one width, to within a thousandth of a pixel.
+bool even(const std::vector<double> &edges) {
+    const size_t n = edges.size() - 1;
+    const double width = (edges.back() - edges.front()) / double(n);
+    for (size_t i = 0; i <= n; i++)
+        if (std::fabs(edges[i] - (edges.front() + width * double(i))) > 1e-3)
+            return false;
+    return true;
+}
+
+// Whether drawing goes anywhere but a picture in memory: a file of vector graphics, a recording.
+bool vector_target(cairo_t *cr) {
+    return cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_IMAGE;
+}
+
+// Into a file of vector graphics, cells of even widths and heights go as one small image of a
+// pixel per cell, scaled up without smoothing, rather than as a rectangle each: a fraction of the
+// size. Returns false, having drawn nothing, for anything else.
+bool draw_cells_as_image(cairo_t *cr, size_t chart_columns, const Cells &c,
+                         const std::function<Colour(size_t)> &colour) {
+    if (!vector_target(cr) || !even(c.x_edges) || !even(c.y_edges))
+        return false;
+    const size_t columns = c.column.size(), rows = c.row.size();
+    cairo_surface_t *image =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(columns), int(rows));
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
+        return false;
+    }
+    // A colour channel as cairo stores a colour given as doubles in a pixel.
+    auto channel = [](double level) { return uint32_t(level * 65535.0 + 0.5) >> 8 & 0xff; };
+    unsigned char *data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    for (size_t j = 0; j < rows; j++) {
+        auto *pixels = reinterpret_cast<uint32_t *>(data + (rows - 1 - j) * size_t(stride));
+        for (size_t i = 0; i < columns; i++) {
+            const Colour k = colour(c.row[j] * chart_columns + c.column[i]);
+            pixels[i] = channel(k.r) << 16 | channel(k.g) << 8 | channel(k.b);
+        }
+    }
+    cairo_surface_mark_dirty(image);
+    cairo_save(cr);
+    cairo_translate(cr, c.x_edges.front(), c.y_edges.back());
+    cairo_scale(cr, (c.x_edges.back() - c.x_edges.front()) / double(columns),
+                (c.y_edges.front() - c.y_edges.back()) / double(rows));
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, 0, 0, double(columns), double(rows));
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(image);
+    return true;
+}
+
 void draw_cells(cairo_t *cr, const LimitMapChart &chart, const Map &m, double scale) {
     const size_t nx = chart.xs.size(), ny = chart.ys.size();
     const bool binding = chart.binding.size() == chart.speedup.size();
@@ -84,42 +174,97 @@ void draw_cells(cairo_t *cr, const LimitMapChart &chart, const Map &m, double sc
         const double v = chart.speedup[at];
         return std::isnan(v) ? kNothing : scale_colour(v / m.top_speedup);
     };
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    for (size_t j = 0; j < ny; j++)
-        for (size_t i = 0; i < nx; i++) {
-            set_colour(cr, colour(j * nx + i));
-            cairo_rectangle(cr, m.x_edges[i], m.y_edges[j + 1], m.x_edges[i + 1] - m.x_edges[i],
-                            m.y_edges[j] - m.y_edges[j + 1]);
-            cairo_fill(cr);
-        }
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    Cells c;
+    const size_t most = vector_target(cr) ? kMostSamples : std::max(nx, ny);
+    sample_axis(m.x_edges, most, c.x_edges, c.column);
+    sample_axis(m.y_edges, most, c.y_edges, c.row);
+    const size_t columns = c.column.size(), rows = c.row.size();
+    auto at = [&](size_t i, size_t j) { return c.row[j] * nx + c.column[i]; };
+    if (!draw_cells_as_image(cr, nx, c, colour)) {
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        for (size_t j = 0; j < rows; j++)
+            for (size_t i = 0; i < columns; i++) {
+                set_colour(cr, colour(at(i, j)));
+                cairo_rectangle(cr, c.x_edges[i], c.y_edges[j + 1], c.x_edges[i + 1] - c.x_edges[i],
+                                c.y_edges[j] - c.y_edges[j + 1]);
+                cairo_fill(cr);
+            }
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    }
     if (!binding)
         return;
+    // The hatching's lines run on across neighbouring cells where the same limit binds: one
+    // line each, not a piece per cell.
+    auto bits = [&](size_t i, size_t j) {
+        return std::isnan(chart.speedup[at(i, j)]) ? 0u : unsigned(chart.binding[at(i, j)] & 3);
+    };
+    const double spacing = 9 * scale;
+    auto line = [&](double k) { return std::round(k * spacing) + 0.5; };
     cairo_new_path(cr);
-    for (size_t j = 0; j < ny; j++)
-        for (size_t i = 0; i < nx; i++)
-            if (!std::isnan(chart.speedup[j * nx + i]))
-                add_hatching(cr, m.x_edges[i], m.y_edges[j + 1], m.x_edges[i + 1], m.y_edges[j],
-                             chart.binding[j * nx + i] & 3, 9 * scale);
+    for (size_t i = 0; i < columns; i++) {
+        const double x0 = c.x_edges[i], x1 = c.x_edges[i + 1];
+        for (double k = std::ceil(x0 / spacing - 1); line(k) < x1; k++) {
+            if (line(k) < x0)
+                continue;
+            for (size_t j = 0; j < rows; j++) {
+                if (!(bits(i, j) & 1))
+                    continue;
+                const size_t from = j;
+                while (j + 1 < rows && (bits(i, j + 1) & 1))
+                    j++;
+                cairo_move_to(cr, line(k), c.y_edges[j + 1]);
+                cairo_line_to(cr, line(k), c.y_edges[from]);
+            }
+        }
+    }
+    for (size_t j = 0; j < rows; j++) {
+        const double y0 = c.y_edges[j + 1], y1 = c.y_edges[j];
+        for (double k = std::ceil(y0 / spacing - 1); line(k) < y1; k++) {
+            if (line(k) < y0)
+                continue;
+            for (size_t i = 0; i < columns; i++) {
+                if (!(bits(i, j) & 2))
+                    continue;
+                const size_t from = i;
+                while (i + 1 < columns && (bits(i + 1, j) & 2))
+                    i++;
+                cairo_move_to(cr, c.x_edges[from], line(k));
+                cairo_line_to(cr, c.x_edges[i + 1], line(k));
+            }
+        }
+    }
     stroke_hatching(cr);
-    // Lines between the regions where different limits bind.
-    auto region = [&](size_t at) {
-        return std::isnan(chart.speedup[at]) ? -1 : int(chart.binding[at] & 3);
+    // Lines between the regions where different limits bind, each as long as the border runs
+    // straight.
+    auto region = [&](size_t i, size_t j) {
+        return std::isnan(chart.speedup[at(i, j)]) ? -1 : int(chart.binding[at(i, j)] & 3);
+    };
+    auto between_columns = [&](size_t i, size_t j) {
+        return region(i, j) >= 0 && region(i + 1, j) >= 0 && region(i, j) != region(i + 1, j);
+    };
+    auto between_rows = [&](size_t i, size_t j) {
+        return region(i, j) >= 0 && region(i, j + 1) >= 0 && region(i, j) != region(i, j + 1);
     };
     cairo_new_path(cr);
-    for (size_t j = 0; j < ny; j++)
-        for (size_t i = 0; i < nx; i++) {
-            const int here = region(j * nx + i);
-            if (here < 0)
+    for (size_t i = 0; i + 1 < columns; i++)
+        for (size_t j = 0; j < rows; j++) {
+            if (!between_columns(i, j))
                 continue;
-            if (i + 1 < nx && region(j * nx + i + 1) >= 0 && region(j * nx + i + 1) != here) {
-                cairo_move_to(cr, m.x_edges[i + 1], m.y_edges[j]);
-                cairo_line_to(cr, m.x_edges[i + 1], m.y_edges[j + 1]);
-            }
-            if (j + 1 < ny && region((j + 1) * nx + i) >= 0 && region((j + 1) * nx + i) != here) {
-                cairo_move_to(cr, m.x_edges[i], m.y_edges[j + 1]);
-                cairo_line_to(cr, m.x_edges[i + 1], m.y_edges[j + 1]);
-            }
+            const size_t from = j;
+            while (j + 1 < rows && between_columns(i, j + 1))
+                j++;
+            cairo_move_to(cr, c.x_edges[i + 1], c.y_edges[from]);
+            cairo_line_to(cr, c.x_edges[i + 1], c.y_edges[j + 1]);
+        }
+    for (size_t j = 0; j + 1 < rows; j++)
+        for (size_t i = 0; i < columns; i++) {
+            if (!between_rows(i, j))
+                continue;
+            const size_t from = i;
+            while (i + 1 < columns && between_rows(i + 1, j))
+                i++;
+            cairo_move_to(cr, c.x_edges[from], c.y_edges[j + 1]);
+            cairo_line_to(cr, c.x_edges[i + 1], c.y_edges[j + 1]);
         }
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
     stroke_black_on_white(cr, 3.2 * scale, 1.4 * scale);

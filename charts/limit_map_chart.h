@@ -20,5 +20,8 @@ struct LimitMapChart {
 };
 
 // Values not ascending or not finite, or a speedup table of another shape, draw an empty map
-// that says so; a binding table of another shape is not shown.
+// that says so; a binding table of another shape is not shown. Onto a vector surface (an SVG
+// file) evenly spaced cells go as one image of a pixel per cell, at most 1000 a side (evenly
+// spaced samples of the cells beyond that), and hatching and borders as whole straight runs, so
+// that the file stays small: about 70 KB for 200 x 200 points.
 void draw_limit_map_chart(cairo_t *cr, int width, int height, const LimitMapChart &chart);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <unistd.h>
 
@@ -92,7 +93,7 @@ CurveChart sample_curves(size_t points) {
 }
 
 // Best speedup over power and area limits: the scarcer of the two binds, neither past 192 cores.
-LimitMapChart sample_limit_map() {
+LimitMapChart sample_limit_map(size_t columns = 100, size_t rows = 111) {
     LimitMapChart c{"Best speedup over the power and area limits",
                     {"DB2/TPCC, plain memory, LOP, Niagara, 65nm"},
                     "power limit (W)",
@@ -103,10 +104,10 @@ LimitMapChart sample_limit_map() {
                     {},
                     {},
                     {}};
-    for (double power = 2; power <= 400; power += 4)
-        c.xs.push_back(power);
-    for (double area = 40; area <= 700; area += 6)
-        c.ys.push_back(area);
+    for (size_t i = 0; i < columns; i++)
+        c.xs.push_back(2 + double(i) * 396.0 / double(columns - 1));
+    for (size_t j = 0; j < rows; j++)
+        c.ys.push_back(40 + double(j) * 660.0 / double(rows - 1));
     for (double area : c.ys)
         for (double power : c.xs) {
             const double by_power = std::floor((power - 6) / 1.9),
@@ -206,6 +207,11 @@ constexpr Size kSizes[] = {{900, 600}, {400, 300}};
 std::string name_of(const char *chart, Size size) {
     return std::string(chart) + "-" + std::to_string(size.width) + "x" +
            std::to_string(size.height) + ".png";
+}
+
+std::string whole_file(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool grey(const Pixel &p) {
@@ -377,6 +383,49 @@ TEST(LimitMapChart, GreyWhereNothingMeetsTheLimitsAndHatchedWhereALimitBinds) {
     }
 }
 
+// A vector file (here a recording, replayed into memory) gets the cells as one scaled image and
+// the hatching and the lines between regions as whole runs; a picture in memory fills every
+// cell. Both give the same map: without hatching, a pixel may differ only where a cell's edge
+// falls within a rounding error of the pixel's centre (a few rows or columns of pixels), and
+// then it has a neighbour's colour; over cells of one colour, the hatching and the lines are the
+// same pixel for pixel.
+TEST(LimitMapChart, AVectorFileDrawsTheMapOfAPictureInMemory) {
+    LimitMapChart cells = sample_limit_map(200, 200), lines = cells;
+    cells.binding.clear();
+    for (double &v : lines.speedup)
+        v = std::isnan(v) ? v : 1;
+    for (Size size : {Size{900, 700}, kSizes[1]})
+        for (const LimitMapChart *chart : {&cells, &lines}) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) +
+                         (chart == &cells ? ", cells" : ", lines"));
+            const Picture direct(size.width, size.height, [&](cairo_t *cr, int w, int h) {
+                draw_limit_map_chart(cr, w, h, *chart);
+            });
+            const Picture replayed(size.width, size.height, [&](cairo_t *cr, int w, int h) {
+                cairo_surface_t *recording =
+                    cairo_recording_surface_create(CAIRO_CONTENT_COLOR, nullptr);
+                cairo_t *vector = cairo_create(recording);
+                draw_limit_map_chart(vector, w, h, *chart);
+                cairo_destroy(vector);
+                cairo_set_source_surface(cr, recording, 0, 0);
+                cairo_paint(cr);
+                cairo_surface_destroy(recording);
+            });
+            int differ = 0;
+            for (int y = 1; y + 1 < size.height; y++)
+                for (int x = 1; x + 1 < size.width; x++) {
+                    const Pixel p = replayed.at(x, y);
+                    if (p == direct.at(x, y))
+                        continue;
+                    differ++;
+                    ASSERT_TRUE(p == direct.at(x - 1, y) || p == direct.at(x + 1, y) ||
+                                p == direct.at(x, y - 1) || p == direct.at(x, y + 1))
+                        << x << ", " << y;
+                }
+            EXPECT_LT(differ, chart == &cells ? size.width * size.height / 100 : 1);
+        }
+}
+
 TEST(ScalingChart, AnInfeasibleNodeIsAGap) {
     const struct {
         std::vector<bool> feasible;
@@ -476,4 +525,37 @@ TEST(ImageFile, EveryChartWritesAsPngAndSvgAndABadSizeWritesNothing) {
     EXPECT_NE(write_image(folder / "empty.png", ImageFormat::Png, 0, 300, charts[0].second), "");
     EXPECT_EQ(size_t(std::distance(fs::directory_iterator(folder), {})), written);
     fs::remove_all(folder);
+}
+
+// An SVG's text is XML-escaped text (a control character, which XML refuses, becomes U+FFFD);
+// a map of two limits stays small however many cells it has: 200 x 200 as they are, more as an
+// image of at most 1000 x 1000 samples.
+TEST(ImageFile, SvgTextIsEscapedTextAndMapsStaySmall) {
+    const fs::path svg =
+        fs::temp_directory_path() / ("charts_test_" + std::to_string(getpid()) + ".svg");
+    LimitMapChart odd = sample_limit_map(3, 2);
+    odd.title = "A & B <C> \"q\" 'a'\x01";
+    ASSERT_EQ(write_image(svg, ImageFormat::Svg, 900, 700,
+                          [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, odd); }),
+              "");
+    EXPECT_NE(whole_file(svg).find(" font-weight=\"bold\">A &amp; B &lt;C&gt; &quot;q&quot; "
+                                   "&apos;a&apos;\xEF\xBF\xBD</text>"),
+              std::string::npos);
+    for (const auto &[cells, image] : {std::pair{200, "width=\"200\" height=\"200\""},
+                                       std::pair{1500, "width=\"1000\" height=\"1000\""}}) {
+        const LimitMapChart map = sample_limit_map(size_t(cells), size_t(cells));
+        ASSERT_EQ(
+            write_image(svg, ImageFormat::Svg, 900, 700,
+                        [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, map); }),
+            "");
+        EXPECT_LE(fs::file_size(svg), 1000000u) << cells;
+        // One image of the cells, scaled without smoothing.
+        const std::string text = whole_file(svg);
+        const size_t at = text.find("<image image-rendering=\"optimizeSpeed\" "
+                                    "style=\"image-rendering:pixelated\" ");
+        ASSERT_NE(at, std::string::npos) << cells;
+        EXPECT_NE(text.substr(at, 200).find(image), std::string::npos) << cells;
+        EXPECT_EQ(text.find("<image ", at + 1), std::string::npos) << cells;
+    }
+    fs::remove(svg);
 }
