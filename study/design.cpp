@@ -1,9 +1,10 @@
 #include "study/design.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <tuple>
 
@@ -294,11 +295,16 @@ bool same_but_limits(const SearchSpec &a, const SearchSpec &b) {
 
 // An order of searches in which those that differ in their limits at most are neighbours (the
 // operating point compared by its bits, so that a NaN sorts too).
+uint64_t bits_of(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
 auto as_key(const SearchSpec &s) {
     return std::make_tuple(s.workload, s.memory, s.transistor, s.core_kind, s.node, s.hold_cores,
                            s.hold_cache, s.hold_scale, s.cores, s.cache, s.scale,
-                           std::bit_cast<uint64_t>(s.vdd_ratio),
-                           std::bit_cast<uint64_t>(s.f_ratio));
+                           bits_of(s.vdd_ratio), bits_of(s.f_ratio));
 }
 
 } // namespace
