@@ -218,6 +218,12 @@ void load_model(const py::object &path, const py::object &text) {
             message += (message.empty() ? "" : "\n") + error;
         raise_value_error(message);
     }
+    // A figure outside its typical range is a Python warning (UserWarning), one per field, said
+    // before the model changes: a warnings filter that makes it an error leaves the model as
+    // it was.
+    for (const std::string &warning : loaded.warnings)
+        if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
+            throw py::error_already_set();
     py::gil_scoped_release unlocked;
     // The turnstile first: calls made from now on wait for the new model.
     std::lock_guard<std::mutex> waiting(turnstile);
@@ -316,6 +322,11 @@ py::dict model_info() {
         info["source"] = py::reinterpret_steal<py::object>(
             PyUnicode_DecodeFSDefaultAndSize(m.source.data(), Py_ssize_t(m.source.size())));
         info["parallel_fraction"] = m.parallel_fraction;
+        // The one each workload's searches use: its own (a model file's), or the model's.
+        py::dict by_workload;
+        for (size_t w = 0; w < m.workloads.size(); w++)
+            by_workload[py::str(m.workloads[w].name)] = parallel_fraction_of(m, int(w));
+        info["workload_parallel_fractions"] = by_workload;
         for (auto [key, choice] : {std::pair{"workload", Choice::Workload},
                                    {"memory", Choice::Memory},
                                    {"transistor", Choice::Transistor},
