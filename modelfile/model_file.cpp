@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -420,6 +419,7 @@ class Reader {
     }
 
     bool failed() const { return !errors_.empty() || unlisted_ > 0; }
+    const std::vector<std::pair<std::string, NodeRecord>> &bases() const { return bases_; }
 
     std::vector<std::string> take_errors() {
         if (unlisted_ > 0)
@@ -772,12 +772,9 @@ class Reader {
         }
     }
 
-  public:
+    std::string source_;
     // The nodes read with based_on, each with the figures of its base (by the node's name).
     std::vector<std::pair<std::string, NodeRecord>> bases_;
-
-  private:
-    std::string source_;
     std::vector<std::string> errors_;
     size_t unlisted_ = 0;
 };
@@ -1191,11 +1188,10 @@ bool same_place(const Oddity &a, const Oddity &b) {
            same_name(a.kind, b.kind);
 }
 
+// Bit for bit (the web build's library has no std::bit_cast).
 bool same_values(const std::vector<double> &a, const std::vector<double> &b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](double x, double y) {
-               return std::bit_cast<uint64_t>(x) == std::bit_cast<uint64_t>(y);
-           });
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 // Where the file gives the field of an oddity, or null when it does not give it.
@@ -1396,7 +1392,7 @@ ModelFileResult parse_model_text(std::string_view text, const std::string &sourc
             const toml::table root = toml::parse(text, std::string_view(source));
             reader.read_model(root, *model);
             if (!reader.failed())
-                warnings = warnings_of(root, *model, reader.bases_, source);
+                warnings = warnings_of(root, *model, reader.bases(), source);
         } catch (const toml::parse_error &error) {
             const toml::source_position &at = error.source().begin;
             // The reader's words quote the offending text, which may be long.
