@@ -160,7 +160,8 @@ template <class R> struct Field {
 
 const Field<Model> kConstantFields[] = {
     {"parallel_fraction", &Model::parallel_fraction, &kFraction,
-     "share of every workload's work that runs in parallel (Amdahl's law), 0 to 1"},
+     "share of the work that runs in parallel (Amdahl's law), 0 to 1, of every workload "
+     "without its own"},
     {"working_set_growth", &Model::working_set_growth, &kPositive,
      "yearly growth factor of the workloads' working sets"},
     {"base_year", &Model::base_year, &kAnyNumber,

@@ -697,7 +697,8 @@ TEST_F(CliCommand, WindowHelpVersionAndUnknownArgumentsNeedNoDisplay) {
     const Outcome help = run({"--help"}, {}, WINDOW_PROGRAM);
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(help.err, "");
-    for (const char *named : {"--model FILE", "--map", "--version", "--display", "--sync"})
+    for (const char *named :
+         {"--model FILE", "--quiet", "--map", "--version", "--display", "--sync"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named << "\n" << help.out;
     const Outcome version = run({"--version"}, {}, WINDOW_PROGRAM);
     EXPECT_EQ(version.status, 0) << version.err;
