@@ -17,9 +17,10 @@ constexpr int kWidth = 900, kCurveHeight = 600, kMapHeight = 700;
 constexpr Limit kAllLimits[] = {Limit::Area, Limit::Power, Limit::Bandwidth, Limit::Tsv};
 
 // "Model: built-in, parallel fraction 0.99"
-std::string model_note() {
+// With a line per workload (or several workloads in one line), the model's and each one's own.
+std::string model_note(std::optional<int> workload) {
     const Model &m = active_model();
-    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction + 0.0);
+    return "Model: " + m.source + ", parallel fraction " + parallel_fraction_text(workload);
 }
 
 std::string options_note(const OptionSet &o, std::optional<Choice> series) {
@@ -96,8 +97,10 @@ CurveChart curve_chart(const Budget &b) {
     const LimitRange &x = r.varied[0];
     CurveChart chart;
     chart.title = std::string("Best speedup as the ") + caption_of(x.limit) + " limit varies";
-    chart.notes = {options_note(r.request.options, r.series),
-                   limits_note(r.request, {x.limit}, r.series), model_note()};
+    chart.notes = {
+        options_note(r.request.options, r.series), limits_note(r.request, {x.limit}, r.series),
+        model_note(r.series == Choice::Workload ? std::nullopt
+                                                : std::optional<int>(r.request.options.workload))};
     chart.x_label = axis_label(x.limit);
     for (const BudgetSeries &s : b.series) {
         Curve curve{series_label(s, r.series), {}};
@@ -127,7 +130,7 @@ LimitMapChart map_chart(const Budget &b) {
                    limits_note(r.request, {x.limit, y.limit}, std::nullopt) +
                        "; hatched where relaxing a limit alone by " + shortest(r.step * 100) +
                        " % changes the optimum",
-                   model_note()};
+                   model_note(s.options.workload)};
     chart.x_label = axis_label(x.limit), chart.y_label = axis_label(y.limit);
     chart.x_name = caption_of(x.limit), chart.y_name = caption_of(y.limit);
     for (size_t i = 0; i < x.count(); i++)
@@ -182,7 +185,10 @@ std::string write_scaling_chart(const std::vector<BestConfiguration> &best, cons
     // The node leaves the options line: every node is on the axis.
     chart.notes = {"Options: " + describe_except(request.options, {series, Choice::Node}) +
                        "; a line per " + choice_title(series),
-                   limits_note(request, {}, Choice::Node), model_note()};
+                   limits_note(request, {}, Choice::Node),
+                   model_note(series == Choice::Workload
+                                  ? std::nullopt
+                                  : std::optional<int>(request.options.workload))};
     chart.nodes = nodes;
     for (size_t v = 0; v < values.size(); v++) {
         ScalingSeries line{values[v], {}, {}, {}};

@@ -66,7 +66,9 @@ std::string budget_text_header(const BudgetRequest &r, const BudgetSeries &s, bo
     if (r.varied.size() > 1)
         text += ", " + range_text(r.varied[1]);
     text += "\n";
-    text += model_line();
+    const bool workloads_over =
+        std::find(r.best_over.begin(), r.best_over.end(), Choice::Workload) != r.best_over.end();
+    text += model_line(workloads_over ? std::nullopt : std::optional<int>(s.options.workload));
     if (r.varied.size() > 1 || r.binding)
         text += format("Binds:    the limits whose relaxation alone by %s %% changes the "
                        "optimum\n",

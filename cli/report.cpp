@@ -55,14 +55,13 @@ std::string request_text(const Request &r) {
     }
     if (!held.empty())
         text += "Held:     " + join(held, ", ") + "\n";
-    return text + model_line();
+    return text + model_line(r.options.workload);
 }
 
-std::string model_line() {
+std::string model_line(std::optional<int> workload) {
     const Model &m = active_model();
-    // + 0.0: a fraction of -0 reads as 0.
     return "Model:    " + (m.source == "built-in" ? std::string("built-in") : m.source) +
-           ", parallel fraction " + shortest(m.parallel_fraction + 0.0) + " (docs/model.md)\n";
+           ", parallel fraction " + parallel_fraction_text(workload) + " (docs/model.md)\n";
 }
 
 std::string power_terms_text(const PowerBreakdown &b) {
@@ -161,7 +160,7 @@ std::string best_columns(const BestConfiguration &b) {
 }
 
 std::string sweep_text_header() {
-    return model_line() +
+    return model_line(std::nullopt) +
            format("%-10s %-6s %-6s %-7s %-5s ", "workload", "memory", "trans.", "core", "node") +
            best_columns_header();
 }

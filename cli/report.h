@@ -1,6 +1,7 @@
 // The tool's text output: the summaries and tables a person reads.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ std::string limits_line(const OptionSet &options, const LimitValues &limits);
 std::string request_text(const Request &request);
 
 // "Model:    built-in, parallel fraction 0.99 (docs/model.md)": the model in use (its file's
-// path when read from one) and the assumption every result rests on.
-std::string model_line();
+// path when read from one) and the assumption every result rests on: the parallel fraction a
+// search of the workload uses, or with none given, the model's and every workload's own.
+std::string model_line(std::optional<int> workload);
 
 // The best configuration for a person to read. least holds, for each unmeetable limit of an
 // infeasible result, the least figure any configuration in range has. With a breakdown, the

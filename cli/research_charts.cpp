@@ -10,9 +10,9 @@ namespace {
 
 constexpr int kWidth = 900, kParetoHeight = 640;
 
-std::string model_note() {
+std::string model_note(int workload) {
     const Model &m = active_model();
-    return "Model: " + m.source + ", parallel fraction " + shortest(m.parallel_fraction);
+    return "Model: " + m.source + ", parallel fraction " + parallel_fraction_text(workload);
 }
 
 std::string label_of(ParetoObjective o) {
@@ -59,7 +59,7 @@ std::string write_pareto_chart(const ParetoRequest &r, const ParetoFront &front,
                                  : std::string());
     c.notes = {"Options: " + describe(r.request.options),
                "Limits: " + limits_line(r.request.options, limits),
-               model_note() + "; " + std::to_string(front.front.size()) +
+               model_note(r.request.options.workload) + "; " + std::to_string(front.front.size()) +
                    " configurations on the front"};
     c.x_label =
         label_of(x) + (pareto_higher_is_better(x) ? ", higher is better" : ", lower is better");
@@ -98,7 +98,7 @@ std::string write_tornado_chart(const Sensitivity &s, const std::string &path, I
     c.notes = {"Options: " + describe(s.request.options),
                "Limits: " + limits_line(s.request.options,
                                         limits_in_force(s.request.options, s.request.limits)),
-               model_note() + "; optimum: " + optimum};
+               model_note(s.request.options.workload) + "; optimum: " + optimum};
     c.axis_label = "change of the best speedup (%)";
     size_t unchanged = 0;
     for (const SensitivityRow &row : s.rows) {

@@ -60,6 +60,7 @@ struct Arguments {
     bool pairs = false;     // explain: every pair of limits relaxed together too
     bool binding = false;   // budget curves: the limits that bind at each point
     bool breakdown = false; // search, space, explain: the power's terms
+    bool quiet = false;     // no warnings about the model file's figures (read before parsing)
     std::string chart = "space";
     // sweep's filters: the values of each option to go through (default: all)
     std::vector<std::string> workloads, memories, transistors, core_kinds, nodes;
@@ -201,7 +202,8 @@ void add_model(CLI::App *command, Arguments &a) {
         kModelAccepted, [](const std::string &) { return std::string(); });
     add(command, "--parallel-fraction", a.parallel_fraction, "P",
         "the share of every workload's work that runs in parallel, in place of the model's "
-        "(as a model file that extends the model in use with constants.parallel_fraction)",
+        "(as a model file that extends the model in use with constants.parallel_fraction), its "
+        "workloads' own included",
         "a number from 0 to 1 (default: the model's, 0.99 in the built-in one)",
         [](const std::string &text) {
             const std::optional<double> value = parse_number(text);
@@ -211,6 +213,21 @@ void add_model(CLI::App *command, Arguments &a) {
                 return text + " is out of range";
             return std::string();
         });
+    command->add_flag("--quiet", a.quiet,
+                      "say nothing of the model file's figures that lie outside the ranges "
+                      "typical of real chips (docs/model.md)");
+}
+
+// Whether "--quiet" comes before a lone "--": the model file's warnings wait for the command
+// line to be parsed, which needs the model.
+bool quiet_argument(int argc, const char *const *argv) {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        if (std::strcmp(argv[i], "--quiet") == 0)
+            return true;
+    }
+    return false;
 }
 
 // The choices' defaults: the first of each list, the model's start-up node.
@@ -1053,6 +1070,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     // The model comes first: the accepted option names and every default come from it.
     const std::optional<std::string> model_path = model_argument(argc, argv);
     ModelForOneRun model_in_use;
+    std::vector<std::string> model_warnings; // said once the command line is accepted
     if (model_path && model_path->empty()) {
         say(err, std::string("--model: the file name is empty; accepted: ") + kModelAccepted);
         return 2;
@@ -1066,6 +1084,8 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         }
         set_active_model(loaded.model);
         model_in_use.replaced = true;
+        if (!quiet_argument(argc, argv))
+            model_warnings = loaded.warnings;
     }
 
     CLI::App app{"Explores the design space of a multicore processor chip without the window: "
@@ -1283,10 +1303,16 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         say(err, refusal(e, app));
         return 2;
     }
+    for (const std::string &warning : model_warnings)
+        say(err, "warning: " + warning);
     a.format = format_of(a.format);
     if (!a.parallel_fraction.empty()) {
         auto changed = std::make_shared<Model>(active_model());
         changed->parallel_fraction = *parse_number(a.parallel_fraction);
+        // The flag is the parallel fraction of every workload: it replaces the model file's
+        // per-workload ones too.
+        for (WorkloadRecord &w : changed->workloads)
+            w.parallel_fraction.reset();
         set_active_model(changed);
         model_in_use.replaced = true;
     }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,11 @@ struct WorkloadFigures {
     double miss_gamma;
 };
 
-struct WorkloadRecord : OptionName, WorkloadFigures {};
+struct WorkloadRecord : OptionName, WorkloadFigures {
+    // The workload's own parallel fraction, in place of Model::parallel_fraction; none in the
+    // built-in model (a model file's workload may give one).
+    std::optional<double> parallel_fraction = std::nullopt;
+};
 
 struct CoreKindFigures {
     double core_perf;  // throughput of one core per GHz: one core of perf 1 at 1 GHz that
@@ -101,7 +106,7 @@ struct MemoryStack {
 struct Model {
     std::string source = "built-in"; // "built-in" or the path of the file it was read from
 
-    double parallel_fraction;  // of every workload (Amdahl's law)
+    double parallel_fraction;  // of every workload without its own (Amdahl's law)
     double working_set_growth; // yearly growth factor of the working sets
     double base_year;          // year whose working sets the miss-rate curves describe
 
@@ -122,6 +127,12 @@ struct Model {
     ReferenceChip reference;
     MemoryStack stack;
 };
+
+// The parallel fraction a search of the workload uses: its own, or the model's.
+inline double parallel_fraction_of(const Model &m, int workload) {
+    const std::optional<double> &own = m.workloads[size_t(workload)].parallel_fraction;
+    return own ? *own : m.parallel_fraction;
+}
 
 namespace model_detail {
 Model make_builtin_model();

@@ -160,7 +160,8 @@ template <class R> struct Field {
 
 const Field<Model> kConstantFields[] = {
     {"parallel_fraction", &Model::parallel_fraction, &kFraction,
-     "share of every workload's work that runs in parallel (Amdahl's law), 0 to 1"},
+     "share of the work that runs in parallel (Amdahl's law), 0 to 1, of every workload "
+     "without its own"},
     {"working_set_growth", &Model::working_set_growth, &kPositive,
      "yearly growth factor of the workloads' working sets"},
     {"base_year", &Model::base_year, &kAnyNumber,
@@ -417,6 +418,9 @@ class Reader {
     void fail_file(const std::string &problem, const std::string &accepted) {
         add(source_ + ": file: " + problem + "; accepted: " + accepted);
     }
+
+    bool failed() const { return !errors_.empty() || unlisted_ > 0; }
+    const std::vector<std::pair<std::string, NodeRecord>> &bases() const { return bases_; }
 
     std::vector<std::string> take_errors() {
         if (unlisted_ > 0)
@@ -770,6 +774,8 @@ class Reader {
     }
 
     std::string source_;
+    // The nodes read with based_on, each with the figures of its base (by the node's name).
+    std::vector<std::pair<std::string, NodeRecord>> bases_;
     std::vector<std::string> errors_;
     size_t unlisted_ = 0;
 };
@@ -848,9 +854,15 @@ void Reader::read_model(const toml::table &root, Model &m) {
     read_entries(
         root, "workload", m.workloads,
         [&](const toml::table &t, const std::string &where, WorkloadRecord &w, bool whole) {
-            check_keys(t, where, keys_of<WorkloadRecord>(kWorkloadFields, {"name", "window_item"}),
+            check_keys(t, where,
+                       keys_of<WorkloadRecord>(kWorkloadFields,
+                                               {"name", "window_item", "parallel_fraction"}),
                        "unknown field");
             read_numbers<WorkloadRecord>(t, where, kWorkloadFields, w, whole);
+            // Optional: the model's parallel fraction stands for a workload without its own.
+            if (const toml::node *own = t.get("parallel_fraction"))
+                if (auto value = number(*own, where + " parallel_fraction", kFraction))
+                    w.parallel_fraction = *value;
         });
     const std::vector<int> kind_lines = read_entries(
         root, "core_kind", m.core_kinds,
@@ -871,10 +883,41 @@ void Reader::read_model(const toml::table &root, Model &m) {
         [&](const toml::table &t, const std::string &where, NodeRecord &n, bool whole) {
             check_keys(
                 t, where,
-                keys_of<TranTechRecord>(kNodeFields, {"name", "window_item", "core_area_HP_mm2",
-                                                      "core_area_LOP_mm2", "l2_latency_HP_ns",
-                                                      "l2_latency_LOP_ns"}),
+                keys_of<TranTechRecord>(kNodeFields, {"name", "window_item", "based_on",
+                                                      "core_area_HP_mm2", "core_area_LOP_mm2",
+                                                      "l2_latency_HP_ns", "l2_latency_LOP_ns"}),
                 "unknown field");
+            // A node based on another starts from that node's figures (as they stand at this
+            // point of the file) and gives only what differs.
+            if (const toml::node *based_on = t.get("based_on")) {
+                whole = false;
+                if (auto base_name = text(*based_on, where + " based_on", TextRule::Name)) {
+                    const int base = index_of(m.nodes, *base_name);
+                    std::string others;
+                    for (const NodeRecord &other : m.nodes)
+                        if (&other != &n)
+                            others += (others.empty() ? "" : ", ") + in_quotes(other.name);
+                    if (base < 0 || &m.nodes[size_t(base)] == &n) {
+                        fail(line_of(*based_on), where + " based_on",
+                             in_quotes(*base_name) +
+                                 (base < 0 ? " names no node" : " names this node itself"),
+                             "the name of a node of the model it extends or of one given "
+                             "before it in the file: " +
+                                 others);
+                        // Refused already: no message per missing area as well.
+                        n.core_area_HP.assign(kinds, 0.0);
+                        n.core_area_LOP.assign(kinds, 0.0);
+                    } else {
+                        const NodeRecord &from = m.nodes[size_t(base)];
+                        n.tech = from.tech;
+                        n.core_area_HP = from.core_area_HP;
+                        n.core_area_LOP = from.core_area_LOP;
+                        n.l2_latency_HP = from.l2_latency_HP;
+                        n.l2_latency_LOP = from.l2_latency_LOP;
+                        bases_.emplace_back(n.name, from);
+                    }
+                }
+            }
             read_numbers<TranTechRecord>(t, where, kNodeFields, n.tech, whole);
             n.core_area_HP.resize(kinds, NAN);
             n.core_area_LOP.resize(kinds, NAN);
@@ -913,9 +956,321 @@ void Reader::read_model(const toml::table &root, Model &m) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Plausibility: figures a file may give but real chips do not have
+
+// A figure outside the range typical of real chips, at most one per field.
+struct Oddity {
+    std::string section; // constants, workload, core_kind, node, reference_chip
+    std::string entry;   // the workload, core kind or node; empty in the other sections
+    std::string key;     // the field: "Vth_HP", "core_area_LOP_mm2", "l2_latency_HP_ns"
+    std::string kind;    // the core kind of a core area; else empty
+    int element;         // the element of a latency row the problem is at; else -1
+    std::string problem, typical;
+    std::vector<double> values; // what it was judged on
+};
+
+// A typical range; a bound left out is NaN. `unit` follows the numbers in the texts.
+struct Typical {
+    double low, high;
+    bool low_open; // above low (a size that must be positive), not from it
+    const char *unit;
+};
+
+std::string with_unit(double value, const char *unit) {
+    return shortest(value) + (*unit ? std::string(" ") + unit : std::string());
+}
+
+std::string typical_text(const Typical &t) {
+    if (std::isnan(t.high))
+        return std::string(t.low_open ? "above " : "at least ") + with_unit(t.low, t.unit);
+    if (std::isnan(t.low))
+        return "below " + with_unit(t.high, t.unit);
+    return (t.low_open ? "above " + shortest(t.low) + " and up to " : shortest(t.low) + " to ") +
+           with_unit(t.high, t.unit);
+}
+
+// A range with no low end is open at its high one ("below 0").
+bool within(const Typical &t, double v) {
+    if (std::isnan(t.low))
+        return v < t.high;
+    return (t.low_open ? v > t.low : v >= t.low) && (std::isnan(t.high) || v <= t.high);
+}
+
+// The typical ranges, by section and field (docs/model.md lists them). A field ending in "_*"
+// stands for its HP and LOP fields.
+struct TypicalRange {
+    const char *section, *key;
+    Typical range;
+};
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+constexpr Typical kSupply{0.3, 2, false, "V"};
+constexpr Typical kClock{0.1, 10, false, "GHz"};
+constexpr Typical kThreshold{0.1, 0.6, false, "V"};
+constexpr Typical kLeakage{0.001, 10, false, "uA per um"};
+constexpr Typical kGate{1, 250, false, "nm"};
+constexpr Typical kCapacitance{0.1, 5, false, ""};
+constexpr Typical kPositiveSize{0, kNone, true, ""};
+constexpr Typical kYear{1970, 2040, false, ""};
+
+const TypicalRange kTypicalRanges[] = {
+    {"constants", "working_set_growth", {1, 2, false, "per year"}},
+    {"constants", "base_year", kYear},
+    {"workload", "cpi", {0.1, 20, false, ""}},
+    {"workload", "l2_access_rate", {0, 1, false, "per instruction"}},
+    {"workload", "miss_gamma", {kNone, 0, false, ""}},
+    {"core_kind", "ref_Vdd", kSupply},
+    {"core_kind", "ref_freq", kClock},
+    {"reference_chip", "Vdd", kSupply},
+    {"reference_chip", "freq", kClock},
+    {"reference_chip", "Ileak", kLeakage},
+    {"reference_chip", "Lgate", kGate},
+    {"reference_chip", "Cgate", kCapacitance},
+    {"node", "node_nm", {1, 250, false, "nm"}},
+    {"node", "year", kYear},
+    {"node", "fmax_*", kClock},
+    {"node", "Vdd_*", kSupply},
+    {"node", "Vth_*", kThreshold},
+    {"node", "Ileak_*", kLeakage},
+    {"node", "Lgate_*", kGate},
+    {"node", "Wgate_*", {1, 1000, false, "nm"}},
+    {"node", "Cgate_*", kCapacitance},
+    {"node", "density_*", kPositiveSize},
+    {"node", "L2_area_*", {0, kNone, true, "mm^2"}},
+    {"node", "area_budget", {0, 1000, true, "mm^2"}},
+    {"node", "power_budget", {0, 1000, true, "W"}},
+    {"node", "bw_offchip", {0, kNone, true, "GB/s"}},
+    {"node", "bw_tsv", {0, kNone, true, "GB/s"}},
+    {"node", "mem_data_rate", kPositiveSize},
+    {"node", "mem_latency", {10, 500, false, "ns"}},
+};
+constexpr Typical kCoreArea{0, 1000, true, "mm^2"};
+constexpr Typical kLatency{0, 100, true, "ns"};
+
+const Typical *typical_of(std::string_view section, std::string_view key) {
+    for (const TypicalRange &r : kTypicalRanges) {
+        const std::string_view k = r.key;
+        if (r.section != section)
+            continue;
+        if (!k.ends_with("_*") ? k == key
+                               : key == std::string(k.substr(0, k.size() - 1)) + "HP" ||
+                                     key == std::string(k.substr(0, k.size() - 1)) + "LOP")
+            return &r.range;
+    }
+    return nullptr;
+}
+
+template <class R>
+void judge_fields(std::vector<Oddity> &out, std::span<const Field<R>> fields, const R &record,
+                  const std::string &section, const std::string &entry) {
+    for (const Field<R> &f : fields) {
+        const Typical *t = typical_of(section, f.key);
+        const double v = record.*f.member;
+        if (t && !within(*t, v))
+            out.push_back(Oddity{section,
+                                 entry,
+                                 f.key,
+                                 "",
+                                 -1,
+                                 with_unit(v, t->unit) + " is outside the typical range",
+                                 typical_text(*t),
+                                 {v}});
+    }
+}
+
+// A latency row: each latency typical, and none below the one of the next smaller cache.
+void judge_row(std::vector<Oddity> &out, const Model &m, const NodeRecord &n, const char *key,
+               const std::array<double, kCacheSizes> &row) {
+    const std::vector<double> values(row.begin(), row.end());
+    for (size_t i = 0; i < row.size(); i++)
+        if (!within(kLatency, row[i])) {
+            out.push_back(Oddity{"node", n.name, key, "", int(i),
+                                 with_unit(row[i], "ns") + " at " + shortest(m.cache_sizes[i]) +
+                                     " MB is outside the typical range",
+                                 "each latency " + typical_text(kLatency), values});
+            return;
+        }
+    int drops = 0, first = 0, largest = 0;
+    for (size_t i = 1; i < row.size(); i++)
+        if (row[i] < row[i - 1]) {
+            first = drops++ == 0 ? int(i) : first;
+            if (largest == 0 || row[i - 1] - row[i] > row[largest - 1] - row[largest])
+                largest = int(i);
+        }
+    if (drops == 0)
+        return;
+    auto drop = [&](int i) {
+        return shortest(row[size_t(i) - 1]) + " ns at " + shortest(m.cache_sizes[size_t(i) - 1]) +
+               " MB to " + shortest(row[size_t(i)]) + " ns at " +
+               shortest(m.cache_sizes[size_t(i)]) + " MB";
+    };
+    std::string problem = "falls as the cache grows " + std::to_string(drops) +
+                          (drops == 1 ? " time: " : " times, first ") + drop(first);
+    if (largest != first)
+        problem += ", most " + drop(largest);
+    out.push_back(Oddity{"node", n.name, key, "", first, problem,
+                         "latencies that do not fall as the cache grows", values});
+}
+
+std::vector<Oddity> oddities_of(const Model &m) {
+    std::vector<Oddity> out;
+    judge_fields<Model>(out, kConstantFields, m, "constants", "");
+    judge_fields<ReferenceChip>(out, kReferenceFields, m.reference, "reference_chip", "");
+    for (const WorkloadRecord &w : m.workloads)
+        judge_fields<WorkloadRecord>(out, kWorkloadFields, w, "workload", w.name);
+    for (const CoreKindRecord &k : m.core_kinds)
+        judge_fields<CoreKindRecord>(out, kCoreKindFields, k, "core_kind", k.name);
+    for (const NodeRecord &n : m.nodes) {
+        const TranTechRecord &t = n.tech;
+        const size_t start = out.size();
+        judge_fields<TranTechRecord>(out, kNodeFields, t, "node", n.name);
+        // A threshold at or above its supply, a lowest supply above the nominal one: said
+        // instead of any range of the same field.
+        struct Below {
+            const char *key;
+            double value;
+            const char *supply_key;
+            double supply;
+        };
+        for (const Below &b : {Below{"Vth_HP", t.Vth_HP, "Vdd_HP", t.Vdd_HP},
+                               Below{"Vth_LOP", t.Vth_LOP, "Vdd_LOP", t.Vdd_LOP},
+                               Below{"Vdd_min_HP", t.Vdd_min_HP, "Vdd_HP", t.Vdd_HP}}) {
+            if (b.value < b.supply)
+                continue;
+            Oddity odd{"node",
+                       n.name,
+                       b.key,
+                       "",
+                       -1,
+                       with_unit(b.value, "V") + " is not below the supply " + b.supply_key + ", " +
+                           with_unit(b.supply, "V"),
+                       std::string("below ") + b.supply_key,
+                       {b.value, b.supply}};
+            auto same = std::find_if(out.begin() + std::ptrdiff_t(start), out.end(),
+                                     [&b](const Oddity &o) { return o.key == b.key; });
+            if (same != out.end())
+                *same = odd;
+            else
+                out.push_back(odd);
+        }
+        for (size_t k = 0; k < m.core_kinds.size(); k++)
+            for (const auto &[key, areas] : {std::pair<const char *, const std::vector<double> *>{
+                                                 "core_area_HP_mm2", &n.core_area_HP},
+                                             {"core_area_LOP_mm2", &n.core_area_LOP}})
+                if (k < areas->size() && !within(kCoreArea, (*areas)[k]))
+                    out.push_back(
+                        Oddity{"node",
+                               n.name,
+                               key,
+                               m.core_kinds[k].name,
+                               -1,
+                               with_unit((*areas)[k], "mm^2") + " is outside the typical range",
+                               typical_text(kCoreArea),
+                               {(*areas)[k]}});
+        judge_row(out, m, n, "l2_latency_HP_ns", n.l2_latency_HP);
+        judge_row(out, m, n, "l2_latency_LOP_ns", n.l2_latency_LOP);
+    }
+    return out;
+}
+
+// The field as messages name it: constants working_set_growth, node "20nm" Vth_HP,
+// node "20nm" core_area_HP_mm2 "ARM", node "20nm" l2_latency_HP_ns[3].
+std::string field_text(const Oddity &o) {
+    std::string text = o.section + (o.entry.empty() ? "" : " " + in_quotes(o.entry)) + " " + o.key;
+    if (!o.kind.empty())
+        text += " " + in_quotes(o.kind);
+    if (o.element >= 0)
+        text += "[" + std::to_string(o.element) + "]";
+    return text;
+}
+
+bool same_place(const Oddity &a, const Oddity &b) {
+    return a.section == b.section && same_name(a.entry, b.entry) && a.key == b.key &&
+           same_name(a.kind, b.kind);
+}
+
+// Bit for bit (the web build's library has no std::bit_cast).
+bool same_values(const std::vector<double> &a, const std::vector<double> &b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+// Where the file gives the field of an oddity, or null when it does not give it.
+const toml::node *given_in(const toml::table &root, const Oddity &o) {
+    const toml::node *section = root.get(o.section);
+    const toml::table *table = section ? section->as_table() : nullptr;
+    if (!o.entry.empty()) {
+        table = nullptr;
+        if (const toml::array *entries = section ? section->as_array() : nullptr)
+            for (const toml::node &e : *entries) {
+                const toml::table *t = e.as_table();
+                const toml::node *name = t ? t->get("name") : nullptr;
+                if (name && name->is_string() && same_name(name->as_string()->get(), o.entry))
+                    table = t;
+            }
+    }
+    const toml::node *field = table ? table->get(o.key) : nullptr;
+    if (field && !o.kind.empty()) {
+        const toml::table *areas = field->as_table();
+        field = nullptr;
+        if (areas)
+            for (auto &&[kind, area] : *areas)
+                if (same_name(kind.str(), o.kind))
+                    field = &area;
+    }
+    if (field && o.element >= 0) {
+        const toml::array *row = field->as_array();
+        field = row && size_t(o.element) < row->size() ? row->get(size_t(o.element)) : nullptr;
+    }
+    return field;
+}
+
+// One warning per field the file gives that is outside its typical range. A figure the model
+// it extends already holds in the same place (the built-in model's entry of that name, or the
+// base of a node read with based_on) is not warned about again: docs/model.md lists those of
+// the built-in model.
+std::vector<std::string> warnings_of(const toml::table &root, const Model &m,
+                                     const std::vector<std::pair<std::string, NodeRecord>> &bases,
+                                     const std::string &source) {
+    Model reference = builtin_model();
+    for (const auto &[name, base] : bases) {
+        NodeRecord node = base;
+        node.name = name;
+        const int at = index_of(reference.nodes, name);
+        if (at >= 0)
+            reference.nodes[size_t(at)] = node;
+        else
+            reference.nodes.push_back(node);
+    }
+    const std::vector<Oddity> known = oddities_of(reference);
+    std::vector<std::pair<int, std::string>> lines;
+    for (const Oddity &o : oddities_of(m)) {
+        const toml::node *given = given_in(root, o);
+        if (!given || std::any_of(known.begin(), known.end(), [&](const Oddity &k) {
+                return same_place(k, o) && same_values(k.values, o.values);
+            }))
+            continue;
+        const int at = line_of(*given);
+        std::string line = source + ":" + std::to_string(at) + ": " + field_text(o) + ": " +
+                           o.problem + "; typical: " + o.typical;
+        for (char &c : line)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?';
+        lines.emplace_back(at, line);
+    }
+    // In the order of the file.
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<std::string> warnings;
+    for (auto &line : lines)
+        warnings.push_back(std::move(line.second));
+    return warnings;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Writing
 
-void write_line(std::string &out, const std::string &assignment, const char *meaning) {
+void write_line(std::string &out, const std::string &assignment, const std::string &meaning) {
     out += assignment;
     out.append(assignment.size() < 34 ? 34 - assignment.size() : 1, ' ');
     out += "# ";
@@ -923,14 +1278,50 @@ void write_line(std::string &out, const std::string &assignment, const char *mea
     out += '\n';
 }
 
+// What a figure is, as docs/model.md's table of the built-in figures words it.
+std::string kind_of(std::string_view section, std::string_view key) {
+    if (section == "node") {
+        if (key == "Vdd_min_HP")
+            return "calibrated constant";
+        if (key == "area_budget" || key == "power_budget" || key == "bw_offchip" || key == "bw_tsv")
+            return "assumption";
+        return "technology parameter";
+    }
+    if (section == "workload")
+        return "workload measurement";
+    if (section == "core_kind" || section == "reference_chip" || section == "voltage_frequency")
+        return "calibrated constant";
+    if (section == "axes")
+        return "design-space choice";
+    return "assumption"; // constants, memory_stack
+}
+
+// The figures of the model outside their typical ranges, each noted above its field.
+struct Notes {
+    std::vector<Oddity> oddities;
+
+    void write(std::string &out, std::string_view section, std::string_view entry,
+               std::string_view key) const {
+        for (const Oddity &o : oddities)
+            if (o.section == section && o.entry == entry && o.key == key)
+                out += "# Outside the typical range, kept as given (docs/model.md):\n#   " +
+                       (o.kind.empty() ? std::string() : o.kind + ": ") + o.problem +
+                       "\n#   typical: " + o.typical + "\n";
+    }
+};
+
 template <class R>
-void write_fields(std::string &out, std::span<const Field<R>> fields, const R &record) {
-    for (const Field<R> &f : fields)
-        write_line(out, std::string(f.key) + " = " + toml_number(record.*f.member), f.meaning);
+void write_fields(std::string &out, std::span<const Field<R>> fields, const R &record,
+                  const std::string &section, const std::string &entry, const Notes &notes) {
+    for (const Field<R> &f : fields) {
+        notes.write(out, section, entry, f.key);
+        write_line(out, std::string(f.key) + " = " + toml_number(record.*f.member),
+                   kind_of(section, f.key) + ": " + f.meaning);
+    }
 }
 
 void write_array(std::string &out, const char *key, std::span<const double> values,
-                 const char *meaning) {
+                 const std::string &meaning) {
     out += "# ";
     out += meaning;
     out += " (" + std::to_string(values.size()) + " values)\n";
@@ -950,7 +1341,7 @@ void write_names(std::string &out, const OptionName &option) {
 }
 
 void write_areas(std::string &out, const char *key, const std::vector<double> &areas,
-                 const std::vector<CoreKindRecord> &kinds, const char *meaning) {
+                 const std::vector<CoreKindRecord> &kinds, const std::string &meaning) {
     std::string line = std::string(key) + " = {";
     for (size_t k = 0; k < std::min(areas.size(), kinds.size()); k++)
         line += (k ? ", " : " ") + toml_string(kinds[k].name) + " = " + toml_number(areas[k]);
@@ -972,7 +1363,15 @@ constexpr const char *kHeader =
 # There, a [[workload]], [[core_kind]] or [[node]] whose name matches an existing entry
 # (ignoring case) changes only the fields it gives; another name adds an entry, which must give
 # every field (window_item may be left out: it is then the name). The order of the entries is
-# the order of the window's option boxes.
+# the order of the window's option boxes. A [[node]] may say based_on = "20nm" (a node of the
+# built-in model or one given before it) and give only the fields that differ; a [[workload]]
+# may give its own parallel_fraction in place of the constant.
+#
+# Each figure's comment says what it is (docs/model.md, "What the built-in figures are"): a
+# technology parameter of a process node, a constant calibrated so that the model reproduces a
+# reference, a measurement of a workload, an assumption of the model, or a choice of the design
+# space. Figures outside the ranges typical of real chips are noted above their field; the
+# model uses them as given.
 
 format_version = 1
 
@@ -983,6 +1382,7 @@ format_version = 1
 ModelFileResult parse_model_text(std::string_view text, const std::string &source) {
     Reader reader(source);
     ModelFileResult result;
+    std::vector<std::string> warnings;
     auto model = std::make_shared<Model>();
     if (text.size() > kModelFileMaxBytes) {
         reader.fail_file("it is larger than 1 MiB", "a model file of at most 1 MiB");
@@ -992,6 +1392,8 @@ ModelFileResult parse_model_text(std::string_view text, const std::string &sourc
         try {
             const toml::table root = toml::parse(text, std::string_view(source));
             reader.read_model(root, *model);
+            if (!reader.failed())
+                warnings = warnings_of(root, *model, reader.bases(), source);
         } catch (const toml::parse_error &error) {
             const toml::source_position &at = error.source().begin;
             // The reader's words quote the offending text, which may be long.
@@ -1011,6 +1413,7 @@ ModelFileResult parse_model_text(std::string_view text, const std::string &sourc
     if (result.errors.empty()) {
         model->source = source;
         result.model = std::move(model);
+        result.warnings = std::move(warnings);
     }
     return result;
 }
@@ -1039,31 +1442,36 @@ ModelFileResult load_model_file(const std::string &path) {
         else
             return parse_model_text(text, path);
     }
-    return ModelFileResult{nullptr, reader.take_errors()};
+    return ModelFileResult{nullptr, reader.take_errors(), {}};
 }
 
 std::string export_model(const Model &m) {
     std::string out = kHeader;
+    const Notes notes{oddities_of(m)};
 
     out += "[constants]\n";
-    write_fields<Model>(out, kConstantFields, m);
+    write_fields<Model>(out, kConstantFields, m, "constants", "", notes);
     const std::string start = m.start_node >= 0 && size_t(m.start_node) < m.nodes.size()
                                   ? m.nodes[size_t(m.start_node)].name
                                   : std::string();
     write_line(out, "start_node = " + toml_string(start),
                "node selected when the window opens and when no node is given");
 
+    const std::string axes = kind_of("axes", "") + ": ";
     out += "\n[axes]\n";
-    write_array(out, "core_counts", m.core_counts, "core counts of the design space, ascending");
+    write_array(out, "core_counts", m.core_counts,
+                axes + "core counts of the design space, ascending");
     write_array(out, "cache_sizes_mb", m.cache_sizes,
-                "L2 sizes of the design space, MB, ascending");
+                axes + "L2 sizes of the design space, MB, ascending");
     write_array(out, "scale_steps", m.scale_steps,
-                "targeted supply ratio of each voltage-scale step, above 0 and at most 1");
+                axes + "targeted supply ratio of each voltage-scale step, above 0 and at most 1");
 
+    const std::string table = kind_of("voltage_frequency", "") + ": ";
     out += "\n[voltage_frequency]\n";
-    write_array(out, "vdd_ratios", m.vdd_ratios, "supply ratios of the voltage-to-frequency table");
+    write_array(out, "vdd_ratios", m.vdd_ratios,
+                table + "supply ratios of the voltage-to-frequency table");
     write_array(out, "freq_ratios", m.freq_ratios,
-                "frequency ratio of each of the first 8 supply ratios");
+                table + "frequency ratio of each of the first 8 supply ratios");
 
     for (size_t i = 0; i < m.memory_kinds.size(); i++) {
         out += std::string("\n[memory_kinds.") + kMemoryKeys[i] + "]\n";
@@ -1076,33 +1484,52 @@ std::string export_model(const Model &m) {
         write_names(out, m.transistor_kinds[i]);
     }
 
-    out += "\n# The chip every power figure is scaled from.\n[reference_chip]\n";
-    write_fields<ReferenceChip>(out, kReferenceFields, m.reference);
+    out += "\n# The chip every power figure is scaled from: its measured power terms.\n"
+           "[reference_chip]\n";
+    write_fields<ReferenceChip>(out, kReferenceFields, m.reference, "reference_chip", "", notes);
     out += "\n# The 3D-stacked memory.\n[memory_stack]\n";
-    write_fields<MemoryStack>(out, kStackFields, m.stack);
+    write_fields<MemoryStack>(out, kStackFields, m.stack, "memory_stack", "", notes);
 
     for (const WorkloadRecord &w : m.workloads) {
         out += "\n[[workload]]\n";
         write_names(out, w);
-        write_fields<WorkloadRecord>(out, kWorkloadFields, w);
+        write_fields<WorkloadRecord>(out, kWorkloadFields, w, "workload", w.name, notes);
+        if (w.parallel_fraction)
+            write_line(out, "parallel_fraction = " + toml_number(*w.parallel_fraction),
+                       "assumption: this workload's own share of parallel work, in place of "
+                       "constants.parallel_fraction, 0 to 1");
     }
     for (const CoreKindRecord &k : m.core_kinds) {
         out += "\n[[core_kind]]\n";
         write_names(out, k);
-        write_fields<CoreKindRecord>(out, kCoreKindFields, k);
+        write_fields<CoreKindRecord>(out, kCoreKindFields, k, "core_kind", k.name, notes);
     }
+    // Every node in full, a node read with based_on included: the file stands on its own.
+    const std::string technology = kind_of("node", "") + ": ";
     for (const NodeRecord &n : m.nodes) {
         out += "\n[[node]]\n";
         write_names(out, n);
-        write_fields<TranTechRecord>(out, kNodeFields, n.tech);
+        write_fields<TranTechRecord>(out, kNodeFields, n.tech, "node", n.name, notes);
+        notes.write(out, "node", n.name, "core_area_HP_mm2");
         write_areas(out, "core_area_HP_mm2", n.core_area_HP, m.core_kinds,
-                    "mm^2 per HP core, by core kind");
+                    technology + "mm^2 per HP core, by core kind");
+        notes.write(out, "node", n.name, "core_area_LOP_mm2");
         write_areas(out, "core_area_LOP_mm2", n.core_area_LOP, m.core_kinds,
-                    "mm^2 per LOP core, by core kind");
-        write_array(out, "l2_latency_HP_ns", n.l2_latency_HP, "HP L2 latency, ns, by cache size");
+                    technology + "mm^2 per LOP core, by core kind");
+        notes.write(out, "node", n.name, "l2_latency_HP_ns");
+        write_array(out, "l2_latency_HP_ns", n.l2_latency_HP,
+                    technology + "HP L2 latency, ns, by cache size");
+        notes.write(out, "node", n.name, "l2_latency_LOP_ns");
         write_array(out, "l2_latency_LOP_ns", n.l2_latency_LOP,
-                    "LOP L2 latency, ns, by cache size");
+                    technology + "LOP L2 latency, ns, by cache size");
     }
+    return out;
+}
+
+std::vector<std::string> implausible_figures(const Model &m) {
+    std::vector<std::string> out;
+    for (const Oddity &o : oddities_of(m))
+        out.push_back(field_text(o) + ": " + o.problem + "; typical: " + o.typical);
     return out;
 }
 
@@ -1116,6 +1543,9 @@ double *constant_at(Model &m, int, int i) {
 }
 double *workload_at(Model &m, int entry, int i) {
     return &(m.workloads[size_t(entry)].*kWorkloadFields[i].member);
+}
+double *workload_fraction_at(Model &m, int entry, int) {
+    return &*m.workloads[size_t(entry)].parallel_fraction;
 }
 double *core_kind_at(Model &m, int entry, int i) {
     return &(m.core_kinds[size_t(entry)].*kCoreKindFields[i].member);
@@ -1168,9 +1598,14 @@ std::vector<ModelNumberField> model_number_fields(const Model &m) {
     add_fields<Model>(out, kConstantFields, "constants", "", -1, constant_at);
     add_fields<ReferenceChip>(out, kReferenceFields, "reference_chip", "", -1, reference_at);
     add_fields<MemoryStack>(out, kStackFields, "memory_stack", "", -1, stack_at);
-    for (size_t w = 0; w < m.workloads.size(); w++)
+    for (size_t w = 0; w < m.workloads.size(); w++) {
         add_fields<WorkloadRecord>(out, kWorkloadFields, "workload", m.workloads[w].name, int(w),
                                    workload_at);
+        if (m.workloads[w].parallel_fraction)
+            out.push_back(ModelNumberField{"workload." + m.workloads[w].name + ".parallel_fraction",
+                                           "workload", int(w), "parallel_fraction", 0, 1, false,
+                                           false, false, workload_fraction_at, 0});
+    }
     for (size_t k = 0; k < m.core_kinds.size(); k++)
         add_fields<CoreKindRecord>(out, kCoreKindFields, "core_kind", m.core_kinds[k].name, int(k),
                                    core_kind_at);

@@ -20,6 +20,13 @@
 struct ModelFileResult {
     std::shared_ptr<const Model> model; // null when refused
     std::vector<std::string> errors;    // one line per problem, no trailing newline
+    // A file that loads may still give figures outside the ranges typical of real chips (a
+    // threshold voltage above the supply, a supply above 2 V, latencies that fall as the cache
+    // grows): one line per field, in the form of an error but with what is typical,
+    //   FILE:LINE: FIELD: PROBLEM; typical: RANGE
+    // Only fields the file gives are judged, and a figure the built-in model holds in the same
+    // place (its entry of that name, or the node a based_on names) is not warned about again.
+    std::vector<std::string> warnings;
 };
 
 // Largest model file read, in bytes; a complete file of the built-in model is about 20 kB.
@@ -31,6 +38,12 @@ ModelFileResult load_model_file(const std::string &path);
 // The same from text already in memory; `source` is the name used in messages and in
 // Model::source.
 ModelFileResult parse_model_text(std::string_view text, const std::string &source);
+
+// Every figure of a model outside the range typical of real chips, one line per field:
+//   FIELD: PROBLEM; typical: RANGE
+// (of the built-in model: the HP thresholds of 65, 32 and 20 nm, the 90 nm node's zero area
+// budget and TSV bandwidth, and every L2 latency row, which falls as the cache grows).
+std::vector<std::string> implausible_figures(const Model &model);
 
 // The model as a complete model file, a comment per field giving its meaning and unit. Numbers
 // are written so that they read back to the same double.
@@ -60,5 +73,5 @@ struct ModelNumberField {
 };
 
 // Every single number of a model (not the axes, the voltage table or the latency rows), in the
-// order of an exported file.
+// order of an exported file; a workload's own parallel fraction where it has one.
 std::vector<ModelNumberField> model_number_fields(const Model &model);

@@ -198,7 +198,7 @@ std::string model_text_of(const py::object &text) {
     return std::string(bytes, size_t(size));
 }
 
-void load_model(const py::object &path, const py::object &text) {
+void load_model(const py::object &path, const py::object &text, bool quiet) {
     CNumbers numbers;
     if (!path.is_none() && !text.is_none())
         raise_value_error("load_model: path and text given; accepted: one of them, or "
@@ -217,6 +217,12 @@ void load_model(const py::object &path, const py::object &text) {
             message += (message.empty() ? "" : "\n") + error;
         raise_value_error(message);
     }
+    // A figure outside its typical range is a Python warning (UserWarning), one per field, said
+    // before the model changes: a warnings filter that makes it an error leaves the model as
+    // it was.
+    for (const std::string &warning : quiet ? std::vector<std::string>{} : loaded.warnings)
+        if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
+            throw py::error_already_set();
     py::gil_scoped_release unlocked;
     // The turnstile first: calls made from now on wait for the new model.
     std::lock_guard<std::mutex> waiting(turnstile);
@@ -315,6 +321,11 @@ py::dict model_info() {
         info["source"] = py::reinterpret_steal<py::object>(
             PyUnicode_DecodeFSDefaultAndSize(m.source.data(), Py_ssize_t(m.source.size())));
         info["parallel_fraction"] = m.parallel_fraction;
+        // The one each workload's searches use: its own (a model file's), or the model's.
+        py::dict by_workload;
+        for (size_t w = 0; w < m.workloads.size(); w++)
+            by_workload[py::str(m.workloads[w].name)] = parallel_fraction_of(m, int(w));
+        info["workload_parallel_fractions"] = by_workload;
         for (auto [key, choice] : {std::pair{"workload", Choice::Workload},
                                    {"memory", Choice::Memory},
                                    {"transistor", Choice::Transistor},
@@ -512,8 +523,11 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "search's keyword arguments, a row per search; the answers are search's columns, a "
           "row per task in task order, searched on up to jobs threads (default: one per core).");
     m.def("load_model", &load_model, py::arg("path") = py::none(), py::arg("text") = py::none(),
+          py::kw_only(), py::arg("quiet") = false,
           "Makes a model file (path, or its text) the model of this process; the built-in model "
-          "with neither. A refused file raises ValueError with one line per problem.");
+          "with neither. A refused file raises ValueError with one line per problem; a figure "
+          "outside the range typical of real chips is a UserWarning, one per field, unless "
+          "quiet.");
     m.def("export_model", &export_model_call, py::arg("path") = py::none(),
           "Writes the model in use as a model file to path; returns its text without a path.");
     m.def("_check_tasks", &check_tasks, py::arg("model_text"), py::arg("tasks"),

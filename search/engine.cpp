@@ -92,7 +92,7 @@ Selection selection_of(const SearchSpec &spec) {
         m.core_kinds[core_kind],
         m.reference,
         m.stack,
-        m.parallel_fraction,
+        parallel_fraction_of(m, spec.workload),
         m.working_set_growth,
         m.base_year,
         m.scale_steps.data(),

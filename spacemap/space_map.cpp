@@ -76,6 +76,9 @@ SpaceChart space_map(SearchSpec spec, double vdd, double freq) {
     const Model &m = *spec.model;
     spec.hold_cores = spec.hold_cache = false;
     SpaceChart chart = space_map_frame();
+    // The parallel fraction the search of this workload uses.
+    chart.notes.front() = "Model: " + m.source + ", parallel fraction " +
+                          shortest(parallel_fraction_of(m, spec.workload) + 0.0);
     chart.title = "Speedup over core count and L2 cache size";
     chart.subtitle = space_map_options(spec) + ", scale step " +
                      step_number(m.scale_steps[spec.scale]) + " (" + number("%.3f", vdd) + " V, " +

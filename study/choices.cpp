@@ -173,6 +173,20 @@ std::string shortest(double value) {
     return error == std::errc() ? std::string(text, stop) : std::string("nan");
 }
 
+std::string parallel_fraction_text(std::optional<int> workload) {
+    const Model &m = active_model();
+    // + 0.0: a fraction of -0 reads as 0.
+    if (workload)
+        return shortest(parallel_fraction_of(m, *workload) + 0.0);
+    std::string own;
+    for (const WorkloadRecord &w : m.workloads)
+        if (w.parallel_fraction && *w.parallel_fraction != m.parallel_fraction) {
+            own += own.empty() ? " (" : ", ";
+            own += w.name + " " + shortest(*w.parallel_fraction + 0.0);
+        }
+    return shortest(m.parallel_fraction + 0.0) + (own.empty() ? "" : own + ")");
+}
+
 std::string step_text(double step) {
     char text[32];
     auto [stop, error] = std::to_chars(text, text + sizeof text, step, std::chars_format::fixed, 1);

@@ -61,6 +61,11 @@ std::optional<double> parse_number(std::string_view text);
 // Shortest text that reads back to the same double ("46.44288", "0.1", "12").
 std::string shortest(double value);
 
+// The parallel fraction of the active model as the lines that name the model print it: the one
+// a search of `workload` uses ("0.95"); with no workload (several go through), the model's,
+// followed by every workload's own that differs from it ("0.99 (DB2/TPCH 0.95)").
+std::string parallel_fraction_text(std::optional<int> workload);
+
 // A scale step as text, always with a point: with one decimal ("1.0", "0.3") when that reads
 // back to the step, else with the digits it needs ("0.95").
 std::string step_text(double step);

@@ -60,7 +60,10 @@ std::vector<ModelNumberField> used_fields(const OptionSet &o, const Model &m) {
     for (ModelNumberField &f : model_number_fields(m)) {
         bool take = false;
         if (f.section == "constants")
-            take = f.key == "parallel_fraction" || f.key == "working_set_growth";
+            // The model's parallel fraction only for a workload without its own.
+            take = (f.key == "parallel_fraction" &&
+                    !m.workloads[size_t(o.workload)].parallel_fraction) ||
+                   f.key == "working_set_growth";
         else if (f.section == "reference_chip")
             take = true;
         else if (f.section == "memory_stack")

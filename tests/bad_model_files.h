@@ -102,6 +102,17 @@ inline constexpr BadModelFile kBadModelFiles[] = {
      3, "node \"90nm\" core_area_HP_mm2"},
     {"start_node_unknown", BUILT_IN_PLUS "[constants]\nstart_node = \"7nm\"\n", 4,
      "constants start_node"},
+    {"workload_fraction_above_one",
+     BUILT_IN_PLUS "[[workload]]\nname = \"DB2/TPCC\"\nparallel_fraction = 1.2\n", 5,
+     "workload \"DB2/TPCC\" parallel_fraction"},
+    {"based_on_unknown_node", BUILT_IN_PLUS "[[node]]\nname = \"14nm\"\nbased_on = \"16nm\"\n", 5,
+     "node \"14nm\" based_on"},
+    {"based_on_a_later_node",
+     BUILT_IN_PLUS "[[node]]\nname = \"10nm\"\nbased_on = \"14nm\"\n[[node]]\nname = \"14nm\"\n"
+                   "based_on = \"20nm\"\n",
+     5, "node \"10nm\" based_on"},
+    {"based_on_itself", BUILT_IN_PLUS "[[node]]\nname = \"20nm\"\nbased_on = \"20NM\"\n", 5,
+     "node \"20nm\" based_on"},
 };
 
 #undef BUILT_IN_PLUS

@@ -665,6 +665,79 @@ TEST_F(CliCommand, ParallelFractionIsTheModelFileThatSetsIt) {
     EXPECT_EQ(run({"search", "--parallel-fraction", "1.01"}).status, 2);
 }
 
+// A workload's own parallel fraction is, for that workload, the model whose constant has that
+// value, and leaves the other workloads as they are; --parallel-fraction replaces it too. The
+// model line names the fraction a search uses.
+TEST_F(CliCommand, WorkloadParallelFractionIsTheConstantForThatWorkload) {
+    const fs::path own = folder / "own.toml";
+    std::ofstream(own) << "format_version = 1\nextends = \"built-in\"\n[[workload]]\n"
+                          "name = \"DB2/TPCH\"\nparallel_fraction = 0.95\n";
+    const std::string constant = (kModels / "parallel-0.95.toml").string();
+    for (const std::vector<std::string> &command : std::vector<std::vector<std::string>>{
+             {"search", "--format", "csv", "--memory", "3d"},
+             {"sweep", "--format", "csv", "--node", "32nm"},
+             {"space", "--format", "csv", "--cores", "16"},
+             {"explain", "--format", "csv", "--pairs"},
+             {"budget", "--format", "csv", "--vary", "power=10:300:10"}}) {
+        SCOPED_TRACE(command[0]);
+        auto with = [&](std::vector<std::string> extra) {
+            std::vector<std::string> arguments = command;
+            arguments.insert(arguments.end(), extra.begin(), extra.end());
+            const Outcome o = run(arguments);
+            EXPECT_EQ(o.status, 0) << o.err;
+            return o.out;
+        };
+        const std::string tpch = with({"--model", own.string(), "--workload", "DB2/TPCH"});
+        EXPECT_EQ(tpch, with({"--model", constant, "--workload", "DB2/TPCH"}));
+        EXPECT_NE(tpch, with({"--workload", "DB2/TPCH"}));
+        EXPECT_EQ(with({"--model", own.string(), "--workload", "DB2/TPCC"}),
+                  with({"--workload", "DB2/TPCC"}));
+        EXPECT_EQ(
+            with({"--model", own.string(), "--workload", "DB2/TPCH", "--parallel-fraction", "0.9"}),
+            with({"--workload", "DB2/TPCH", "--parallel-fraction", "0.9"}));
+    }
+    const Outcome text = run({"search", "--model", own.string(), "--workload", "DB2/TPCH"});
+    EXPECT_NE(text.out.find(", parallel fraction 0.95 (docs/model.md)"), std::string::npos)
+        << text.out;
+    const Outcome rows = run({"sweep", "--model", own.string(), "--node", "20nm"});
+    EXPECT_NE(rows.out.find(", parallel fraction 0.99 (DB2/TPCH 0.95) (docs/model.md)"),
+              std::string::npos)
+        << rows.out;
+}
+
+// A model file with figures outside their typical ranges is used as it is, with one warning
+// per field on standard error; --quiet, on any command, says nothing of them.
+TEST_F(CliCommand, ImplausibleFiguresAreWarnedAboutUnlessQuiet) {
+    const fs::path odd = folder / "odd.toml";
+    std::ofstream(odd) << "format_version = 1\nextends = \"built-in\"\n[[node]]\nname = \"65nm\"\n"
+                          "Vdd_LOP = 2.4\nfmax_HP = 12\n";
+    for (const char *command : {"search", "sweep", "space", "explain", "budget", "pareto",
+                                "sensitivity", "uncertainty", "plot", "model"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> arguments{command, "--model", odd.string()};
+        if (std::string(command) == "budget")
+            arguments.insert(arguments.end(), {"--vary", "power=10:100:10"});
+        if (std::string(command) == "uncertainty")
+            arguments.insert(arguments.end(), {"--samples", "20"});
+        if (std::string(command) == "plot")
+            arguments.insert(arguments.end(), {"-o", (folder / "map.png").string()});
+        if (std::string(command) == "model")
+            arguments.insert(arguments.begin() + 1, "export");
+        const Outcome loud = run(arguments);
+        ASSERT_EQ(loud.status, 0) << loud.err;
+        const std::string prefix = "cpu-widget-cli: warning: " + odd.string();
+        EXPECT_NE(loud.err.find(prefix + ":5: node \"65nm\" Vdd_LOP: 2.4 V"), std::string::npos)
+            << loud.err;
+        EXPECT_NE(loud.err.find(prefix + ":6: node \"65nm\" fmax_HP: 12 GHz"), std::string::npos)
+            << loud.err;
+        arguments.push_back("--quiet");
+        const Outcome quiet = run(arguments);
+        EXPECT_EQ(quiet.status, 0) << quiet.err;
+        EXPECT_EQ(quiet.err.find("warning:"), std::string::npos) << quiet.err;
+        EXPECT_EQ(quiet.out, loud.out);
+    }
+}
+
 TEST_F(CliCommand, ExampleModelFilesChangeOnlyWhatTheyName) {
     struct Case {
         const char *file, *workload;
@@ -744,7 +817,8 @@ TEST_F(CliCommand, WindowHelpVersionAndUnknownArgumentsNeedNoDisplay) {
     const Outcome help = run({"--help"}, {}, WINDOW_PROGRAM);
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(help.err, "");
-    for (const char *named : {"--model FILE", "--map", "--version", "--display", "--sync"})
+    for (const char *named :
+         {"--model FILE", "--quiet", "--map", "--version", "--display", "--sync"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named << "\n" << help.out;
     const Outcome version = run({"--version"}, {}, WINDOW_PROGRAM);
     EXPECT_EQ(version.status, 0) << version.err;
@@ -779,8 +853,8 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
                                 "ref_Vdd = 1e-30\n";
     std::ofstream(overflow) << "format_version = 1\nextends = \"built-in\"\n[[core_kind]]\n"
                                "name = \"Niagara\"\ncore_perf = 1e306\n";
-    const Outcome best =
-        run({"search", "--model", nan_power.string(), "--power", "0", "--format", "json"});
+    const Outcome best = run(
+        {"search", "--model", nan_power.string(), "--power", "0", "--format", "json", "--quiet"});
     EXPECT_EQ(best.status, 0) << best.err;
     EXPECT_FALSE(nlohmann::json::parse(best.out).at(0)["feasible"].get<bool>()) << best.out;
     EXPECT_EQ(count_lines(best.err), 1u) << best.err;
@@ -821,7 +895,7 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
              {"budget", "--vary", "power=0:100:10", "--series", "node"},
              {"plot", "--chart", "scaling", "-o", (folder / "s.svg").string()}}) {
         std::vector<std::string> arguments = command;
-        arguments.insert(arguments.end(), {"--model", nan_power.string()});
+        arguments.insert(arguments.end(), {"--model", nan_power.string(), "--quiet"});
         const Outcome o = run(arguments);
         EXPECT_EQ(o.status, 0) << command[0] << ": " << o.err;
         // Said once, beside at most the note on the ends of the design space's axes.
@@ -834,10 +908,18 @@ TEST_F(CliCommand, NonFiniteFiguresBreakEveryLimitAndAreReportedOnce) {
     }
     const std::string display = getenv("DISPLAY") != nullptr ? getenv("DISPLAY") : "";
     unsetenv("DISPLAY");
-    const Outcome window = run({"--model", nan_power.string()}, {}, WINDOW_PROGRAM);
+    const Outcome window = run({"--model", nan_power.string(), "--quiet"}, {}, WINDOW_PROGRAM);
+    // Without --quiet, the window warns of the supply of 1e-30 V as well.
+    const Outcome loud = run({"--model", nan_power.string()}, {}, WINDOW_PROGRAM);
     if (!display.empty())
         setenv("DISPLAY", display.c_str(), 1);
     EXPECT_EQ(count_lines(window.err), 2u) << window.err;
+    EXPECT_EQ(count_lines(loud.err), 3u) << loud.err;
+    EXPECT_EQ(loud.err.rfind("cpu-widget: warning: " + nan_power.string() +
+                                 ":7: core_kind \"Niagara\" ref_Vdd: 1e-30 V",
+                             0),
+              0u)
+        << loud.err;
     EXPECT_NE(
         window.err.find("cpu-widget: 1688400 configurations have a figure that is not finite"),
         std::string::npos)

@@ -20,6 +20,8 @@ import tempfile
 FILES = {
     "typo.toml": 'format_version = 1\nextends = "built-in"\n[constants]\nparalel_fraction = 0.95\n'
                  '[[workload]]\nname = "DB2/TPCC"\ncpi = -3\n',
+    "fast.toml": 'format_version = 1\nextends = "built-in"\n[[node]]\nname = "20nm"\nfmax_HP = 12\n'
+                 'Vth_HP = 0.95\n',
 }
 
 

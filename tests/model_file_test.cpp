@@ -61,6 +61,10 @@ void expect_same_model(const Model &a, const Model &b) {
               &WorkloadRecord::bw_width, &WorkloadRecord::bw_norm, &WorkloadRecord::miss_alpha,
               &WorkloadRecord::miss_beta, &WorkloadRecord::miss_gamma})
             EXPECT_TRUE(same_bits(x.*f, y.*f));
+        EXPECT_EQ(x.parallel_fraction.has_value(), y.parallel_fraction.has_value());
+        if (x.parallel_fraction && y.parallel_fraction) {
+            EXPECT_TRUE(same_bits(*x.parallel_fraction, *y.parallel_fraction));
+        }
     }
     ASSERT_EQ(a.core_kinds.size(), b.core_kinds.size());
     for (size_t i = 0; i < a.core_kinds.size(); i++) {
@@ -167,6 +171,125 @@ TEST(ModelFile, OverlayAppendsNewEntries) {
         n.core_area_LOP.push_back(1.5);
     }
     expect_same_model(*read.model, expected);
+}
+
+// A node based on another gives only what differs: a 14 nm node of a few lines, and a 10 nm node
+// based on it, are the nodes written out in full. Exported, both are written in full and a
+// workload's own parallel fraction is written too; the export reads back to the same model.
+TEST(ModelFile, NodeBasedOnAnotherIsTheNodeWrittenInFull) {
+    std::string row = "[";
+    for (int i = 0; i < 67; i++)
+        row += std::to_string(1 + i * 0.25) + (i < 66 ? ", " : "]");
+    const std::string text = std::string(kBuiltInPlus) +
+                             "[[workload]]\nname = \"DB2/TPCH\"\nparallel_fraction = 0.9\n"
+                             "[[node]]\nname = \"14nm\"\nbased_on = \"20NM\"\nnode_nm = 14\n"
+                             "year = 2020\nfmax_LOP = 7.5\ncore_area_LOP_mm2 = { arm = 0.16 }\n"
+                             "l2_latency_LOP_ns = " +
+                             row +
+                             "\n[[node]]\nname = \"10nm\"\nwindow_item = \"10 nm\"\n"
+                             "based_on = \"14nm\"\nnode_nm = 10\n";
+    const ModelFileResult read = parse_model_text(text, "derived.toml");
+    ASSERT_TRUE(read.model) << joined(read.errors);
+
+    Model expected = builtin_model();
+    expected.workloads[1].parallel_fraction = 0.9;
+    NodeRecord n14 = expected.nodes[4];
+    n14.name = n14.window_item = "14nm";
+    n14.tech.node_nm = 14;
+    n14.tech.year = 2020;
+    n14.tech.fmax_LOP = 7.5;
+    n14.core_area_LOP[3] = 0.16;
+    for (int i = 0; i < 67; i++)
+        n14.l2_latency_LOP[size_t(i)] = std::stod(std::to_string(1 + i * 0.25));
+    NodeRecord n10 = n14;
+    n10.name = "10nm";
+    n10.window_item = "10 nm";
+    n10.tech.node_nm = 10;
+    expected.nodes.push_back(n14);
+    expected.nodes.push_back(n10);
+    expect_same_model(*read.model, expected);
+
+    const std::string exported = export_model(*read.model);
+    const size_t body = exported.find("\nformat_version = 1\n");
+    ASSERT_NE(body, std::string::npos);
+    EXPECT_EQ(exported.find("based_on", body), std::string::npos);
+    const ModelFileResult again = parse_model_text(exported, "again.toml");
+    ASSERT_TRUE(again.model) << joined(again.errors);
+    expect_same_model(*again.model, expected);
+}
+
+// A file that loads with figures outside their typical ranges gets one warning per field, at the
+// field's line (the element's, in a latency row). What the built-in model already holds in the
+// same place (the same figure of an entry of the same name, or of the node a based_on names) is
+// not warned about again; the same figures in a new node are.
+TEST(ModelFile, ImplausibleFiguresAreWarnedAboutOncePerField) {
+    std::string falling = "[";
+    for (int i = 0; i < 67; i++)
+        falling +=
+            (i == 10 ? std::string("1.5") : std::to_string(1 + i * 0.1)) + (i < 66 ? ", " : "]");
+    struct Case {
+        std::string text;
+        int line;
+        const char *field;
+    };
+    const Case cases[] = {
+        {"[[node]]\nname = \"20nm\"\nVth_LOP = 0.7\n", 5, "node \"20nm\" Vth_LOP"}, // above 0.59 V
+        {"[[node]]\nname = \"32nm\"\nVdd_HP = 2.5\n", 5, "node \"32nm\" Vdd_HP"},
+        {"[[node]]\nname = \"45nm\"\nfmax_LOP = 12\n", 5, "node \"45nm\" fmax_LOP"},
+        {"[[node]]\nname = \"45nm\"\nl2_latency_HP_ns = " + falling + "\n", 5,
+         "node \"45nm\" l2_latency_HP_ns[10]"},
+        {"[[node]]\nname = \"65nm\"\n\ncore_area_LOP_mm2 = { arm = 0 }\n", 6,
+         "node \"65nm\" core_area_LOP_mm2 \"ARM\""},
+        {"[[node]]\nname = \"65nm\"\npower_budget = 0\n", 5, "node \"65nm\" power_budget"},
+        {"[[workload]]\nname = \"DB2/TPCC\"\nmiss_gamma = 0.2\n", 5,
+         "workload \"DB2/TPCC\" miss_gamma"},
+        {"[[core_kind]]\nname = \"ARM\"\nref_Vdd = 3\n", 5, "core_kind \"ARM\" ref_Vdd"},
+        {"[reference_chip]\nfreq = 20\n", 4, "reference_chip freq"},
+        {"[constants]\nworking_set_growth = 0.5\n", 4, "constants working_set_growth"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.field);
+        const ModelFileResult read = parse_model_text(kBuiltInPlus + c.text, "w.toml");
+        ASSERT_TRUE(read.model) << joined(read.errors);
+        ASSERT_EQ(read.warnings.size(), 1u) << joined(read.warnings);
+        const std::string start = "w.toml:" + std::to_string(c.line) + ": " + c.field + ": ";
+        EXPECT_EQ(read.warnings[0].rfind(start, 0), 0u) << read.warnings[0];
+        EXPECT_NE(read.warnings[0].find("; typical: "), std::string::npos) << read.warnings[0];
+    }
+
+    // The built-in figures: none again in its export or in a file that restates them, nor in a
+    // node based on 20 nm; a new node with all of 20 nm's figures gets its three.
+    const ModelFileResult exported = parse_model_text(export_model(builtin_model()), "b.toml");
+    EXPECT_TRUE(exported.model && exported.warnings.empty()) << joined(exported.warnings);
+    for (const char *same : {"[[node]]\nname = \"20nm\"\nVth_HP = 0.018\n",
+                             "[[node]]\nname = \"14nm\"\nbased_on = \"20nm\"\nVth_HP = 0.018\n"}) {
+        const ModelFileResult read = parse_model_text(kBuiltInPlus + std::string(same), "s.toml");
+        EXPECT_TRUE(read.model && read.warnings.empty()) << same << joined(read.warnings);
+    }
+    Model copied = builtin_model();
+    copied.nodes.push_back(copied.nodes[4]);
+    copied.nodes.back().name = "14nm";
+    const ModelFileResult copy = parse_model_text(export_model(copied), "c.toml");
+    ASSERT_TRUE(copy.model) << joined(copy.errors);
+    std::string fields;
+    for (const std::string &w : copy.warnings)
+        fields +=
+            w.substr(w.find(": ") + 2, w.find(':', w.find(": ") + 2) - w.find(": ") - 2) + "\n";
+    EXPECT_EQ(fields, "node \"14nm\" Vth_HP\nnode \"14nm\" l2_latency_HP_ns[3]\n"
+                      "node \"14nm\" l2_latency_LOP_ns[3]\n");
+
+    // What the ranges flag in the built-in model (docs/model.md lists it).
+    std::string flagged;
+    for (const std::string &f : implausible_figures(builtin_model()))
+        flagged += f.substr(0, f.find(':')) + "\n";
+    EXPECT_EQ(flagged, "node \"90nm\" bw_tsv\nnode \"90nm\" area_budget\n"
+                       "node \"90nm\" l2_latency_HP_ns[5]\nnode \"90nm\" l2_latency_LOP_ns[5]\n"
+                       "node \"65nm\" Vth_HP\nnode \"65nm\" l2_latency_HP_ns[7]\n"
+                       "node \"65nm\" l2_latency_LOP_ns[7]\nnode \"45nm\" l2_latency_HP_ns[3]\n"
+                       "node \"45nm\" l2_latency_LOP_ns[3]\nnode \"32nm\" Vth_HP\n"
+                       "node \"32nm\" l2_latency_HP_ns[8]\nnode \"32nm\" l2_latency_LOP_ns[8]\n"
+                       "node \"20nm\" Vth_HP\nnode \"20nm\" l2_latency_HP_ns[3]\n"
+                       "node \"20nm\" l2_latency_LOP_ns[3]\n");
 }
 
 class BadModelFileTest : public testing::TestWithParam<BadModelFile> {};

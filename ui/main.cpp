@@ -1,9 +1,11 @@
 // cpu-widget: the design-space explorer's window.
 //
-//   cpu-widget [--model FILE] [--map] [GTK options]
+//   cpu-widget [--model FILE] [--quiet] [--map] [GTK options]
 //   cpu-widget --help | --version
 //
-// --map opens the design-space map beside the window, following every action in it.
+// --map opens the design-space map beside the window, following every action in it. A model
+// file's figures outside the ranges typical of real chips are warned about on standard error
+// (one line each) unless --quiet is given.
 // Exit status: 0 when the window is closed (or help or version is written), 1 without a display
 // or when help or version cannot be written, 2 for an argument it does not take or a model file
 // that cannot be used (one line per problem on standard error, and no window).
@@ -31,7 +33,7 @@ constexpr const char *kModelAccepted =
 
 struct Options {
     std::string model; // empty: the built-in model
-    bool model_given = false, map = false, help = false, version = false;
+    bool model_given = false, map = false, help = false, version = false, quiet = false;
 };
 
 // The argument as one line: control characters written as escapes.
@@ -53,9 +55,9 @@ void say(const std::string &message) {
     fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
 }
 
-// Takes "--model FILE", "--model=FILE", "--map", "--help" and "--version" out of the arguments,
-// leaving the rest for GTK. Returns false (after saying why) when the model option has no file
-// name.
+// Takes "--model FILE", "--model=FILE", "--map", "--quiet", "--help" and "--version" out of the
+// arguments, leaving the rest for GTK. Returns false (after saying why) when the model option has
+// no file name.
 bool take_options(int &argc, char **argv, Options &o) {
     int kept = 1;
     for (int i = 1; i < argc; i++) {
@@ -70,6 +72,8 @@ bool take_options(int &argc, char **argv, Options &o) {
             path = argv[i] + 8;
         } else if (strcmp(argv[i], "--map") == 0) {
             o.map = true;
+        } else if (strcmp(argv[i], "--quiet") == 0) {
+            o.quiet = true;
         } else if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             o.help = true;
         } else if (strcmp(argv[i], "--version") == 0) {
@@ -114,12 +118,14 @@ std::string gtk_options_help() {
 
 std::string help_text() {
     return std::string("Usage: ") + kProgram +
-           " [--model FILE] [--map] [GTK options]\n"
+           " [--model FILE] [--quiet] [--map] [GTK options]\n"
            "The design-space explorer of a multicore processor chip: pick the options and "
            "limits,\nand the window searches the design space for the fastest configuration.\n\n"
            "Options:\n"
            "  --model FILE   use a model file instead of the built-in model (docs/model.md;\n"
            "                 'cpu-widget-cli model export' writes the built-in one)\n"
+           "  --quiet        say nothing of the model file's figures that lie outside the\n"
+           "                 ranges typical of real chips\n"
            "  --map          open the design-space map beside the window\n"
            "  --help         print this help and exit\n"
            "  --version      print the version and exit\n\n" +
@@ -181,6 +187,9 @@ int main(int argc, char **argv) {
                 say(error);
             return 2;
         }
+        if (!options.quiet)
+            for (const std::string &warning : loaded.warnings)
+                say("warning: " + warning);
         set_active_model(loaded.model);
         reset_design_state();
         // A file whose figures overflow is said to be broken once, as the tool says it: the

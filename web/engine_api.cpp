@@ -108,8 +108,17 @@ std::string engine_model_json() {
                            shortest(n.bw_offchip), shortest(n.bw_tsv)});
     }
     defaults += "]";
+    // The parallel fraction a search of each workload uses: its own, or the model's.
+    std::string fractions = "[";
+    for (size_t i = 0; i < m.workloads.size(); i++) {
+        if (i > 0)
+            fractions += ",";
+        fractions += number(parallel_fraction_of(m, int(i)));
+    }
+    fractions += "]";
     return "{\"source\":" + json_string(m.source) +
-           ",\"parallel_fraction\":" + number(m.parallel_fraction) + ",\"names\":[" +
+           ",\"parallel_fraction\":" + number(m.parallel_fraction) +
+           ",\"workload_parallel_fractions\":" + fractions + ",\"names\":[" +
            names(choice_names(Choice::Workload)) + "," + names(choice_names(Choice::Memory)) + "," +
            names(choice_names(Choice::Transistor)) + "," + names(choice_names(Choice::CoreKind)) +
            "," + names(choice_names(Choice::Node)) + "],\"items\":[" + items(m.workloads) + "," +

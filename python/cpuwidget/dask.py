@@ -44,7 +44,8 @@ def _acquire_model(text):
         while _model_in_use != text and _batches_running > 0:
             _model_changed.wait()
         if _batches_running == 0:
-            cpuwidget.load_model(text=text) if text is not None else cpuwidget.load_model()
+            # A study's models say nothing of figures outside their typical ranges.
+            cpuwidget.load_model(text=text, quiet=True) if text is not None else cpuwidget.load_model()
             _model_in_use = text
         _batches_running += 1
 

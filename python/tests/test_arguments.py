@@ -81,6 +81,30 @@ def test_refused_model_file_keeps_the_model_in_use(tmp_path, capfd):
     assert capfd.readouterr() == ("", "")
 
 
+def test_implausible_figures_are_warnings_and_as_errors_keep_the_model(tmp_path):
+    import warnings
+    odd = tmp_path / "odd.toml"
+    odd.write_text('format_version = 1\nextends = "built-in"\n[[workload]]\nname = "DB2/TPCH"\n'
+                   'parallel_fraction = 0.95\ncpi = 40\n')
+    cpuwidget.load_model()
+    before = cpuwidget.search(workload="DB2/TPCH")["speedup"]
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(UserWarning, match=r"odd.toml:6: workload \"DB2/TPCH\" cpi: 40 .*typical"):
+            cpuwidget.load_model(odd)
+    assert cpuwidget.model_info()["source"] == "built-in"
+    assert cpuwidget.search(workload="DB2/TPCH")["speedup"].tobytes() == before.tobytes()
+    with pytest.warns(UserWarning) as said:
+        cpuwidget.load_model(odd)
+    assert len(said) == 1
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        cpuwidget.load_model(odd, quiet=True)
+    assert cpuwidget.model_info()["workload_parallel_fractions"] == {
+        "DB2/TPCC": 0.99, "DB2/TPCH": 0.95, "Apache/Web": 0.99}
+    cpuwidget.load_model()
+
+
 def test_model_written_and_read_back_gives_the_same_figures(tmp_path):
     cpuwidget.load_model(text='format_version = 1\nextends = "built-in"\n[constants]\nparallel_fraction = 0.9\n')
     path = tmp_path / "exported.toml"

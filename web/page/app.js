@@ -73,6 +73,10 @@ function fillOptions() {
 
 function render() {
   for (let i = 0; i < 5; i++) $(`option-${i}`).value = String(state.options[i]);
+  // The parallel fraction the chosen workload's searches use: its own, or the model's.
+  const fraction = model.workload_parallel_fractions[state.options[0]];
+  $('model-pf').textContent = fraction;
+  $('model-pf').dataset.value = fraction;
   for (const slot of [0, 1, 4, 5]) {
     const s = $(`slider-${slot}`);
     if (slot === 4) s.max = state.tops[4];
