@@ -697,12 +697,7 @@ SearchOutcome best_in_range(const Selection &s, const LimitChecks &limits, Range
                     f.speedup = terms.speedup(j, met);
                     if (f.speedup < best.speedup || std::isnan(f.speedup))
                         continue;
-                    best.speedup = f.speedup;
-                    best.scale = i;
-                    best.cache = j;
-                    best.cores = met;
-                    best.figures = f;
-                    best.found = true;
+                    best = SearchOutcome{true, f.speedup, i, j, met, f};
                     continue;
                 }
             }
@@ -742,12 +737,7 @@ SearchOutcome best_in_range(const Selection &s, const LimitChecks &limits, Range
                 // One with a figure that is not finite, checked or not, is never selected.
                 if (kFiniteEach && !terms.finite(j, k, f, limits, stack_power))
                     continue;
-                best.speedup = f.speedup;
-                best.scale = i;
-                best.cache = j;
-                best.cores = k;
-                best.figures = f;
-                best.found = true;
+                best = SearchOutcome{true, f.speedup, i, j, k, f};
             }
         }
     }
