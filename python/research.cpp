@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void refuse(const std::string &name, const std::string &why,
                          const std::string &accepted) {
-    throw py::value_error(name + ": " + why + "; accepted: " + accepted);
+    raise_value_error(name + ": " + why + "; accepted: " + accepted);
 }
 
 std::string shown(const py::handle &value) {
@@ -122,7 +122,7 @@ UncertaintyRequest uncertainty_request_of(const py::kwargs &given, const Request
         std::string refused = uncertainty_error(u);
         if (!refused.empty()) {
             refused.erase(0, 2); // "--ranges: " names the tool's option
-            throw py::value_error(refused);
+            raise_value_error(refused);
         }
     }
     return u;
