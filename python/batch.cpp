@@ -40,14 +40,15 @@ bool is_pandas_na(const py::handle &item) {
     return item.ptr() == na;
 }
 
-const py::object &numpy_attribute(const char *name);
-
 bool is_numpy_float(const py::handle &item) {
-    return py::isinstance(item, numpy_attribute("floating"));
+    static const py::handle floating = numpy_type("floating");
+    return PyObject_TypeCheck(item.ptr(), reinterpret_cast<PyTypeObject *>(floating.ptr()));
 }
 
 // A value a row does not give: None, pandas.NA, or a NaN of any float type.
 bool is_missing(const py::handle &item) {
+    if (PyUnicode_Check(item.ptr()))
+        return false;
     if (item.is_none() || is_pandas_na(item))
         return true;
     if (PyFloat_Check(item.ptr()))
