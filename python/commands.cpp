@@ -131,7 +131,8 @@ Computation read_explain(const py::kwargs &given) {
     const double step = step_of(given);
     const bool pairs = flag_of(given, "pairs");
     const bool breakdown = flag_of(given, "breakdown");
-    return [r, step, pairs, breakdown] { return explain_table(explain(r, step, pairs), breakdown); };
+    return
+        [r, step, pairs, breakdown] { return explain_table(explain(r, step, pairs), breakdown); };
 }
 
 Computation read_budget(const py::kwargs &given) {

@@ -16,7 +16,7 @@
 using Computation = std::function<Table()>;
 
 struct Command {
-    const char *name;              // as the tool's command and the Python function
+    const char *name;                   // as the tool's command and the Python function
     std::vector<const char *> keywords; // every keyword the function takes
     // Reads and checks the arguments under the active model (with the GIL held); a refusal is
     // a ValueError "NAME: PROBLEM; accepted: WHAT".

@@ -12,9 +12,9 @@
 #include <pybind11/stl.h>
 
 #include <clocale>
-#include <map>
 #include <cstdio>
 #include <locale.h>
+#include <map>
 #include <mutex>
 #include <shared_mutex>
 
@@ -92,8 +92,8 @@ std::shared_ptr<const Model> with_parallel_fraction(double fraction) {
 
 // Runs work with `model` active for this call alone: the model lock is held exclusively (the
 // other calls wait, as for load_model), and the model loaded comes back afterwards.
-template <typename Work> auto with_model_for_one_call(std::shared_ptr<const Model> model,
-                                                      Work work) {
+template <typename Work>
+auto with_model_for_one_call(std::shared_ptr<const Model> model, Work work) {
     CNumbers numbers;
     std::unique_lock<std::mutex> waiting(turnstile, std::defer_lock);
     std::unique_lock<std::shared_mutex> held(model_lock, std::defer_lock);
@@ -344,8 +344,7 @@ PYBIND11_MODULE(_cpuwidget, m) {
     for (const Command &command : commands()) {
         const Command *named = &command;
         m.def(
-            command.name,
-            [named](const py::kwargs &given) { return call_command(*named, given); },
+            command.name, [named](const py::kwargs &given) { return call_command(*named, given); },
             documents.at(command.name));
         py::list names;
         for (const char *name : command.keywords)

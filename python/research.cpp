@@ -81,15 +81,18 @@ double spread_of(const py::kwargs &given) {
 UncertaintyRequest uncertainty_request_of(const py::kwargs &given, const Request &request) {
     UncertaintyRequest u;
     u.request = Request{request.options, request.limits, {}};
-    u.samples = size_t(whole_number_of(given, "samples", 1, kMostSamples,
-                                "a whole number from 1 to 100,000,000 (default 1000)", Echo::Repr)
-                           .value_or(1000));
-    u.seed = uint64_t(whole_number_of(given, "seed", 0, 9007199254740992.0,
-                               "a whole number from 0 to 9007199254740992 (default 1); the same "
-                               "seed gives the same output whatever jobs", Echo::Repr)
-                          .value_or(1));
+    u.samples =
+        size_t(whole_number_of(given, "samples", 1, kMostSamples,
+                               "a whole number from 1 to 100,000,000 (default 1000)", Echo::Repr)
+                   .value_or(1000));
+    u.seed =
+        uint64_t(whole_number_of(given, "seed", 0, 9007199254740992.0,
+                                 "a whole number from 0 to 9007199254740992 (default 1); the same "
+                                 "seed gives the same output whatever jobs",
+                                 Echo::Repr)
+                     .value_or(1));
     u.first = size_t(whole_number_of(given, "first_sample", 0, kMostSamples,
-                              "a whole number from 0 to 100,000,000 (default 0)", Echo::Repr)
+                                     "a whole number from 0 to 100,000,000 (default 0)", Echo::Repr)
                          .value_or(0));
     u.spread = spread_of(given);
     if (given.contains("ranges") && !given["ranges"].is_none()) {
@@ -108,9 +111,9 @@ UncertaintyRequest uncertainty_request_of(const py::kwargs &given, const Request
             for (int i = 0; i < 2; i++) {
                 const py::object end = pair[size_t(i)];
                 static const py::handle numpy_number = numpy_type("number");
-                if (is_flag(end) || !(py::isinstance<py::int_>(end) ||
-                                      py::isinstance<py::float_>(end) ||
-                                      py::isinstance(end, numpy_number)) ||
+                if (is_flag(end) ||
+                    !(py::isinstance<py::int_>(end) || py::isinstance<py::float_>(end) ||
+                      py::isinstance(end, numpy_number)) ||
                     py::isinstance<py::str>(end))
                     refuse("ranges",
                            shown(name) + ": " + shown(range) + " is not a (low, high) pair",
