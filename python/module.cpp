@@ -119,7 +119,10 @@ py::dict call_command(const Command &command, const py::kwargs &given) {
         const Computation compute = command.read(given);
         return columns_of(released(compute));
     };
-    const std::optional<double> fraction = with_model([&] { return parallel_fraction_of(given); });
+    const std::optional<double> fraction = [&] {
+        CNumbers numbers; // the model is not needed for this one
+        return parallel_fraction_of(given);
+    }();
     if (!fraction)
         return with_model(run);
     return with_model_for_one_call(nullptr, [&] {

@@ -22,8 +22,8 @@ WITHOUT_FUNCTION = {
 WITHOUT_KEYWORD = {
     "help": "Python's help()",
     "version": "the package's version",
-    "model": "the model of the process: cpuwidget.load_model(path)",
-    "quiet": "cpuwidget.load_model(path, quiet=True)",
+    "model": "the model of the process is cpuwidget.load_model(path)'s; a study's task names its model in 'model'",
+    "quiet": "cpuwidget.load_model(path, quiet=True); a study's models load quietly",
     "format": "every result is a dict of columns",
     "output": "pictures: Python draws its columns with matplotlib",
 }
