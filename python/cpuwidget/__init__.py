@@ -25,10 +25,10 @@ def _column(values):
     """A pandas column (Series, Index or array) as numpy holds it: the numbers of a nullable
     integer or float column as float64 with NaN for pandas.NA; any other as its own numpy array
     (objects with pandas.NA where a value is missing). Anything else as it is."""
-    if not hasattr(values, "to_numpy") or not hasattr(values, "dtype"):
+    if not hasattr(values, "to_numpy"):
         return values
-    dtype = values.dtype
-    if getattr(dtype, "kind", "") in "iuf" and not isinstance(dtype, numpy.dtype):
+    dtype = getattr(values, "dtype", None)  # a frame has none: its 2-D array is refused
+    if dtype is not None and getattr(dtype, "kind", "") in "iuf" and not isinstance(dtype, numpy.dtype):
         # pandas' nullable Int64, UInt64, Float64 ...: NA is a value not given.
         return values.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
     return values.to_numpy()
