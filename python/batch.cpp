@@ -82,22 +82,14 @@ struct TaskColumn {
                       "pandas Series) with a value per task in task order");
 }
 
-const py::object &numpy_attribute(const char *name) {
-    // Looked up once; kept for the life of the process (the module keeps numpy imported).
-    static std::unordered_map<std::string, py::object> *found =
-        new std::unordered_map<std::string, py::object>();
-    auto at = found->find(name);
-    if (at == found->end()) {
-        py::object value = py::module_::import("numpy");
-        for (size_t start = 0; start <= std::string_view(name).size();) {
-            const std::string_view rest(name + start);
-            const size_t dot = std::min(rest.find('.'), rest.size());
-            value = value.attr(std::string(rest.substr(0, dot)).c_str());
-            start += dot + 1;
-        }
-        at = found->emplace(name, value).first;
-    }
-    return at->second;
+py::object numpy_ma(const char *name) {
+    return py::module_::import("numpy.ma").attr(name);
+}
+
+// repr, cut short: a column of text may be long.
+std::string shown_short(const py::handle &value) {
+    const std::string text = py::repr(value).cast<std::string>();
+    return text.size() <= 60 ? text : text.substr(0, 50) + "...";
 }
 
 // A column read through numpy's own conversion: any strides, byte order or numeric dtype; the
@@ -106,7 +98,7 @@ const py::object &numpy_attribute(const char *name) {
 TaskColumn column_of(const std::string &name, const py::handle &given, bool option) {
     PyObject *object = given.ptr();
     if (PyUnicode_Check(object) || PyBytes_Check(object) || PyByteArray_Check(object))
-        refuse_column(name, "is text (" + py::repr(given).cast<std::string>() + "), not a column");
+        refuse_column(name, "is text (" + shown_short(given) + "), not a column");
     if (PyAnySet_Check(object))
         refuse_column(name, "is a set, which has no order");
     if (PyDict_Check(object) || (!PySequence_Check(object) && !py::isinstance<py::array>(given)))
@@ -117,9 +109,9 @@ TaskColumn column_of(const std::string &name, const py::handle &given, bool opti
     c.name = name;
     py::object values = py::reinterpret_borrow<py::object>(given);
     py::object mask = py::none();
-    if (py::isinstance(values, numpy_attribute("ma.MaskedArray"))) {
-        mask = numpy_attribute("ma.getmaskarray")(values);
-        values = numpy_attribute("ma.getdata")(values);
+    if (py::isinstance(values, numpy_ma("MaskedArray"))) {
+        mask = numpy_ma("getmaskarray")(values);
+        values = numpy_ma("getdata")(values);
     }
     if (py::isinstance<py::array>(values)) {
         const py::array array = py::reinterpret_borrow<py::array>(values);
@@ -143,8 +135,8 @@ TaskColumn column_of(const std::string &name, const py::handle &given, bool opti
         c.items = py::list(values);
     }
     if (!mask.is_none()) {
-        const auto masked = py::array_t<bool, py::array::c_style | py::array::forcecast>::ensure(
-            numpy_attribute("ravel")(mask));
+        const auto masked =
+            py::array_t<bool, py::array::c_style | py::array::forcecast>::ensure(mask);
         if (!masked || size_t(masked.shape(0)) != c.size())
             refuse_column(name, "has a mask that does not match its values");
         for (size_t r = 0; r < c.size(); r++) {
