@@ -80,20 +80,11 @@ template <typename Compute> auto released(Compute compute) {
     return compute();
 }
 
-// A copy of the model in use with every workload's parallel fraction replaced, as the tool's
-// --parallel-fraction makes it.
-std::shared_ptr<const Model> with_parallel_fraction(double fraction) {
-    auto changed = std::make_shared<Model>(active_model());
-    changed->parallel_fraction = fraction;
-    for (WorkloadRecord &w : changed->workloads)
-        w.parallel_fraction.reset();
-    return changed;
-}
-
-// Runs work with `model` active for this call alone: the model lock is held exclusively (the
-// other calls wait, as for load_model), and the model loaded comes back afterwards.
-template <typename Work>
-auto with_model_for_one_call(std::shared_ptr<const Model> model, Work work) {
+// Runs work with the model in use changed for this call alone, every workload's parallel
+// fraction replaced as the tool's --parallel-fraction replaces it: the model lock is held
+// exclusively (the other calls wait, as for load_model), and the model loaded comes back
+// afterwards.
+template <typename Work> auto with_parallel_fraction(double fraction, Work work) {
     CNumbers numbers;
     std::unique_lock<std::mutex> waiting(turnstile, std::defer_lock);
     std::unique_lock<std::shared_mutex> held(model_lock, std::defer_lock);
@@ -108,7 +99,11 @@ auto with_model_for_one_call(std::shared_ptr<const Model> model, Work work) {
             reset_design_state();
         }
     } put_back;
-    set_active_model(model ? model : loaded_model);
+    auto changed = std::make_shared<Model>(active_model());
+    changed->parallel_fraction = fraction;
+    for (WorkloadRecord &w : changed->workloads)
+        w.parallel_fraction.reset();
+    set_active_model(changed);
     return work();
 }
 
@@ -123,12 +118,7 @@ py::dict call_command(const Command &command, const py::kwargs &given) {
         CNumbers numbers; // the model is not needed for this one
         return parallel_fraction_of(given);
     }();
-    if (!fraction)
-        return with_model(run);
-    return with_model_for_one_call(nullptr, [&] {
-        set_active_model(with_parallel_fraction(*fraction));
-        return run();
-    });
+    return fraction ? with_parallel_fraction(*fraction, run) : with_model(run);
 }
 
 py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
