@@ -309,19 +309,27 @@ PYBIND11_MODULE(_cpuwidget, m) {
     // The model's trace lines belong to the window's console; nothing is printed here.
     trace_set_enabled(false);
     m.doc() = "The design-space explorer's model and searches (the compiled part of cpuwidget).";
-    // The tool's commands, a function each, taking its options as keyword arguments.
+    // The tool's commands, a function each, taking its options as keyword arguments (every
+    // one also parallel_fraction, the model's replaced for the one call).
     const std::map<std::string, const char *> documents = {
-        {"search", "The best configuration of one option set within its limits: one row."},
+        {"search", "The best configuration of one option set within its limits: one row. "
+                   "objective (\"speedup\", the default, \"speedup_per_watt\", \"energy\" or "
+                   "\"edp\") says what the best is; energy=True, or any other objective, adds "
+                   "the columns speedup_per_watt, energy_j, edp_js; breakdown=True the power's "
+                   "terms, power_core_switching_w to power_memory_stack_w; flags=True the ends "
+                   "of axes it sits at (edge_cores, edge_cache, edge_scale)."},
         {"space", "Every configuration of one option set (18,760 rows) with its figures and the "
-                  "limits it breaks."},
+                  "limits it breaks; energy=True and breakdown=True as in search."},
         {"sweep", "The best configuration of every option combination (360 rows with the "
-                  "built-in model), or of those workload ... node name (a name or a list each)."},
+                  "built-in model), or of those workload ... node name (a name or a list "
+                  "each); objective, energy and flags as in search."},
         {"explain", "Which limit holds the best configuration of one option set back: a row per "
                     "limit; pairs=True relaxes every pair of limits together too; breakdown=True "
                     "adds the power's terms of the optimum and of the relaxed configuration."},
-        {"budget", "The best configuration as one limit varies over a range (a curve, or a curve "
-                   "per value of series, or the best over best_over's options) or as two limits "
-                   "vary (a map): a row per point."},
+        {"budget", "The best configuration as one limit varies over a range (a curve, a curve "
+                   "per value of series, or the best over best_over's options at each point, "
+                   "with binding=True the limits that bind) or as two limits vary (a map): a "
+                   "row per point; objective and flags as in search."},
         {"pareto", "The configurations of one option set within its limits that no other beats "
                    "on every objective at once (objectives, by default speedup, power and area): "
                    "space's columns with the energy figures, best first by the first objective."},
