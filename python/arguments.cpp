@@ -383,8 +383,22 @@ BudgetRequest budget_request_of(const py::kwargs &given, const Request &request)
     const char *best_over_accepted =
         "options among workload, memory, transistor, core, node, each once, other than series; "
         "with one limit in vary";
+    // A list of names is the tool's text joined with commas.
+    py::kwargs best_over_given;
+    const py::object best_over_value = given_value(given, "best_over");
+    if (py::isinstance<py::list>(best_over_value) || py::isinstance<py::tuple>(best_over_value)) {
+        std::string joined;
+        for (const py::handle name : best_over_value) {
+            py::kwargs one;
+            one["best_over"] = name;
+            joined += (joined.empty() ? "" : ",") + *text_of(one, "best_over", best_over_accepted);
+        }
+        best_over_given["best_over"] = py::str(joined);
+    } else if (!best_over_value.is_none()) {
+        best_over_given["best_over"] = best_over_value;
+    }
     if (const std::optional<std::string> best_over =
-            text_of(given, "best_over", best_over_accepted)) {
+            text_of(best_over_given, "best_over", best_over_accepted)) {
         std::string error;
         const std::optional<std::vector<Choice>> over = parse_best_over(*best_over, error);
         if (!over)

@@ -151,6 +151,8 @@ SAME_ROWS = [
     ("explain", ["--pairs", "--node", "32nm"], {"pairs": True, "node": "32nm"}),
     ("budget", ["--vary", "power=40:120:40", "--best-over", "memory,node", "--objective", "energy"],
      {"vary": "power=40:120:40", "best_over": "memory,node", "objective": "energy"}),
+    ("budget", ["--vary", "power=40:120:40", "--best-over", "core,workload"],
+     {"vary": "power=40:120:40", "best_over": ["core", "workload"]}),
     ("budget", ["--vary", "power=40:120:40", "--binding", "--flags"], {"vary": "power=40:120:40", "binding": True, "flags": True}),
     ("pareto", ["--parallel-fraction", "0.95", "--node", "32nm"], {"parallel_fraction": 0.95, "node": "32nm"}),
 ]
