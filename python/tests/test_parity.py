@@ -84,6 +84,7 @@ def refuses_naming(command, keyword):
     with pytest.raises(ValueError) as refused:
         getattr(cpuwidget, command)(**{**BASE.get(command, {}), keyword: object()})
     assert str(refused.value).startswith(f"{keyword}: "), str(refused.value)
+    assert command in cpuwidget.dask.COMMANDS, f"a study takes no {command} tasks: python/commands.cpp's table lacks it"
     task = {"command": command, **{**BASE.get(command, {}), keyword: object()}}
     with pytest.raises(ValueError) as refused:
         cpuwidget.dask.study_graph([task])
