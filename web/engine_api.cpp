@@ -11,6 +11,7 @@
 #include "spacemap/space_map.h"
 #include "study/budget.h"
 #include "study/explain.h"
+#include "web/model_open.h"
 #include "web/session.h"
 
 // The window's controls are made again with the model.
@@ -255,14 +256,14 @@ std::string engine_budget_json(int limit, double start, double end, double step)
     return j + "]}";
 }
 
-std::string engine_load_model(const std::string &text, const std::string &name) {
-    const ModelFileResult loaded = parse_model_text(text, name);
-    if (!loaded.model)
-        return "{\"ok\":false,\"errors\":" + names(loaded.errors) + "}";
-    session.reset();
-    set_active_model(loaded.model);
-    engine_restart();
-    return "{\"ok\":true,\"errors\":[]}";
+std::string engine_load_model(std::string_view bytes, const std::string &name) {
+    return open_model_file(bytes, name,
+                           [](std::shared_ptr<const Model> model) {
+                               session.reset();
+                               set_active_model(std::move(model));
+                               engine_restart();
+                           })
+        .answer;
 }
 
 std::string engine_export_model() {

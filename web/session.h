@@ -13,8 +13,9 @@
 // and one that is not the window's, for opening a link:
 //   point S V F   scale-step index S at supply V and frequency F, as a search leaves them (the
 //                 sliders show them; nothing is searched), for the next search that holds the
-//                 scale step. S "-": the step on show; V "-": the step's own supply; F "-": the frequency the supply
-//                 allows (the voltage slider's), or with V "-" too the step's own
+//                 scale step. S "-": the step on show; V "-": the step's own supply; F "-": the
+//                 frequency the supply allows (the voltage slider's), or with V "-" too the step's
+//                 own
 #pragma once
 
 #include <string>
@@ -22,6 +23,7 @@
 
 #include "search/engine.h"
 #include "ui/window.h"
+#include "web/json_text.h"
 
 class Session {
   public:
@@ -48,6 +50,3 @@ class Session {
 
     void record(int hold_cores, int hold_cache, int hold_scale);
 };
-
-// JSON string literal of a text.
-std::string json_string(std::string_view text);
