@@ -1,5 +1,6 @@
 #include "web/engine_api.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -22,6 +23,8 @@ namespace {
 std::unique_ptr<Session> session;
 SpaceChart latest_map;
 std::vector<double> map_speedups;
+// The notice of figures that are not finite with the model file in use, while it is made.
+std::unique_ptr<NonFiniteScan> scan;
 
 Session &current() {
     if (!session)
@@ -262,8 +265,15 @@ std::string engine_load_model(std::string_view bytes, const std::string &name) {
                                session.reset();
                                set_active_model(std::move(model));
                                engine_restart();
+                               scan = std::make_unique<NonFiniteScan>();
                            })
         .answer;
+}
+
+std::string engine_scan_step(int option_sets) {
+    const bool done = !scan || scan->step(size_t(std::max(option_sets, 1)));
+    return "{\"done\":" + std::string(done ? "true" : "false") +
+           ",\"notice\":" + json_string(scan ? scan->notice() : "") + "}";
 }
 
 std::string engine_export_model() {

@@ -39,5 +39,10 @@ std::string engine_budget_json(int limit, double start, double end, double step)
 // explorer restarts.
 std::string engine_load_model(std::string_view bytes, const std::string &name);
 
+// Goes through up to `option_sets` more option sets for configurations whose figures are not
+// finite with the model file in use (web/model_open.h): {"done": true|false, "notice": "..."},
+// the notice as the window gives it once done. With the built-in model, done at once.
+std::string engine_scan_step(int option_sets);
+
 // The model in use as a model file.
 std::string engine_export_model();

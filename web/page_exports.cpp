@@ -76,6 +76,9 @@ EMSCRIPTEN_KEEPALIVE const char *web_load_model(const char *bytes, size_t size, 
 EMSCRIPTEN_KEEPALIVE size_t web_model_file_read_bytes() {
     return kModelFileMaxBytes + 1;
 }
+EMSCRIPTEN_KEEPALIVE const char *web_scan_step(int option_sets) {
+    return guarded([&] { return engine_scan_step(option_sets); });
+}
 EMSCRIPTEN_KEEPALIVE const char *web_export_model() {
     return guarded([&] { return engine_export_model(); });
 }

@@ -2,9 +2,10 @@
 // model-file button calls), on arbitrary bytes. The answer is JSON the page can read (once its
 // bytes are decoded as the page decodes them); the file is accepted or refused as the program's
 // reader takes it, with the same messages and warnings; a refused file leaves the model in use
-// as it was. And at the page's limit: the bytes padded to one byte beyond it are refused for
-// their size alone, as the program refuses them, and a file that loads still loads when a
-// comment pads it to the limit itself.
+// as it was; the notice of figures that are not finite, made a few option sets at a time, is the
+// one made over every option set at once. And at the page's limit: the bytes padded to one byte
+// beyond it are refused for their size alone, as the program refuses them, and a file that loads
+// still loads when a comment pads it to the limit itself.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +91,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     require(answer["warnings"] == warnings, "the page's warnings are not the program's");
     if (!activated)
         require(&active_model() == &builtin_model(), "a refused file changed the model in use");
+    if (activated) {
+        NonFiniteScan scan;
+        while (!scan.step(1 + size % 7)) {
+        }
+        std::vector<Request> every;
+        for (const OptionSet &o : every_option_set())
+            every.push_back(Request{o, {}, {}});
+        require(scan.notice() == non_finite_warning(non_finite_figures(every, 1)),
+                "the notice made a few option sets at a time is not the one made at once");
+    }
 
     if (size < kModelFileMaxBytes) {
         std::string padded(bytes);

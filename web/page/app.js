@@ -355,6 +355,25 @@ function after(line) {
   analysisPending = setTimeout(analyse, 0);
 }
 
+// The engine goes through every option set of a model file just opened a few at a time, the
+// page answering its controls in between; the notice, if any, follows what is on show.
+let scanning = 0;
+function noticeNonFinite() {
+  const scan = ++scanning;
+  page.scanning = true;
+  const step = () => {
+    if (scan !== scanning) return; // another file was opened since
+    const answer = JSON.parse(call.scanStep(4));
+    if (!answer.done) {
+      setTimeout(step, 0);
+      return;
+    }
+    if (answer.notice) message(answer.notice, true);
+    page.scanning = false;
+  };
+  setTimeout(step, 0);
+}
+
 function connect() {
   for (let i = 0; i < 5; i++)
     $(`option-${i}`).addEventListener('change', (e) => after(`option ${i} ${e.target.value}`));
@@ -419,10 +438,10 @@ function connect() {
     fillOptions();
     page.log.push(`#model ${file.name}`);
     start('');
-    // What the window says when it opens a file: figures outside the typical ranges, and
+    // What the window says when it opens a file: figures outside the typical ranges, then
     // configurations whose figures are not finite.
     for (const line of answer.warnings) message(line, true);
-    if (answer.notice) message(answer.notice, true);
+    noticeNonFinite();
   });
   $('export-model').addEventListener('click', () => {
     const blob = new Blob([call.exportModel()], { type: 'text/plain' });

@@ -25,6 +25,7 @@ function bind(engine) {
     budget: engine.cwrap('web_budget', 'string', ['number', 'number', 'number', 'number']),
     load: engine.cwrap('web_load_model', 'string', ['number', 'number', 'number', 'number']),
     readBytes: engine.cwrap('web_model_file_read_bytes', 'number', []),
+    scanStep: engine.cwrap('web_scan_step', 'string', ['number']),
     exportModel: engine.cwrap('web_export_model', 'string', []),
     trapOnNextAction: engine.cwrap('web_test_trap_on_next_action', null, []),
   };
@@ -135,7 +136,7 @@ export async function startEngine(createEngine, { report, restarted }) {
     },
     // A model file's bytes; a file that loads replaces the one in use, and the actions since.
     load: (bytes, name) => {
-      const refused = (text) => JSON.stringify({ ok: false, errors: [text], warnings: [], notice: '' });
+      const refused = (text) => JSON.stringify({ ok: false, errors: [text], warnings: [] });
       if (restarting) return refused('the engine is being restarted; the file is not read');
       try {
         const answer = calls.load(bytes, name);
@@ -157,6 +158,7 @@ export async function startEngine(createEngine, { report, restarted }) {
     explain: reading('explain', refusal('the engine is being restarted')),
     budget: reading('budget', refusal('the engine is being restarted')),
     exportModel: reading('exportModel', ''),
+    scanStep: reading('scanStep', JSON.stringify({ done: true, notice: '' })),
     readBytes: () => calls.readBytes(),
     // For the page's tests: the next action traps, as a fault in the engine would.
     trapOnNextAction: () => calls.trapOnNextAction(),

@@ -45,7 +45,9 @@ class EngineHardening(unittest.TestCase):
         self.wait_for(lambda: self.js('return window.cpuWidget.errors.length') > 0 or
                       len([line for line in self.log() if line.startswith('#model ')]) > loads,
                       f'{name} was not answered')
-        time.sleep(0.2)  # the warnings follow the first result
+        # The notice of figures that are not finite follows the first result.
+        self.wait_for(lambda: not self.js('return window.cpuWidget.scanning'),
+                      f'{name}: the option sets were not gone through')
         return self.messages().splitlines()
 
     def program(self, path):
