@@ -363,7 +363,7 @@ function noticeNonFinite() {
   page.scanning = true;
   const step = () => {
     if (scan !== scanning) return; // another file was opened since
-    const answer = JSON.parse(call.scanStep(4));
+    const answer = JSON.parse(call.scanStep(2));
     if (!answer.done) {
       setTimeout(step, 0);
       return;

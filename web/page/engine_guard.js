@@ -113,7 +113,11 @@ export async function startEngine(createEngine, { report, restarted }) {
 
   const refusal = (text) => JSON.stringify({ error: text });
   return {
-    restart: () => calls.restart(),
+    // The explorer afresh on the model in use: the actions before it are not replayed again.
+    restart: () => {
+      calls.restart();
+      actions = [];
+    },
     // An action; one the engine did not do answers with "not_done" (and no state).
     act: (line) => {
       if (restarting) {
