@@ -144,11 +144,13 @@ export async function startEngine(createEngine, { report, restarted }) {
       if (restarting) return refused('the engine is being restarted; the file is not read');
       try {
         const answer = calls.load(bytes, name);
-        if (JSON.parse(answer).ok) {
+        const read = JSON.parse(answer);
+        if (read.ok) {
           opened = { bytes, name };
           actions = [];
         }
-        return answer;
+        // The engine refused the call itself (it ran out of memory, say): why, as the reader's.
+        return read.errors ? answer : refused(read.error);
       } catch (error) {
         if (!isTrap(error)) throw error;
         restart();
