@@ -1,7 +1,6 @@
 #include "web/session.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -44,23 +43,6 @@ const char *kFieldNames[] = {
     "power_w", "bandwidth_gbps", "tsv_bandwidth_gbps", "feasible"};
 
 } // namespace
-
-std::string json_string(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04x", c);
-            out += code;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 Session::Session() : window_(build_explorer_window()) {
     gtk_widget_show_all(window_.window);

@@ -3,6 +3,7 @@
 // files, and links that reproduce a view. Every figure comes from the engine; nothing of the
 // model is worked out here.
 import createEngine from './engine.js';
+import { startEngine } from './engine_guard.js';
 import { drawMap, mapCellAt, drawCurve, resized } from './draw.js';
 
 const FIELDS = [
@@ -35,7 +36,7 @@ window.cpuWidget = page;
 page.model = () => model;
 page.flushLink = () => writeLink();
 
-let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
+let call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
 
 function message(text, keep = false) {
   const box = $('messages');
@@ -51,6 +52,7 @@ function message(text, keep = false) {
 function act(line) {
   page.log.push(line);
   const answer = JSON.parse(call.act(line));
+  if (answer.not_done) page.log.pop(); // the engine was restarted without it
   if (answer.state) state = answer.state; // an engine that refused keeps what is on show
   return answer.error;
 }
@@ -241,7 +243,7 @@ function start(search) {
 
 function redrawMap() {
   map = JSON.parse(call.map());
-  map.speedup = engine.HEAPF64.slice(call.speedups() / 8, call.speedups() / 8 + map.cells);
+  map.speedup = call.speedups(map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
   drawMap($('map'), map, model);
@@ -353,6 +355,25 @@ function after(line) {
   analysisPending = setTimeout(analyse, 0);
 }
 
+// The engine goes through every option set of a model file just opened a few at a time, the
+// page answering its controls in between; the notice, if any, follows what is on show.
+let scanning = 0;
+function noticeNonFinite() {
+  const scan = ++scanning;
+  page.scanning = true;
+  const step = () => {
+    if (scan !== scanning) return; // another file was opened since
+    const answer = JSON.parse(call.scanStep(2));
+    if (!answer.done) {
+      setTimeout(step, 0);
+      return;
+    }
+    if (answer.notice) message(answer.notice, true);
+    page.scanning = false;
+  };
+  setTimeout(step, 0);
+}
+
 function connect() {
   for (let i = 0; i < 5; i++)
     $(`option-${i}`).addEventListener('change', (e) => after(`option ${i} ${e.target.value}`));
@@ -397,11 +418,16 @@ function connect() {
     const file = e.target.files[0];
     e.target.value = '';
     if (!file) return;
-    if (file.size > 4 << 20) {
-      message(`${file.name}: file: larger than a model file can be; accepted: at most 1 MiB`);
+    // Its bytes as they are, and no more of them than the program reads: the engine refuses a
+    // file too large as the program does.
+    let bytes;
+    try {
+      bytes = new Uint8Array(await file.slice(0, call.readBytes()).arrayBuffer());
+    } catch (error) {
+      message(`${file.name}: file: it cannot be read (${error.message}); accepted: a readable model file`);
       return;
     }
-    const answer = JSON.parse(call.load(await file.text(), file.name));
+    const answer = JSON.parse(call.load(bytes, file.name));
     if (!answer.ok) {
       message('');
       message(`${file.name} is not used; the model stays ${model.source}:`, true);
@@ -412,6 +438,10 @@ function connect() {
     fillOptions();
     page.log.push(`#model ${file.name}`);
     start('');
+    // What the window says when it opens a file: figures outside the typical ranges, then
+    // configurations whose figures are not finite.
+    for (const line of answer.warnings) message(line, true);
+    noticeNonFinite();
   });
   $('export-model').addEventListener('click', () => {
     const blob = new Blob([call.exportModel()], { type: 'text/plain' });
@@ -430,20 +460,17 @@ function connect() {
 
 async function main() {
   page.timings = { moduleStart: performance.now() };
-  engine = await createEngine();
+  // A trap in the engine is said once; the fresh engine then redraws what depends on it.
+  call = await startEngine(createEngine, {
+    report: (text) => message(text, true),
+    restarted: () => {
+      redrawMap();
+      clearTimeout(analysisPending);
+      analysisPending = setTimeout(analyse, 0);
+    },
+  });
+  page.engine = call;
   page.timings.engineReady = performance.now();
-  call = {
-    restart: engine.cwrap('web_restart', null, []),
-    act: engine.cwrap('web_act', 'string', ['string']),
-    model: engine.cwrap('web_model', 'string', []),
-    map: engine.cwrap('web_map', 'string', []),
-    speedups: engine.cwrap('web_map_speedups', 'number', []),
-    cell: engine.cwrap('web_map_cell', 'string', ['number', 'number']),
-    explain: engine.cwrap('web_explain', 'string', ['number']),
-    budget: engine.cwrap('web_budget', 'string', ['number', 'number', 'number', 'number']),
-    load: engine.cwrap('web_load_model', 'string', ['string', 'string']),
-    exportModel: engine.cwrap('web_export_model', 'string', []),
-  };
   call.restart();
   model = JSON.parse(call.model());
   state = JSON.parse(call.act('lock 0 0')).state; // the window as it opens
