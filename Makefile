@@ -144,7 +144,8 @@ WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_mat
   study/result_columns.cpp study/energy.cpp \
   spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
-  web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp
+  web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp \
+  web/exercise_api.cpp
 WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # Optimised for size (a smaller engine compiles sooner in the browser: the first result comes
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
@@ -154,6 +155,7 @@ WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -f
   -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
+WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
 WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "web/engine_api.h"
+#include "web/exercise_api.h"
 #include "web/session.h"
 
 namespace {
@@ -58,5 +59,11 @@ EMSCRIPTEN_KEEPALIVE const char *web_load_model(const char *text, const char *na
 }
 EMSCRIPTEN_KEEPALIVE const char *web_export_model() {
     return guarded([&] { return engine_export_model(); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_request_csv(const char *request) {
+    return guarded([&] { return engine_request_csv(request); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, const char *vary) {
+    return guarded([&] { return engine_budget_csv(request, vary); });
 }
 }
