@@ -48,9 +48,12 @@ test: build debug web
 	$(MAKE) web-test
 
 # The web page in headless Chromium (Selenium): its figures against the engine run natively and
-# the command-line tool, bit for bit, with no console error.
+# the command-line tool, bit for bit, with no console error; then the class exercise (budget
+# table, comparison, saved files, links and history) against the tool's CSV.
 web-test: build web
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/exercise_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends

@@ -135,7 +135,7 @@ std::string read_request(const std::string &text, Request &r) {
         }
         if (name == "vdd" || name == "freq") {
             if (!number || !(*number > 0))
-                return name + ": '" + value + "' is out of range; accepted: a number above 0";
+                return name + ": " + value + " is out of range; accepted: a number above 0";
             (name == "vdd" ? r.holds.vdd : r.holds.freq) = *number;
             known = true;
         }

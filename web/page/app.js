@@ -189,8 +189,10 @@ function writeLink(replace = false) {
 
 // A link's parameters as actions: the options, the limits, "Best Performance", then the held
 // dimensions (below) and the lock boxes. A bad parameter is named and ignored; numbers are
-// read as the tool reads them.
-function actionsOfLink(search) {
+// read as the tool reads them. A supply and frequency are checked as the tool checks them,
+// except in an entry of this session's history (own, true): the window can leave a supply the
+// tool would not take (an option change keeps the one on show), and Back must show that view.
+function actionsOfLink(search, own = false) {
   const problems = [];
   const p = singleParams(search, problems);
   const known = new Set([...OPTION_PARAMS, ...LIMIT_PARAMS, ...HOLD_PARAMS, 'locks', 'budget', 'pins']);
@@ -233,8 +235,8 @@ function actionsOfLink(search) {
   const scale = onAxis('scale', model.scale_steps);
   const base = OPTION_PARAMS.map((name, i) => `${name}=${model.names[i][chosen[i]]}`);
   base.push(`scale=${scale >= 0 ? model.scale_steps[scale] : Math.max(...model.scale_steps)}`);
-  const { vdd, freq } = checkedOperatingPoint(p, base, (r) => JSON.parse(call.requestCsv(r)).error,
-    problems);
+  const check = (r) => JSON.parse(call.requestCsv(r)).error;
+  const { vdd, freq } = checkedOperatingPoint(p, base, own ? () => '' : check, problems);
   const point = scale >= 0 || vdd !== null || freq !== null;
   // The held core count and cache size on their sliders, each locked once moved; a held
   // scale step (by default the one "Best Performance" chose) at its supply and frequency put
@@ -258,8 +260,8 @@ function actionsOfLink(search) {
   return { actions, problems, budget: p.get('budget'), pins: p.get('pins') };
 }
 
-function start(search) {
-  const { actions, problems, budget, pins } = actionsOfLink(search);
+function start(search, own = false) {
+  const { actions, problems, budget, pins } = actionsOfLink(search, own);
   for (const a of actions) {
     const error = act(a);
     if (error) problems.push(error);
@@ -395,7 +397,11 @@ function connect() {
   }
   $('pin-design').addEventListener('click', () => {
     const error = pinDesign(shownRequest(true));
-    message(error ? `Not pinned: ${error}` : '');
+    // After an option change the window keeps the supply on show, which the new options may
+    // not allow; a search puts the design at a point the tool can state.
+    const point = /^(vdd|freq):/.test(error) ? '; "Best Performance" gives a design at a point ' +
+      'these options allow' : '';
+    message(error ? `Not pinned: ${error}${point}` : '');
   });
 
   const canvas = $('map');
@@ -481,7 +487,7 @@ function connectExercise() {
     call.restart();
     page.log.push('#restart');
     state = JSON.parse(call.act('lock 0 0')).state;
-    start(search);
+    start(search, true);
   });
 }
 

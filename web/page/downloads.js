@@ -152,7 +152,13 @@ class SvgContext {
   }
   // A picture (the map's cells, a pixel each) as rectangles, a run of equal colour at a time.
   drawImage(image, x, y, w, h) {
-    const data = image.getContext('2d').getImageData(0, 0, image.width, image.height).data;
+    // Read through a copy made for reading, so that the page's own picture stays as it is.
+    const copy = document.createElement('canvas');
+    copy.width = image.width;
+    copy.height = image.height;
+    const reader = copy.getContext('2d', { willReadFrequently: true });
+    reader.drawImage(image, 0, 0);
+    const data = reader.getImageData(0, 0, image.width, image.height).data;
     const cw = w / image.width, ch = h / image.height;
     const rects = [];
     for (let row = 0; row < image.height; row++) {
@@ -168,6 +174,22 @@ class SvgContext {
     }
     this.parts.push(`<g shape-rendering="crispEdges">${rects.join('')}</g>`);
   }
+}
+
+// A line of text broken at spaces into lines no wider than width.
+function wrapped(text, width, measure) {
+  const lines = [];
+  let line = '';
+  for (const word of text.split(' ')) {
+    const longer = line ? `${line} ${word}` : word;
+    if (line && measure.measureText(longer).width > width) {
+      lines.push(line);
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  return line ? [...lines, line] : lines;
 }
 
 // A drawing made by draw(canvas) on a stand-in canvas of the given width (CSS pixels), with
@@ -189,7 +211,9 @@ export function pictureSvg(width, draw, legend, ramp = null) {
       `<text x="${8 + 7.5 * ramp.from.length + 172}" y="${y + 12}" style="font:12px sans-serif">${xml(ramp.to)}</text>`);
     y += lineHeight;
   }
-  for (const line of legend) {
+  const measure = document.createElement('canvas').getContext('2d');
+  measure.font = '12px sans-serif';
+  for (const line of legend.flatMap((text) => wrapped(text, width - 16, measure))) {
     extra.push(`<text x="8" y="${y + 12}" style="font:12px sans-serif" fill="#222">${xml(line)}</text>`);
     y += lineHeight;
   }

@@ -52,6 +52,7 @@ export function setupExercise(environment) {
       return;
     }
     setup.range = texts;
+    env.message('');
     refreshBudget();
     env.changed();
   });
@@ -116,9 +117,7 @@ function autoRange(limit) {
   let base = env.limitInForce(limit);
   if (!(base > 0)) base = env.nodeLimit(limit);
   if (!(base > 0)) base = 100;
-  const raw = (2 * base - base / 4) / 20;
-  const power = 10 ** Math.floor(Math.log10(raw));
-  const step = [1, 2, 2.5, 5, 10].map((m) => m * power).find((s) => s >= raw * 0.999);
+  const step = niceStep(2 * base - base / 4, 20);
   const clean = (v) => String(Number(v.toPrecision(12)));
   return [clean(Math.floor(base / 4 / step) * step), clean(Math.ceil((2 * base) / step) * step), clean(step)];
 }
@@ -170,14 +169,18 @@ export function budgetCsv() {
 // ---------------------------------------------------------------------------------------------
 // The curve
 
-function niceTicks(low, high, count) {
-  const span = high - low || 1;
-  const raw = span / count;
+// A round step (1, 2, 2.5 or 5 times a power of ten) that splits a span into about count parts.
+function niceStep(span, count) {
+  const raw = (span || 1) / count;
   const power = 10 ** Math.floor(Math.log10(raw));
-  const step = [1, 2, 2.5, 5, 10].map((m) => m * power).find((s) => s >= raw * 0.999);
+  return [1, 2, 2.5, 5, 10].map((m) => m * power).find((s) => s >= raw * 0.999);
+}
+
+// The multiples of step from low to high.
+function ticksOf(low, high, step) {
   const ticks = [];
-  for (let v = Math.ceil(low / step - 1e-9) * step; v <= high + step * 1e-9; v += step)
-    ticks.push(Number(v.toPrecision(12)));
+  for (let k = Math.ceil(low / step - 1e-9); k * step <= high + step * 1e-9; k++)
+    ticks.push(Number((k * step).toPrecision(12)));
   return ticks;
 }
 
@@ -189,10 +192,13 @@ function frame(width, height) {
   const x0 = xs[0], x1 = Math.max(xs[xs.length - 1], x0 + 1e-9);
   let top = 0;
   for (const y of ys) if (y !== null && y > top) top = y;
-  const yTicks = niceTicks(0, top > 0 ? top * 1.05 : 1, 5);
-  const y1 = yTicks[yTicks.length - 1];
+  // The speedup axis from 0 to the round tick above the highest point.
+  const yStep = niceStep(top > 0 ? top * 1.05 : 1, 5);
+  const y1 = Math.ceil((top > 0 ? top * 1.05 : 1) / yStep - 1e-9) * yStep;
+  const yTicks = ticksOf(0, y1, yStep);
+  const xTicks = ticksOf(x0, x1, niceStep(x1 - x0, Math.max(2, Math.floor(width / 90))));
   return {
-    xs, ys, x0, x1, y1, yTicks, xTicks: niceTicks(x0, x1, Math.max(2, Math.floor(width / 90))),
+    xs, ys, x0, x1, y1, yTicks, xTicks,
     X: (v) => MARGIN.left + ((v - x0) / (x1 - x0)) * (width - MARGIN.left - MARGIN.right),
     Y: (v) => height - MARGIN.bottom - (v / y1) * (height - MARGIN.top - MARGIN.bottom),
   };

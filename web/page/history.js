@@ -30,6 +30,8 @@ export function singleParams(search, problems) {
 // they go with (a line per "name=value": the options the link leaves on show and the held scale
 // step; without one, the highest step, whose frequency is the most any step allows) and
 // `check(request)` the engine's reading of a request (an error naming the parameter, or '').
+// A frequency is also taken up to the held step's own: a search leaves a step at its own
+// frequency with the supply raised to the floor, and its link must open that view again.
 // Returns the texts accepted (null for one refused or not given).
 export function checkedOperatingPoint(params, base, check, problems) {
   const accepted = { vdd: null, freq: null };
@@ -37,11 +39,13 @@ export function checkedOperatingPoint(params, base, check, problems) {
     if (!params.has(name)) continue;
     const text = params.get(name).trim();
     if (toolNumber(text) === null) {
-      problems.push(`${name}: '${params.get(name)}' is not a number; accepted: a number above 0`);
+      problems.push(`${name}: ${params.get(name)} is not a number; accepted: a number above 0`);
       continue;
     }
     const lines = [...base, ...(accepted.vdd !== null ? [`vdd=${accepted.vdd}`] : []), `${name}=${text}`];
-    const error = check(lines.join('\n'));
+    let error = check(lines.join('\n'));
+    if (error && name === 'freq' && accepted.vdd !== null && !check([...base, `freq=${text}`].join('\n')))
+      error = '';
     if (error) problems.push(error);
     else accepted[name] = text;
   }
