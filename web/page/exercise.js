@@ -308,7 +308,9 @@ function drawOn(canvas, withHover) {
   g.lineTo(second + 22, 14);
   g.stroke();
   g.setLineDash([]);
-  g.fillText(`${result.limit.caption} limit in force (${result.at} ${result.limit.unit})`, second + 28, 14);
+  const full = `${result.limit.caption} limit in force (${result.at} ${result.limit.unit})`;
+  const fits = second + 28 + g.measureText(full).width <= width - 4;
+  g.fillText(fits ? full : `in force (${result.at} ${result.limit.unit})`, second + 28, 14);
 }
 
 function draw() {

@@ -334,5 +334,5 @@ class Exercise(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    sys.argv[1:] = []  # the arguments are browser_test's (read on import)
-    unittest.main(argv=[sys.argv[0], '-v'])
+    # The first four arguments are browser_test's (read on import); any more name tests to run.
+    unittest.main(argv=[sys.argv[0], '-v', *sys.argv[5:]])
