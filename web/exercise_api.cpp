@@ -160,7 +160,7 @@ std::string engine_request_csv(const std::string &text) {
     return answered(csv_of(table));
 }
 
-std::string engine_budget_csv(const std::string &text, const std::string &vary) {
+std::string engine_budget_csv(const std::string &text, const std::string &vary, bool check_only) {
     Request r;
     std::string error = read_request(text, r);
     if (!error.empty())
@@ -180,6 +180,8 @@ std::string engine_budget_csv(const std::string &text, const std::string &vary) 
         return refused(std::to_string(range->count()) +
                        " points are too many for the page; accepted: at most 1,000 points (a "
                        "larger step or a shorter range)");
+    if (check_only)
+        return answered("");
     Table table = budget_table(b);
     budget_in_chunks(b, 1, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
         add_budget_rows(table, b, s, chunk, 0, chunk.best.size());

@@ -14,7 +14,9 @@ std::string engine_request_csv(const std::string &request);
 // The budget curve of a request's options and limits (held dimensions refused: a budget holds
 // none) as one limit varies over "LIMIT=START:END:STEP", with the binding limits at each point:
 // {"error": "", "csv": "..."} as `budget --binding --format csv` writes it, or {"error": why}.
-std::string engine_budget_csv(const std::string &request, const std::string &vary);
+// With check_only, nothing is worked out: {"error": ""} when the budget can be drawn up.
+std::string engine_budget_csv(const std::string &request, const std::string &vary,
+                              bool check_only = false);
 
 // The most points a budget on the page may have (each is a row of its table).
 constexpr double kMostPagePoints = 1000;

@@ -63,7 +63,8 @@ EMSCRIPTEN_KEEPALIVE const char *web_export_model() {
 EMSCRIPTEN_KEEPALIVE const char *web_request_csv(const char *request) {
     return guarded([&] { return engine_request_csv(request); });
 }
-EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, const char *vary) {
-    return guarded([&] { return engine_budget_csv(request, vary); });
+EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, const char *vary,
+                                                int check_only) {
+    return guarded([&] { return engine_budget_csv(request, vary, check_only != 0); });
 }
 }

@@ -463,7 +463,8 @@ function connectExercise() {
   const pushView = () => writeLink();
   setupCompare(ask, pushView);
   setupExercise({
-    budgetCsv: (request, vary) => JSON.parse(call.budgetCsv(request, vary)),
+    budgetCsv: (request, vary, checkOnly = false) =>
+      JSON.parse(call.budgetCsv(request, vary, checkOnly ? 1 : 0)),
     request: () => shownRequest(false),
     limitInForce: (k) => Number(state.limits[k]),
     nodeLimit: (k) => Number(model.defaults[state.options[4]][k]),
@@ -507,7 +508,7 @@ async function main() {
     load: engine.cwrap('web_load_model', 'string', ['string', 'string']),
     exportModel: engine.cwrap('web_export_model', 'string', []),
     requestCsv: engine.cwrap('web_request_csv', 'string', ['string']),
-    budgetCsv: engine.cwrap('web_budget_csv', 'string', ['string', 'string']),
+    budgetCsv: engine.cwrap('web_budget_csv', 'string', ['string', 'string', 'number']),
   };
   call.restart();
   model = JSON.parse(call.model());

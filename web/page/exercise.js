@@ -32,7 +32,7 @@ let result = null; // the latest answer: {csv, rows, limit, at, range, stacked}
 let hover = -1;
 let env = null;
 
-// `env`: budgetCsv(request, vary) the engine's {error, csv}; request() the options and limits
+// `env`: budgetCsv(request, vary, checkOnly) the engine's {error, csv}; request() the options and limits
 // on show as [name, value] pairs; limitInForce(k) and nodeLimit(k) numbers; pin(request) '' or
 // why not; changed() after a set-up change (the link, the history); message(text) a refusal.
 export function setupExercise(environment) {
@@ -45,15 +45,16 @@ export function setupExercise(environment) {
   $('budget-form').addEventListener('submit', (e) => {
     e.preventDefault();
     const texts = ['start', 'end', 'step'].map((k) => $(`budget-${k}`).value.trim().replace(/^(\d+),(\d+)$/, '$1.$2'));
-    const error = tryRange(setup.limit, texts);
-    if (error) {
-      env.message(`Budget range refused: ${error}; it stays ${showRange()}.`);
+    const answer = texts.some((t) => toolNumber(t) === null)
+      ? { error: `'${texts.join(':')}' is not START:END:STEP with numbers` } : compute(setup.limit, texts);
+    if (answer.error && !situational(answer.error)) {
+      env.message(`Budget range refused: ${answer.error}; it stays ${showRange()}.`);
       fillInputs();
       return;
     }
     setup.range = texts;
     env.message('');
-    refreshBudget();
+    show(answer, texts);
     env.changed();
   });
   const canvas = $('budget');
@@ -105,9 +106,12 @@ export function restoreBudget(text, problems) {
 function tryRange(limit, texts) {
   if (texts.some((t) => toolNumber(t) === null))
     return `'${texts.join(':')}' is not START:END:STEP with numbers`;
-  const answer = env.budgetCsv(requestText(env.request()), vary(limit, texts));
-  return answer.error && !answer.error.includes('TSV limit is checked') ? answer.error : '';
+  const answer = env.budgetCsv(requestText(env.request()), vary(limit, texts), true);
+  return answer.error && !situational(answer.error) ? answer.error : '';
 }
+
+const situational = (error) => error.includes('TSV limit is checked');
+const compute = (limit, texts) => env.budgetCsv(requestText(env.request()), vary(limit, texts));
 
 const requestText = (request) => request.map(([name, value]) => `${name}=${value}`).join('\n');
 const vary = (limit, [start, end, step]) => `${LIMITS[limit].name}=${start}:${end}:${step}`;
@@ -136,17 +140,22 @@ function fillInputs() {
 
 // The budget of what is on show, worked out again (after every action and set-up change).
 export function refreshBudget() {
+  const texts = setup.range || autoRange(setup.limit);
+  show(compute(setup.limit, texts), texts);
+}
+
+// The engine's answer for the set-up on show: the curve, the table and a line on what they are.
+function show(answer, texts) {
   $('budget-limit').value = String(setup.limit);
   fillInputs();
-  const texts = setup.range || autoRange(setup.limit);
   const limit = LIMITS[setup.limit];
-  const answer = env.budgetCsv(requestText(env.request()), vary(setup.limit, texts));
   hover = -1;
   $('budget-tip').hidden = true;
   $('budget-point').textContent = '';
   if (answer.error) {
     result = null;
-    $('budget-note').textContent = answer.error;
+    $('budget-note').textContent = situational(answer.error)
+      ? 'The TSV limit counts with 3D memory only: choose 3D memory to vary it.' : answer.error;
   } else {
     const table = parseCsv(answer.csv);
     result = { csv: answer.csv, rows: table.rows, limit, at: env.limitInForce(setup.limit),
