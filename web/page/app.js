@@ -397,11 +397,7 @@ function connect() {
   }
   $('pin-design').addEventListener('click', () => {
     const error = pinDesign(shownRequest(true));
-    // After an option change the window keeps the supply on show, which the new options may
-    // not allow; a search puts the design at a point the tool can state.
-    const point = /^(vdd|freq):/.test(error) ? '; "Best Performance" gives a design at a point ' +
-      'these options allow' : '';
-    message(error ? `Not pinned: ${error}${point}` : '');
+    message(error ? `Not pinned: ${error}${pointHint(error)}` : '');
   });
 
   const canvas = $('map');
@@ -456,6 +452,13 @@ function connect() {
   });
 }
 
+// After an option change the window keeps the supply on show, which the new options may not
+// allow (the tool refuses it); a search puts the design at a point the tool can state.
+function pointHint(error) {
+  return /^(vdd|freq):/.test(error) ? '; "Best Performance" gives a design at a point these ' +
+    'options allow' : '';
+}
+
 // The budget exercise, the comparison, the downloads and the history, each given what it reads
 // of the view on show.
 function connectExercise() {
@@ -475,7 +478,7 @@ function connectExercise() {
   setupDownloads({
     figuresCsv: () => {
       const answer = ask(shownRequest(true).map(([name, value]) => `${name}=${value}`).join('\n'));
-      if (answer.error) message(`Not saved: ${answer.error}`);
+      if (answer.error) message(`Not saved: ${answer.error}${pointHint(answer.error)}`);
       return answer.error ? '' : answer.csv;
     },
     compareCsv, budgetCsv,

@@ -69,6 +69,7 @@ class SvgContext {
     this.textAlign = 'start';
     this.textBaseline = 'alphabetic';
     this.globalAlpha = 1;
+    this.lineCap = 'butt';
     this.measurer = document.createElement('canvas').getContext('2d');
   }
 
@@ -108,6 +109,9 @@ class SvgContext {
     this.lineTo(x, y + h);
     this.closePath();
   }
+  ellipse(x, y, rx, ry, rotation, from, to) {
+    this.arc(x, y, Math.max(rx, ry), from, to); // the drawings' ellipses are circles
+  }
   arc(x, y, r, from, to) {
     // Circles and arcs under a translation (the drawings rotate only text).
     const point = (angle) => this.at(x + r * Math.cos(angle), y + r * Math.sin(angle));
@@ -122,7 +126,8 @@ class SvgContext {
     const alpha = this.globalAlpha < 1 ? ` opacity="${n(this.globalAlpha)}"` : '';
     if (kind === 'fill') return `fill="${xml(this.fillStyle)}"${alpha}`;
     const dash = this.dash.length ? ` stroke-dasharray="${this.dash.join(' ')}"` : '';
-    return `fill="none" stroke="${xml(this.strokeStyle)}" stroke-width="${n(this.lineWidth)}"${dash}${alpha}`;
+    const cap = this.lineCap && this.lineCap !== 'butt' ? ` stroke-linecap="${xml(this.lineCap)}"` : '';
+    return `fill="none" stroke="${xml(this.strokeStyle)}" stroke-width="${n(this.lineWidth)}"${dash}${cap}${alpha}`;
   }
   stroke() { if (this.d) this.parts.push(`<path d="${this.d}" ${this.style('stroke')}/>`); }
   fill() { if (this.d) this.parts.push(`<path d="${this.d}" ${this.style('fill')}/>`); }
@@ -141,6 +146,12 @@ class SvgContext {
     this.d = saved;
   }
   clearRect() {}
+  strokeText(text, x, y) {
+    const fill = this.fillStyle;
+    this.fillStyle = this.strokeStyle;
+    this.fillText(text, x, y);
+    this.fillStyle = fill;
+  }
   fillText(text, x, y) {
     const anchor = { center: 'middle', right: 'end', end: 'end' }[this.textAlign] || 'start';
     const baseline = { top: 'text-before-edge', hanging: 'text-before-edge', middle: 'central',
@@ -277,14 +288,17 @@ export function setupDownloads(sources) {
   const pictures = { map: ['map', sources.mapSvg], curve: ['budget-curve', sources.curveSvg] };
   for (const [id, [name, svg]] of Object.entries(pictures)) {
     document.getElementById(`download-${id}-svg`).addEventListener('click', () => {
-      const content = svg();
-      if (content) saveText(`${name}.svg`, content, 'image/svg+xml');
+      try {
+        const content = svg();
+        if (content) saveText(`${name}.svg`, content, 'image/svg+xml');
+      } catch (error) {
+        sources.failed(`${name}.svg: ${error.message}`);
+      }
     });
     document.getElementById(`download-${id}-png`).addEventListener('click', async () => {
-      const content = svg();
-      if (!content) return;
       try {
-        saveFile(`${name}.png`, await svgToPng(content));
+        const content = svg();
+        if (content) saveFile(`${name}.png`, await svgToPng(content));
       } catch (error) {
         sources.failed(`${name}.png: ${error.message}`);
       }
