@@ -269,8 +269,12 @@ function start(search, own = false) {
   page.timings.actionsDone = performance.now();
   render();
   page.timings.rendered = performance.now();
-  restoreBudget(budget, problems);
-  restorePins(pins, problems);
+  // A model file opened keeps the set-up and the designs pinned (their figures those of the
+  // model they were pinned under); a link or a history entry brings its own.
+  if (search || own) {
+    restoreBudget(budget, problems);
+    restorePins(pins, problems);
+  }
   message('');
   for (const p of problems) message(`Ignored: ${p}`, true);
   writeLink(true);
@@ -507,7 +511,6 @@ async function main() {
     speedups: engine.cwrap('web_map_speedups', 'number', []),
     cell: engine.cwrap('web_map_cell', 'string', ['number', 'number']),
     explain: engine.cwrap('web_explain', 'string', ['number']),
-    budget: engine.cwrap('web_budget', 'string', ['number', 'number', 'number', 'number']),
     load: engine.cwrap('web_load_model', 'string', ['string', 'string']),
     exportModel: engine.cwrap('web_export_model', 'string', []),
     requestCsv: engine.cwrap('web_request_csv', 'string', ['string']),

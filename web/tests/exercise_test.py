@@ -217,6 +217,24 @@ class Exercise(unittest.TestCase):
         self.assertEqual(self.messages(), '')
         self.assertEqual(self.table('compare-table')[0]['speedup'], self.fields()['speedup'])
 
+    def test_a_model_file_keeps_the_pins_and_the_set_up(self):
+        self.open('?node=32nm&budget=power:50:150:25')
+        self.el('pin-design').click()
+        pinned = self.table('compare-table')
+        path = os.path.join(base.MODEL_FILES, 'parallel-0.95.toml')
+        with open(os.path.join(base.MODELS, 'parallel-0.95.toml')) as source, open(path, 'w') as f:
+            f.write(source.read())
+        self.el('model-file').send_keys(path)
+        self.wait_until('document.getElementById("model-pf").textContent === "0.95"')
+        self.analysed()
+        self.assertEqual(self.table('compare-table'), pinned)
+        self.assertIn('budget=power:50:150:25', self.query())
+        # The budget now is the model file's, the window as it opens: the tool's with the file.
+        rows = rows_of(tool('budget', '--model', path, *self.limits(), '--vary',
+                            'power=50:150:25', '--binding', '--format', 'csv'))
+        self.assertEqual([r['speedup'] for r in self.table('budget-table')],
+                         [r['speedup'] for r in rows])
+
     def test_figures_csv_is_the_tools_search(self):
         for query, args in (('?memory=3d&node=32nm&power=120', ['--memory', '3d', '--node', '32nm']),
                             ('?node=45nm&cores=64&cache=4', ['--node', '45nm', '--cores', '64',
