@@ -45,8 +45,9 @@ export function setupExercise(environment) {
   $('budget-form').addEventListener('submit', (e) => {
     e.preventDefault();
     const texts = ['start', 'end', 'step'].map((k) => $(`budget-${k}`).value.trim().replace(/^(\d+),(\d+)$/, '$1.$2'));
-    const answer = texts.some((t) => toolNumber(t) === null)
-      ? { error: `'${texts.join(':')}' is not START:END:STEP with numbers` } : compute(setup.limit, texts);
+    const answer = texts.some((t) => t.length > 64 || toolNumber(t) === null)
+      ? { error: `'${texts.map((t) => (t.length > 64 ? `${t.slice(0, 20)}…` : t)).join(':')}' is ` +
+          'not START:END:STEP with numbers' } : compute(setup.limit, texts);
     if (answer.error && !situational(answer.error)) {
       env.message(`Budget range refused: ${answer.error}; it stays ${showRange()}.`);
       fillInputs();

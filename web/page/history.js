@@ -11,16 +11,28 @@ export function toolNumber(text) {
   return value === 0 ? 0 : value; // "-0" is 0, as the tool prints it
 }
 
+// The longest parameter a link may hold (twenty pinned designs take about 3,000 characters):
+// texts reach the engine whole, and a megabyte of digits is no one's number.
+export const LONGEST_PARAMETER = 20000;
+
 // The link's parameters, each given once. A name given more than once is refused whole (and
-// named in problems): which of its values was meant cannot be known.
+// named in problems): which of its values was meant cannot be known. So is a value longer than
+// LONGEST_PARAMETER.
 export function singleParams(search, problems) {
   const params = new URLSearchParams(search);
   const counts = new Map();
   for (const name of params.keys()) counts.set(name, (counts.get(name) || 0) + 1);
   for (const [name, count] of counts) {
-    if (count < 2) continue;
-    problems.push(`${name}: given ${count} times (${params.getAll(name).join(', ')}); ` +
-                  'accepted: each parameter once');
+    const length = params.get(name).length;
+    if (count > 1) {
+      const values = params.getAll(name).map((v) => (v.length > 40 ? `${v.slice(0, 40)}…` : v));
+      problems.push(`${name}: given ${count} times (${values.join(', ')}); accepted: each parameter once`);
+    } else if (length > LONGEST_PARAMETER) {
+      problems.push(`${name.slice(0, 40)}: ${length} characters long; accepted: at most ` +
+                    `${LONGEST_PARAMETER.toLocaleString('en')}`);
+    } else {
+      continue;
+    }
     params.delete(name);
   }
   return params;

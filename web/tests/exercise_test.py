@@ -307,6 +307,11 @@ class Exercise(unittest.TestCase):
         default = rows_of(tool('search', '--node', '32nm', '--format', 'csv'))[0]
         self.assertEqual(self.fields()['speedup'], default['speedup'])
         self.assertNotIn('power=', self.query())
+        # A parameter too long to be meant is refused before it reaches the engine.
+        self.open('?node=32nm&budget=power:1:' + '9' * 30000 + ':1&pins=node:' + 'x' * 30000)
+        for name in ('budget: 30010 characters long', 'pins: 30005 characters long'):
+            self.assertIn(name, self.messages())
+        self.assertEqual(self.fields()['speedup'], default['speedup'])
         # What the tool accepts the link accepts.
         self.open('?node=32nm&scale=0.7&vdd=0.6')
         self.assertEqual(self.messages(), '')
@@ -325,6 +330,11 @@ class Exercise(unittest.TestCase):
             self.assertIn(words, self.messages())
             self.assertEqual(self.table('budget-table'), before)  # nothing changes
             self.assertEqual(self.el('budget-start').get_attribute('value'), '50')
+        # A pasted megabyte of digits is refused before it reaches the engine.
+        self.js('document.getElementById("budget-end").value = "1".repeat(1500000);'
+                'document.getElementById("budget-run").click()')
+        self.assertIn('not START:END:STEP with numbers', self.messages())
+        self.assertEqual(self.table('budget-table'), before)
         self.set_budget('50', '150', '12,5')  # a decimal comma, as meant
         self.assertEqual(self.messages(), '')
         self.assertEqual([r['power_limit_w'] for r in self.table('budget-table')][:3],
