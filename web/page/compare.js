@@ -7,7 +7,7 @@ import { parseCsv } from './downloads.js';
 // The columns shown: the tool's CSV column, its caption, and how its value is shown.
 const fixed = (digits) => (text) => Number(text).toFixed(digits);
 // A scale step with one decimal where that reads back to it ("1.0"), else as written ("0.95").
-const step = (text) => (Number(Number(text).toFixed(1)) === Number(text) ? Number(text).toFixed(1) : text);
+const stepText = (text) => (Number(Number(text).toFixed(1)) === Number(text) ? Number(text).toFixed(1) : text);
 const COLUMNS = [
   ['workload', 'Workload'], ['memory', 'Memory'], ['transistor', 'Transistor'],
   ['core', 'Core kind'], ['node', 'Node'],
@@ -15,7 +15,7 @@ const COLUMNS = [
   ['bandwidth_limit_gbps', 'Off-chip bandwidth limit, GB/s'], ['tsv_limit_gbps', 'TSV limit, GB/s'],
   ['feasible', 'Meets the limits', (t) => (t === 'true' ? 'yes' : 'no')],
   ['speedup', 'Speedup', fixed(4)], ['cores', 'Cores'], ['cache_mb', 'L2 cache, MB'],
-  ['scale', 'Scale step', step], ['vdd_v', 'Supply, V', fixed(3)], ['freq_ghz', 'Frequency, GHz', fixed(3)],
+  ['scale', 'Scale step', stepText], ['vdd_v', 'Supply, V', fixed(3)], ['freq_ghz', 'Frequency, GHz', fixed(3)],
   ['area_mm2', 'Area, mm²', fixed(2)], ['power_w', 'Power, W', fixed(2)],
   ['bandwidth_gbps', 'Off-chip bandwidth, GB/s', fixed(2)],
   ['tsv_bandwidth_gbps', 'TSV bandwidth, GB/s', fixed(2)],

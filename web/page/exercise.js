@@ -7,7 +7,7 @@
 import { parseCsv, pictureSvg } from './downloads.js';
 import { toolNumber } from './history.js';
 
-export const LIMITS = [
+const LIMITS = [
   { name: 'area', column: 'area_limit_mm2', caption: 'area', unit: 'mm²', arg: 'area' },
   { name: 'power', column: 'power_limit_w', caption: 'power', unit: 'W', arg: 'power' },
   { name: 'bandwidth', column: 'bandwidth_limit_gbps', caption: 'off-chip bandwidth', unit: 'GB/s', arg: 'bw' },
@@ -15,10 +15,10 @@ export const LIMITS = [
 ];
 const fixed = (digits) => (text) => Number(text).toFixed(digits);
 // A scale step with one decimal where that reads back to it ("1.0"), else as written ("0.95").
-const step = (text) => (Number(Number(text).toFixed(1)) === Number(text) ? Number(text).toFixed(1) : text);
+const stepText = (text) => (Number(Number(text).toFixed(1)) === Number(text) ? Number(text).toFixed(1) : text);
 const COLUMNS = [
   ['speedup', 'Best speedup', fixed(4)], ['cores', 'Cores'], ['cache_mb', 'L2 cache, MB'],
-  ['scale', 'Scale step', step], ['vdd_v', 'Supply, V', fixed(3)], ['freq_ghz', 'Frequency, GHz', fixed(3)],
+  ['scale', 'Scale step', stepText], ['vdd_v', 'Supply, V', fixed(3)], ['freq_ghz', 'Frequency, GHz', fixed(3)],
   ['area_mm2', 'Area, mm²', fixed(2)], ['power_w', 'Power, W', fixed(2)],
   ['bandwidth_gbps', 'Off-chip bandwidth, GB/s', fixed(2)],
   ['tsv_bandwidth_gbps', 'TSV bandwidth, GB/s', fixed(2)],
@@ -92,7 +92,7 @@ export function restoreBudget(text, problems) {
   setup = { limit: 1, range: null };
   if (text !== null) {
     const [name, ...range] = text.split(':');
-    const limit = LIMITS.findIndex((l) => l.name === name.toLowerCase() || (name === 'bw' && l.name === 'bandwidth'));
+    const limit = LIMITS.findIndex((l) => l.name === name.toLowerCase() || (name.toLowerCase() === 'bw' && l.name === 'bandwidth'));
     const error = limit < 0 ? `'${name}' is not a limit; accepted: ${LIMITS.map((l) => l.name).join(', ')}`
       : range.length !== 0 && range.length !== 3 ? `'${text}' is not LIMIT or LIMIT:START:END:STEP`
         : range.length ? tryRange(limit, range) : '';
@@ -163,8 +163,8 @@ function show(answer, texts) {
       stacked: table.rows.some((r) => r.tsv_limit_gbps !== '') };
     const none = table.rows.filter((r) => r.feasible !== 'true').length;
     $('budget-note').textContent = `The best design as the ${limit.caption} limit goes from ` +
-      `${texts[0]} to ${texts[1]} ${limit.unit} by ${texts[2]} (${table.rows.length} points), the ` +
-      `other options and limits as on show${none ? `; nothing meets the limits at ${none} of them` : ''}. ` +
+      `${texts[0]} to ${texts[1]} ${limit.unit} by ${texts[2]} (${table.rows.length} points), with ` +
+      `the options and the other limits on show and every dimension free${none ? `; nothing meets the limits at ${none} of them` : ''}. ` +
       'A limit binds at a point when relaxing it alone by 10 % changes the best design there.';
   }
   draw();
