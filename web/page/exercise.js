@@ -66,6 +66,7 @@ export function setupExercise(environment) {
   });
   canvas.addEventListener('mouseleave', () => {
     hover = -1;
+    for (const row of $('budget-table').tBodies[0].rows) row.classList.remove('hovered');
     $('budget-tip').hidden = true;
     draw();
   });
@@ -360,6 +361,8 @@ function pointAt(x) {
 // inside the curve's box and in a line read out to screen readers.
 function showPoint(withTip) {
   draw();
+  for (const row of $('budget-table').tBodies[0].rows)
+    row.classList.toggle('hovered', row.dataset.row === String(hover));
   const text = pointText(hover);
   $('budget-point').textContent = text;
   const tip = $('budget-tip');
