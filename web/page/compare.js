@@ -70,7 +70,8 @@ export function pinsLinkValue() {
 // named in problems and left out.
 export function restorePins(text, problems) {
   pins = [];
-  for (const design of (text || '').split(' ').filter((d) => d !== '')) {
+  const designs = (text || '').split(' ').filter((d) => d !== '');
+  designs.forEach((design, number) => {
     const request = [];
     let bad = '';
     for (const pair of design.split(',')) {
@@ -87,11 +88,15 @@ export function restorePins(text, problems) {
         bad = `'${pair}' has a broken escape`;
         break;
       }
+      if (/[\r\n]/.test(value)) {
+        bad = `'${pair}' holds a line break`;
+        break;
+      }
       request.push([name, value]);
     }
     const error = bad || pinDesign(request, true);
-    if (error) problems.push(`pins: design ${pins.length + 1} (${design}): ${error}`);
-  }
+    if (error) problems.push(`pins: design ${number + 1} (${design}): ${error}`);
+  });
   render();
 }
 

@@ -307,6 +307,12 @@ class Exercise(unittest.TestCase):
         default = rows_of(tool('search', '--node', '32nm', '--format', 'csv'))[0]
         self.assertEqual(self.fields()['speedup'], default['speedup'])
         self.assertNotIn('power=', self.query())
+        # A pinned design the tool would refuse is named and left out; the others are pinned.
+        self.open('?node=32nm&pins=node:32nm,cores:7+node:20nm+colour:red')
+        for words in ("pins: design 1 (node:32nm,cores:7): cores: '7' is not on the axis",
+                      "pins: design 3 (colour:red): 'colour:red' is not name:value"):
+            self.assertIn(words, self.messages())
+        self.assertEqual([p['node'] for p in self.table('compare-table')], ['20nm'])
         # A parameter too long to be meant is refused before it reaches the engine.
         self.open('?node=32nm&budget=power:1:' + '9' * 30000 + ':1&pins=node:' + 'x' * 30000)
         for name in ('budget: 30010 characters long', 'pins: 30005 characters long'):
