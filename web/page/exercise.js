@@ -75,7 +75,10 @@ export function setupExercise(environment) {
     if (!result || !(e.key in moves)) return;
     e.preventDefault();
     const last = result.rows.length - 1;
-    hover = Math.max(0, Math.min(last, hover < 0 ? 0 : hover + moves[e.key]));
+    // With no point marked yet, the first step lands on an end: the first going right or
+    // home, the last going left or to the end.
+    const from = hover >= 0 ? hover : moves[e.key] > 0 ? -1 : last + 1;
+    hover = Math.max(0, Math.min(last, from + moves[e.key]));
     showPoint(false);
   });
 }

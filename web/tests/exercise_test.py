@@ -278,6 +278,12 @@ class Exercise(unittest.TestCase):
         self.assertEqual([p['core'] for p in pins], ['ASIC', 'Niagara'])
         self.assertEqual(pins[0], rows_of(tool('search', '--node', '32nm', '--core', 'ASIC',
                                                '--power', '90', '--format', 'csv'))[0])
+        # The curve's points read by keyboard: the last one's design, as its table row.
+        self.el('budget').send_keys(Keys.END)
+        last = self.table('budget-table')[-1]
+        point = self.el('budget-point').text
+        self.assertIn(f"area limit {last['area_limit_mm2']} mm²: best speedup "
+                      f"{float(last['speedup']):.4f} with {last['cores']} cores", point)
         written = dict(parse_qsl(urlsplit(self.driver.current_url).query))
         self.assertEqual(written['locks'], 'cores,vdd')
         self.assertEqual(written['budget'], 'area:100:300:25')
