@@ -48,12 +48,16 @@ test: build debug web
 	$(MAKE) web-test
 
 # The web page in headless Chromium (Selenium): its figures against the engine run natively and
-# the command-line tool, bit for bit, with no console error; and its engine under hostile input
-# (model files against the program's reader, text of any length, a forced trap).
+# the command-line tool, bit for bit, with no console error; its engine under hostile input
+# (model files against the program's reader, text of any length, a forced trap); then the
+# class exercise (budget table, comparison, saved files, links and history) against the
+# tool's CSV.
 web-test: build web
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 	/usr/bin/python3 web/tests/engine_hardening_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/exercise_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
@@ -148,7 +152,7 @@ WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_mat
   spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
   web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp web/json_text.cpp \
-  web/model_open.cpp
+  web/model_open.cpp web/exercise_api.cpp
 WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # Optimised for size (a smaller engine compiles sooner in the browser: the first result comes
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
@@ -160,6 +164,7 @@ WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_expla
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
 WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
 WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
+WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
 WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8

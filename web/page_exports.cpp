@@ -10,6 +10,7 @@
 
 #include "modelfile/model_file.h"
 #include "web/engine_api.h"
+#include "web/exercise_api.h"
 #include "web/session.h"
 
 namespace {
@@ -81,5 +82,16 @@ EMSCRIPTEN_KEEPALIVE const char *web_scan_step(int option_sets) {
 }
 EMSCRIPTEN_KEEPALIVE const char *web_export_model() {
     return guarded([&] { return engine_export_model(); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_request_csv(const char *request, size_t request_size) {
+    return guarded([&] { return engine_request_csv(std::string(request, request_size)); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, size_t request_size,
+                                                const char *vary, size_t vary_size,
+                                                int check_only) {
+    return guarded([&] {
+        return engine_budget_csv(std::string(request, request_size),
+                                 std::string(vary, vary_size), check_only != 0);
+    });
 }
 }

@@ -28,6 +28,9 @@ function bind(engine) {
     scanStep: engine.cwrap('web_scan_step', 'string', ['number']),
     exportModel: engine.cwrap('web_export_model', 'string', []),
     trapOnNextAction: engine.cwrap('web_test_trap_on_next_action', null, []),
+    requestCsv: engine.cwrap('web_request_csv', 'string', ['number', 'number']),
+    budgetCsv: engine.cwrap('web_budget_csv', 'string',
+      ['number', 'number', 'number', 'number', 'number']),
   };
   // Each byte array copied into the heap for one call (as a pointer and a length), freed after.
   const withBytes = (arrays, call) => {
@@ -48,6 +51,10 @@ function bind(engine) {
     ...raw,
     act: (line) => withBytes([encoder.encode(line)], raw.act),
     load: (bytes, name) => withBytes([bytes, encoder.encode(name)], raw.load),
+    requestCsv: (request) => withBytes([encoder.encode(request)], raw.requestCsv),
+    budgetCsv: (request, vary, checkOnly) => withBytes(
+      [encoder.encode(request), encoder.encode(vary)],
+      (...pointers) => raw.budgetCsv(...pointers, checkOnly)),
     speedups: (count) => {
       const at = raw.speedups() / 8;
       return engine.HEAPF64.slice(at, at + count);
@@ -163,6 +170,8 @@ export async function startEngine(createEngine, { report, restarted }) {
     cell: reading('cell', ''),
     explain: reading('explain', refusal('the engine is being restarted')),
     budget: reading('budget', refusal('the engine is being restarted')),
+    requestCsv: reading('requestCsv', refusal('the engine is being restarted')),
+    budgetCsv: reading('budgetCsv', refusal('the engine is being restarted')),
     exportModel: reading('exportModel', ''),
     scanStep: reading('scanStep', JSON.stringify({ done: true, notice: '' })),
     readBytes: () => calls.readBytes(),
