@@ -1,0 +1,180 @@
+#include "modelfile/reader.h"
+
+namespace model_file_detail {
+
+void Reader::read_model(const toml::table &root, Model &m) {
+    const toml::node *version = root.get("format_version");
+    if (!version) {
+        fail(1, "format_version", "the field is missing", "format_version = 1");
+    } else if (!version->is_integer() || version->as_integer()->get() != kModelFormatVersion) {
+        fail(line_of(*version), "format_version",
+             version->is_integer()
+                 ? "version " + std::to_string(version->as_integer()->get()) + " is not accepted"
+                 : type_name(*version) + " is not accepted",
+             "1 (this program reads version 1)");
+        return; // the rest of another version's file means something else
+    }
+
+    bool overlay = false;
+    if (const toml::node *extends = root.get("extends")) {
+        overlay = extends->value<std::string>() == "built-in";
+        if (!overlay) {
+            fail(line_of(*extends), "extends",
+                 (extends->is_string() ? in_quotes(extends->as_string()->get())
+                                       : type_name(*extends)) +
+                     " is not accepted",
+                 "\"built-in\", or no extends line for a complete model");
+            return;
+        }
+    }
+    m = overlay ? builtin_model() : Model{};
+    const bool complete = !overlay;
+
+    check_keys(root, "",
+               {"format_version", "extends", "constants", "axes", "voltage_frequency",
+                "memory_kinds", "transistor_kinds", "reference_chip", "memory_stack", "workload",
+                "core_kind", "node"},
+               "unknown section");
+
+    const toml::node *start_node = nullptr;
+    if (const toml::table *t = section(root, "constants", complete)) {
+        check_keys(*t, "constants", keys_of<Model>(kConstantFields, {"start_node"}),
+                   "unknown field");
+        read_numbers<Model>(*t, "constants", kConstantFields, m, complete);
+        start_node = t->get("start_node");
+        if (!start_node && complete)
+            missing(line_of(*t), "constants start_node", "the name of a node");
+    }
+    if (const toml::table *t = section(root, "axes", complete)) {
+        check_keys(*t, "axes", {"core_counts", "cache_sizes_mb", "scale_steps"}, "unknown field");
+        read_array(*t, "axes", "core_counts", m.core_counts, kAxisValue, Order::Ascending,
+                   complete);
+        read_array(*t, "axes", "cache_sizes_mb", m.cache_sizes, kAxisValue, Order::Ascending,
+                   complete);
+        read_array(*t, "axes", "scale_steps", m.scale_steps, kRatio, Order::Distinct, complete);
+    }
+    if (const toml::table *t = section(root, "voltage_frequency", complete)) {
+        check_keys(*t, "voltage_frequency", {"vdd_ratios", "freq_ratios"}, "unknown field");
+        read_array(*t, "voltage_frequency", "vdd_ratios", m.vdd_ratios, kFraction, Order::Any,
+                   complete);
+        read_array(*t, "voltage_frequency", "freq_ratios", m.freq_ratios, kRatio, Order::Any,
+                   complete);
+    }
+    read_fixed_kinds<MemoryKindName>(root, "memory_kinds", kMemoryKeys, m.memory_kinds, complete);
+    read_fixed_kinds<OptionName>(root, "transistor_kinds", kTransistorKeys, m.transistor_kinds,
+                                 complete);
+    if (const toml::table *t = section(root, "reference_chip", complete)) {
+        check_keys(*t, "reference_chip", keys_of<ReferenceChip>(kReferenceFields, {}),
+                   "unknown field");
+        read_numbers<ReferenceChip>(*t, "reference_chip", kReferenceFields, m.reference, complete);
+    }
+    if (const toml::table *t = section(root, "memory_stack", complete)) {
+        check_keys(*t, "memory_stack", keys_of<MemoryStack>(kStackFields, {}), "unknown field");
+        read_numbers<MemoryStack>(*t, "memory_stack", kStackFields, m.stack, complete);
+    }
+
+    read_entries(
+        root, "workload", m.workloads,
+        [&](const toml::table &t, const std::string &where, WorkloadRecord &w, bool whole) {
+            check_keys(t, where,
+                       keys_of<WorkloadRecord>(kWorkloadFields,
+                                               {"name", "window_item", "parallel_fraction"}),
+                       "unknown field");
+            read_numbers<WorkloadRecord>(t, where, kWorkloadFields, w, whole);
+            // Optional: the model's parallel fraction stands for a workload without its own.
+            if (const toml::node *own = t.get("parallel_fraction"))
+                if (auto value = number(*own, where + " parallel_fraction", kFraction))
+                    w.parallel_fraction = *value;
+        });
+    const std::vector<int> kind_lines = read_entries(
+        root, "core_kind", m.core_kinds,
+        [&](const toml::table &t, const std::string &where, CoreKindRecord &k, bool whole) {
+            check_keys(t, where, keys_of<CoreKindRecord>(kCoreKindFields, {"name", "window_item"}),
+                       "unknown field");
+            read_numbers<CoreKindRecord>(t, where, kCoreKindFields, k, whole);
+        });
+
+    // Every node needs an area for every core kind, the ones this file adds included.
+    const size_t kinds = m.core_kinds.size();
+    for (NodeRecord &n : m.nodes) {
+        n.core_area_HP.resize(kinds, NAN);
+        n.core_area_LOP.resize(kinds, NAN);
+    }
+    const std::vector<int> node_lines = read_entries(
+        root, "node", m.nodes,
+        [&](const toml::table &t, const std::string &where, NodeRecord &n, bool whole) {
+            check_keys(
+                t, where,
+                keys_of<TranTechRecord>(kNodeFields, {"name", "window_item", "based_on",
+                                                      "core_area_HP_mm2", "core_area_LOP_mm2",
+                                                      "l2_latency_HP_ns", "l2_latency_LOP_ns"}),
+                "unknown field");
+            // A node based on another starts from that node's figures (as they stand at this
+            // point of the file) and gives only what differs.
+            if (const toml::node *based_on = t.get("based_on")) {
+                whole = false;
+                if (auto base_name = text(*based_on, where + " based_on", TextRule::Name)) {
+                    const int base = index_of(m.nodes, *base_name);
+                    std::string others;
+                    for (const NodeRecord &other : m.nodes)
+                        if (&other != &n)
+                            others += (others.empty() ? "" : ", ") + in_quotes(other.name);
+                    if (base < 0 || &m.nodes[size_t(base)] == &n) {
+                        fail(line_of(*based_on), where + " based_on",
+                             in_quotes(*base_name) +
+                                 (base < 0 ? " names no node" : " names this node itself"),
+                             "the name of a node of the model it extends or of one given "
+                             "before it in the file: " +
+                                 others);
+                        // Refused already: no message per missing area as well.
+                        n.core_area_HP.assign(kinds, 0.0);
+                        n.core_area_LOP.assign(kinds, 0.0);
+                    } else {
+                        const NodeRecord &from = m.nodes[size_t(base)];
+                        n.tech = from.tech;
+                        n.core_area_HP = from.core_area_HP;
+                        n.core_area_LOP = from.core_area_LOP;
+                        n.l2_latency_HP = from.l2_latency_HP;
+                        n.l2_latency_LOP = from.l2_latency_LOP;
+                        bases_.emplace_back(n.name, from);
+                    }
+                }
+            }
+            read_numbers<TranTechRecord>(t, where, kNodeFields, n.tech, whole);
+            n.core_area_HP.resize(kinds, NAN);
+            n.core_area_LOP.resize(kinds, NAN);
+            read_areas(t, where, "core_area_HP_mm2", n.core_area_HP, m.core_kinds, whole);
+            read_areas(t, where, "core_area_LOP_mm2", n.core_area_LOP, m.core_kinds, whole);
+            read_array(t, where, "l2_latency_HP_ns", n.l2_latency_HP, kNonNegative, Order::Any,
+                       whole);
+            read_array(t, where, "l2_latency_LOP_ns", n.l2_latency_LOP, kNonNegative, Order::Any,
+                       whole);
+        });
+    for (size_t n = 0; n < m.nodes.size(); n++) {
+        const NodeRecord &node = m.nodes[n];
+        for (size_t k = 0; k < kinds; k++) {
+            const int line = std::max(1, node_lines[n] ? node_lines[n] : kind_lines[k]);
+            const std::pair<const char *, const std::vector<double> *> tables[] = {
+                {"core_area_HP_mm2", &node.core_area_HP},
+                {"core_area_LOP_mm2", &node.core_area_LOP}};
+            for (auto [key, areas] : tables)
+                if (std::isnan((*areas)[k]))
+                    fail(line, "node " + in_quotes(node.name) + " " + key,
+                         "no area for core kind " + in_quotes(m.core_kinds[k].name),
+                         "an area in mm^2 for every core kind");
+        }
+    }
+
+    if (start_node) {
+        if (auto name = text(*start_node, "constants start_node", TextRule::Name)) {
+            const int index = index_of(m.nodes, *name);
+            if (index >= 0)
+                m.start_node = index;
+            else if (!m.nodes.empty())
+                fail(line_of(*start_node), "constants start_node",
+                     in_quotes(*name) + " names no node", "one of " + names_of(m.nodes));
+        }
+    }
+}
+
+} // namespace model_file_detail
