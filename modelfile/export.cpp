@@ -146,6 +146,13 @@ std::string export_model(const Model &m) {
                 table + "supply ratios of the voltage-to-frequency table");
     write_array(out, "freq_ratios", m.freq_ratios,
                 table + "frequency ratio of each of the first 8 supply ratios");
+    if (m.frequency_law == FrequencyLaw::AlphaPower) {
+        write_line(out, std::string("frequency_law = ") + toml_string(kAlphaPowerLaw),
+                   "assumption: f ~ (V - Vth)^alpha / V at the supply applied, not the table");
+        notes.write(out, "voltage_frequency", "", "alpha");
+        write_line(out, "alpha = " + toml_number(m.alpha),
+                   "calibrated constant: the alpha-power law's exponent");
+    }
 
     for (size_t i = 0; i < m.memory_kinds.size(); i++) {
         out += std::string("\n[memory_kinds.") + kMemoryKeys[i] + "]\n";
@@ -184,6 +191,13 @@ std::string export_model(const Model &m) {
         out += "\n[[node]]\n";
         write_names(out, n);
         write_fields<TranTechRecord>(out, kNodeFields, n.tech, "node", n.name, notes);
+        // Only when given: a model without an uncore exports as it always has.
+        for (const Field<NodeRecord> &f : kNodeUncoreFields)
+            if (n.*f.member != 0) {
+                notes.write(out, "node", n.name, f.key);
+                write_line(out, std::string(f.key) + " = " + toml_number(n.*f.member),
+                           "assumption: " + std::string(f.meaning));
+            }
         notes.write(out, "node", n.name, "core_area_HP_mm2");
         write_areas(out, "core_area_HP_mm2", n.core_area_HP, m.core_kinds,
                     technology + "mm^2 per HP core, by core kind");

@@ -34,6 +34,7 @@ inline constexpr Range kRatio{0, 1, true, false, false, "a number above 0 and at
 inline constexpr Range kAxisValue{1,     1 << 20, false,
                                   false, true,    "a whole number from 1 to 1048576"};
 inline constexpr Range kLayers{2, 1024, false, false, true, "a whole number from 2 to 1024"};
+inline constexpr Range kExponent{0, 10, true, false, false, "a number above 0 and at most 10"};
 
 inline constexpr const char *kNameAccepted =
     "1 to 80 bytes of text, no control character, no space at either end";
@@ -170,6 +171,18 @@ inline const Field<MemoryStack> kStackFields[] = {
 
 inline constexpr const char *kMemoryKeys[] = {"plain", "stacked"};
 inline constexpr const char *kTransistorKeys[] = {"LOP", "LOP_HP", "HP"};
+
+// A node's optional uncore: 0, the built-in model's, when not given; written only when not 0.
+inline const Field<NodeRecord> kNodeUncoreFields[] = {
+    {"uncore_area_mm2", &NodeRecord::uncore_area_mm2, &kNonNegative,
+     "die area beyond the cores and the L2 (memory controllers, I/O, shared logic), mm^2"},
+    {"uncore_power_W", &NodeRecord::uncore_power_W, &kNonNegative,
+     "uncore power at the cores' nominal supply and fmax, W; scales with supply^2 x frequency"},
+};
+
+// The frequency laws as a model file names them.
+inline constexpr const char *kTableLaw = "table";
+inline constexpr const char *kAlphaPowerLaw = "alpha_power";
 
 enum class Order { Any, Ascending, Distinct };
 

@@ -28,6 +28,12 @@ double *core_area_HP_at(Model &m, int entry, int kind) {
 double *core_area_LOP_at(Model &m, int entry, int kind) {
     return &m.nodes[size_t(entry)].core_area_LOP[size_t(kind)];
 }
+double *node_uncore_at(Model &m, int entry, int i) {
+    return &(m.nodes[size_t(entry)].*kNodeUncoreFields[i].member);
+}
+double *alpha_at(Model &m, int, int) {
+    return &m.alpha;
+}
 double *reference_at(Model &m, int, int i) {
     return &(m.reference.*kReferenceFields[i].member);
 }
@@ -55,7 +61,7 @@ bool ModelNumberField::admits(double v) const {
 
 std::string ModelNumberField::accepted() const {
     for (const Range *r : {&kAnyNumber, &kPositive, &kNonNegative, &kFraction, &kBelowOne, &kRatio,
-                           &kAxisValue, &kLayers})
+                           &kAxisValue, &kLayers, &kExponent})
         if (r->low == low && r->high == high && r->low_open == low_open &&
             r->high_open == high_open && r->whole == whole)
             return r->text;
@@ -67,6 +73,10 @@ std::vector<ModelNumberField> model_number_fields(const Model &m) {
     add_fields<Model>(out, kConstantFields, "constants", "", -1, constant_at);
     add_fields<ReferenceChip>(out, kReferenceFields, "reference_chip", "", -1, reference_at);
     add_fields<MemoryStack>(out, kStackFields, "memory_stack", "", -1, stack_at);
+    if (m.frequency_law == FrequencyLaw::AlphaPower)
+        out.push_back(ModelNumberField{"voltage_frequency.alpha", "voltage_frequency", -1, "alpha",
+                                       kExponent.low, kExponent.high, kExponent.low_open,
+                                       kExponent.high_open, kExponent.whole, alpha_at, 0});
     for (size_t w = 0; w < m.workloads.size(); w++) {
         add_fields<WorkloadRecord>(out, kWorkloadFields, "workload", m.workloads[w].name, int(w),
                                    workload_at);
@@ -81,6 +91,7 @@ std::vector<ModelNumberField> model_number_fields(const Model &m) {
     for (size_t n = 0; n < m.nodes.size(); n++) {
         const std::string &name = m.nodes[n].name;
         add_fields<TranTechRecord>(out, kNodeFields, "node", name, int(n), node_at);
+        add_fields<NodeRecord>(out, kNodeUncoreFields, "node", name, int(n), node_uncore_at);
         for (size_t k = 0; k < m.core_kinds.size(); k++)
             for (auto [key, locate] : {std::pair<const char *, double *(*)(Model &, int, int)>{
                                            "core_area_HP_mm2", core_area_HP_at},

@@ -89,6 +89,9 @@ const TypicalRange kTypicalRanges[] = {
     {"node", "bw_tsv", {0, kNone, true, "GB/s"}},
     {"node", "mem_data_rate", kPositiveSize},
     {"node", "mem_latency", {10, 500, false, "ns"}},
+    {"node", "uncore_area_mm2", {0, 600, false, "mm^2"}},
+    {"node", "uncore_power_W", {0, 300, false, "W"}},
+    {"voltage_frequency", "alpha", {1, 2, false, ""}},
 };
 constexpr Typical kCoreArea{0, 1000, true, "mm^2"};
 constexpr Typical kLatency{0, 100, true, "ns"};
@@ -204,6 +207,18 @@ const toml::node *given_in(const toml::table &root, const Oddity &o) {
 std::vector<Oddity> oddities_of(const Model &m) {
     std::vector<Oddity> out;
     judge_fields<Model>(out, kConstantFields, m, "constants", "");
+    if (m.frequency_law == FrequencyLaw::AlphaPower) {
+        const Typical &t = *typical_of("voltage_frequency", "alpha");
+        if (!within(t, m.alpha))
+            out.push_back(Oddity{"voltage_frequency",
+                                 "",
+                                 "alpha",
+                                 "",
+                                 -1,
+                                 shortest(m.alpha) + " is outside the typical range",
+                                 typical_text(t),
+                                 {m.alpha}});
+    }
     judge_fields<ReferenceChip>(out, kReferenceFields, m.reference, "reference_chip", "");
     for (const WorkloadRecord &w : m.workloads)
         judge_fields<WorkloadRecord>(out, kWorkloadFields, w, "workload", w.name);
@@ -213,6 +228,7 @@ std::vector<Oddity> oddities_of(const Model &m) {
         const TranTechRecord &t = n.tech;
         const size_t start = out.size();
         judge_fields<TranTechRecord>(out, kNodeFields, t, "node", n.name);
+        judge_fields<NodeRecord>(out, kNodeUncoreFields, n, "node", n.name);
         // A threshold at or above its supply, a lowest supply above the nominal one: said
         // instead of any range of the same field.
         struct Below {

@@ -2,6 +2,29 @@
 
 namespace model_file_detail {
 
+void Reader::read_frequency_law(const toml::table &t, Model &m) {
+    const std::string accepted =
+        std::string("\"") + kTableLaw + "\" or \"" + kAlphaPowerLaw + "\" (which needs alpha)";
+    int law_line = line_of(t);
+    if (const toml::node *law = t.get("frequency_law")) {
+        const std::optional<std::string> name = law->value<std::string>();
+        law_line = line_of(*law);
+        if (name == kTableLaw)
+            m.frequency_law = FrequencyLaw::Table;
+        else if (name == kAlphaPowerLaw)
+            m.frequency_law = FrequencyLaw::AlphaPower;
+        else
+            fail(law_line, "voltage_frequency frequency_law",
+                 (name ? in_quotes(*name) : type_name(*law)) + " is not accepted", accepted);
+    }
+    if (const toml::node *alpha = t.get("alpha"))
+        if (auto value = number(*alpha, "voltage_frequency alpha", kExponent))
+            m.alpha = *value;
+    if (m.frequency_law == FrequencyLaw::AlphaPower && !(m.alpha > 0))
+        missing(law_line, "voltage_frequency alpha",
+                std::string("the alpha-power law's exponent: ") + kExponent.text);
+}
+
 void Reader::read_model(const toml::table &root, Model &m) {
     const toml::node *version = root.get("format_version");
     if (!version) {
@@ -54,11 +77,13 @@ void Reader::read_model(const toml::table &root, Model &m) {
         read_array(*t, "axes", "scale_steps", m.scale_steps, kRatio, Order::Distinct, complete);
     }
     if (const toml::table *t = section(root, "voltage_frequency", complete)) {
-        check_keys(*t, "voltage_frequency", {"vdd_ratios", "freq_ratios"}, "unknown field");
+        check_keys(*t, "voltage_frequency", {"vdd_ratios", "freq_ratios", "frequency_law", "alpha"},
+                   "unknown field");
         read_array(*t, "voltage_frequency", "vdd_ratios", m.vdd_ratios, kFraction, Order::Any,
                    complete);
         read_array(*t, "voltage_frequency", "freq_ratios", m.freq_ratios, kRatio, Order::Any,
                    complete);
+        read_frequency_law(*t, m);
     }
     read_fixed_kinds<MemoryKindName>(root, "memory_kinds", kMemoryKeys, m.memory_kinds, complete);
     read_fixed_kinds<OptionName>(root, "transistor_kinds", kTransistorKeys, m.transistor_kinds,
@@ -103,16 +128,17 @@ void Reader::read_model(const toml::table &root, Model &m) {
     const std::vector<int> node_lines = read_entries(
         root, "node", m.nodes,
         [&](const toml::table &t, const std::string &where, NodeRecord &n, bool whole) {
-            check_keys(
-                t, where,
-                keys_of<TranTechRecord>(kNodeFields, {"name", "window_item", "based_on",
-                                                      "core_area_HP_mm2", "core_area_LOP_mm2",
-                                                      "l2_latency_HP_ns", "l2_latency_LOP_ns"}),
-                "unknown field");
+            check_keys(t, where,
+                       keys_of<TranTechRecord>(
+                           kNodeFields, {"name", "window_item", "based_on", "uncore_area_mm2",
+                                         "uncore_power_W", "core_area_HP_mm2", "core_area_LOP_mm2",
+                                         "l2_latency_HP_ns", "l2_latency_LOP_ns"}),
+                       "unknown field");
             // A node based on another starts from that node's figures (as they stand at this
             // point of the file) and gives only what differs.
             if (const toml::node *based_on = t.get("based_on")) {
                 whole = false;
+                bool based = false;
                 if (auto base_name = text(*based_on, where + " based_on", TextRule::Name)) {
                     const int base = index_of(m.nodes, *base_name);
                     std::string others;
@@ -126,9 +152,6 @@ void Reader::read_model(const toml::table &root, Model &m) {
                              "the name of a node of the model it extends or of one given "
                              "before it in the file: " +
                                  others);
-                        // Refused already: no message per missing area as well.
-                        n.core_area_HP.assign(kinds, 0.0);
-                        n.core_area_LOP.assign(kinds, 0.0);
                     } else {
                         const NodeRecord &from = m.nodes[size_t(base)];
                         n.tech = from.tech;
@@ -136,8 +159,17 @@ void Reader::read_model(const toml::table &root, Model &m) {
                         n.core_area_LOP = from.core_area_LOP;
                         n.l2_latency_HP = from.l2_latency_HP;
                         n.l2_latency_LOP = from.l2_latency_LOP;
+                        n.uncore_area_mm2 = from.uncore_area_mm2;
+                        n.uncore_power_W = from.uncore_power_W;
                         bases_.emplace_back(n.name, from);
+                        based = true;
                     }
+                }
+                // A based_on refused (malformed or naming no node) is one message: none per
+                // area the base would have given as well.
+                if (!based) {
+                    n.core_area_HP.assign(kinds, 0.0);
+                    n.core_area_LOP.assign(kinds, 0.0);
                 }
             }
             read_numbers<TranTechRecord>(t, where, kNodeFields, n.tech, whole);
@@ -147,6 +179,11 @@ void Reader::read_model(const toml::table &root, Model &m) {
             read_areas(t, where, "core_area_LOP_mm2", n.core_area_LOP, m.core_kinds, whole);
             read_array(t, where, "l2_latency_HP_ns", n.l2_latency_HP, kNonNegative, Order::Any,
                        whole);
+            // Optional: 0 (no uncore) unless given or based on a node that has one.
+            for (const Field<NodeRecord> &f : kNodeUncoreFields)
+                if (const toml::node *given = t.get(f.key))
+                    if (auto value = number(*given, where + " " + f.key, *f.range))
+                        n.*f.member = *value;
             read_array(t, where, "l2_latency_LOP_ns", n.l2_latency_LOP, kNonNegative, Order::Any,
                        whole);
         });

@@ -77,6 +77,8 @@ class Reader {
         return std::move(errors_);
     }
     void read_model(const toml::table &root, Model &m);
+    // [voltage_frequency]'s optional frequency_law ("table" or "alpha_power") and alpha.
+    void read_frequency_law(const toml::table &t, Model &m);
 
   private:
     void add(const std::string &message) {
