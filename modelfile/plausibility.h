@@ -33,7 +33,9 @@ std::string field_text(const Oddity &o);
 // it extends already holds in the same place (the built-in model's entry of that name, or the
 // base of a node read with based_on) is not warned about again: docs/model.md lists those of
 // the built-in model.
-std::vector<std::string> warnings_of(const toml::table &root, const Model &m,
+// A node's figure that any node of the extended model holds bit for bit is not warned about
+// either (an exported file writes a node read with based_on in full).
+std::vector<std::string> warnings_of(const toml::table &root, const Model &m, const Model &extended,
                                      const std::vector<std::pair<std::string, NodeRecord>> &bases,
                                      const std::string &source);
 

@@ -38,19 +38,19 @@ void Reader::read_model(const toml::table &root, Model &m) {
         return; // the rest of another version's file means something else
     }
 
+    // extends names the built-in model or a file, which the caller has loaded (set_base).
     bool overlay = false;
     if (const toml::node *extends = root.get("extends")) {
-        overlay = extends->value<std::string>() == "built-in";
+        const std::optional<std::string> name = extends->value<std::string>();
+        overlay = name && (*name == "built-in" || base_);
         if (!overlay) {
             fail(line_of(*extends), "extends",
-                 (extends->is_string() ? in_quotes(extends->as_string()->get())
-                                       : type_name(*extends)) +
-                     " is not accepted",
-                 "\"built-in\", or no extends line for a complete model");
+                 (name ? in_quotes(*name) : type_name(*extends)) + " is not accepted",
+                 kExtendsAccepted);
             return;
         }
     }
-    m = overlay ? builtin_model() : Model{};
+    m = overlay ? extended() : Model{};
     const bool complete = !overlay;
 
     check_keys(root, "",

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +22,9 @@ namespace model_file_detail {
 inline constexpr size_t kMaxEntries = 100;  // workloads, core kinds or nodes
 inline constexpr size_t kMaxTextBytes = 80; // names, window items, descriptions
 inline constexpr size_t kMaxMessages = 100; // messages listed for one file
+inline constexpr const char *kExtendsAccepted =
+    "\"built-in\", the path of a model file (relative to the folder of the file that names it), "
+    "or no extends line for a complete model";
 
 inline int line_of(const toml::source_region &where) {
     return where.begin.line > 0 ? static_cast<int>(where.begin.line) : 1;
@@ -69,6 +73,11 @@ class Reader {
 
     bool failed() const { return !errors_.empty() || unlisted_ > 0; }
     const std::vector<std::pair<std::string, NodeRecord>> &bases() const { return bases_; }
+    // The model a file that extends another file starts from (null: none is loaded).
+    void set_base(std::shared_ptr<const Model> base) { base_ = std::move(base); }
+    // The model the file starts from: its base file's, or the built-in one (also for a complete
+    // model, whose figures are judged against it).
+    const Model &extended() const { return base_ ? *base_ : builtin_model(); }
 
     std::vector<std::string> take_errors() {
         if (unlisted_ > 0)
@@ -426,6 +435,7 @@ class Reader {
     std::string source_;
     // The nodes read with based_on, each with the figures of its base (by the node's name).
     std::vector<std::pair<std::string, NodeRecord>> bases_;
+    std::shared_ptr<const Model> base_;
     std::vector<std::string> errors_;
     size_t unlisted_ = 0;
 };
