@@ -25,6 +25,52 @@ void Reader::read_frequency_law(const toml::table &t, Model &m) {
                 std::string("the alpha-power law's exponent: ") + kExponent.text);
 }
 
+void Reader::tie_latencies_to_sizes(Model &m, const std::vector<std::array<bool, 2>> &rows_given,
+                                    int axis_line) {
+    const std::array<double, kCacheSizes> &old_sizes = extended().cache_sizes;
+    if (std::equal(old_sizes.begin(), old_sizes.end(), m.cache_sizes.begin()))
+        return;
+    // Each size keeps the latency the model extended gives it; a size it has none for is
+    // missing, never given the latency of another size that sat at its position.
+    std::vector<double> missing;
+    std::string rows;
+    for (size_t n = 0; n < m.nodes.size(); n++)
+        for (int r = 0; r < 2; r++) {
+            if (n < rows_given.size() && rows_given[n][size_t(r)])
+                continue;
+            std::array<double, kCacheSizes> &row =
+                r == 0 ? m.nodes[n].l2_latency_HP : m.nodes[n].l2_latency_LOP;
+            const std::array<double, kCacheSizes> old_row = row;
+            bool lacks = false;
+            for (size_t j = 0; j < kCacheSizes; j++) {
+                const auto at = std::find(old_sizes.begin(), old_sizes.end(), m.cache_sizes[j]);
+                if (at != old_sizes.end()) {
+                    row[j] = old_row[size_t(at - old_sizes.begin())];
+                } else {
+                    lacks = true;
+                    if (std::find(missing.begin(), missing.end(), m.cache_sizes[j]) ==
+                        missing.end())
+                        missing.push_back(m.cache_sizes[j]);
+                }
+            }
+            if (lacks)
+                rows += (rows.empty() ? "" : ", ") + in_quotes(m.nodes[n].name) +
+                        (r == 0 ? " l2_latency_HP_ns" : " l2_latency_LOP_ns");
+        }
+    if (missing.empty())
+        return;
+    std::string sizes;
+    for (size_t i = 0; i < missing.size() && i < 8; i++)
+        sizes += (i ? ", " : "") + shortest(missing[i]);
+    if (missing.size() > 8)
+        sizes += " and " + std::to_string(missing.size() - 8) + " more";
+    fail(axis_line, "axes cache_sizes_mb",
+         sizes + " MB have no L2 latency in the rows of node " + rows +
+             ", which the model extended gives for its own sizes",
+         "sizes the model extended has latencies for, or l2_latency_HP_ns and l2_latency_LOP_ns "
+         "rows for the new sizes in every node");
+}
+
 void Reader::read_model(const toml::table &root, Model &m) {
     const toml::node *version = root.get("format_version");
     if (!version) {
@@ -60,6 +106,7 @@ void Reader::read_model(const toml::table &root, Model &m) {
                "unknown section");
 
     const toml::node *start_node = nullptr;
+    int cache_axis_line = 1;
     if (const toml::table *t = section(root, "constants", complete)) {
         check_keys(*t, "constants", keys_of<Model>(kConstantFields, {"start_node"}),
                    "unknown field");
@@ -74,6 +121,8 @@ void Reader::read_model(const toml::table &root, Model &m) {
                    complete);
         read_array(*t, "axes", "cache_sizes_mb", m.cache_sizes, kAxisValue, Order::Ascending,
                    complete);
+        if (const toml::node *sizes = t->get("cache_sizes_mb"))
+            cache_axis_line = line_of(*sizes);
         read_array(*t, "axes", "scale_steps", m.scale_steps, kRatio, Order::Distinct, complete);
     }
     if (const toml::table *t = section(root, "voltage_frequency", complete)) {
@@ -125,6 +174,9 @@ void Reader::read_model(const toml::table &root, Model &m) {
         n.core_area_HP.resize(kinds, NAN);
         n.core_area_LOP.resize(kinds, NAN);
     }
+    // Which latency rows (HP, LOP) of each node are given for this file's cache axis; the others
+    // are the model extended's, given for its axis.
+    std::vector<std::array<bool, 2>> rows_given(m.nodes.size(), {complete, complete});
     const std::vector<int> node_lines = read_entries(
         root, "node", m.nodes,
         [&](const toml::table &t, const std::string &where, NodeRecord &n, bool whole) {
@@ -136,6 +188,7 @@ void Reader::read_model(const toml::table &root, Model &m) {
                        "unknown field");
             // A node based on another starts from that node's figures (as they stand at this
             // point of the file) and gives only what differs.
+            int based_on_index = -1;
             if (const toml::node *based_on = t.get("based_on")) {
                 whole = false;
                 bool based = false;
@@ -163,6 +216,7 @@ void Reader::read_model(const toml::table &root, Model &m) {
                         n.uncore_power_W = from.uncore_power_W;
                         bases_.emplace_back(n.name, from);
                         based = true;
+                        based_on_index = base;
                     }
                 }
                 // A based_on refused (malformed or naming no node) is one message: none per
@@ -177,16 +231,24 @@ void Reader::read_model(const toml::table &root, Model &m) {
             n.core_area_LOP.resize(kinds, NAN);
             read_areas(t, where, "core_area_HP_mm2", n.core_area_HP, m.core_kinds, whole);
             read_areas(t, where, "core_area_LOP_mm2", n.core_area_LOP, m.core_kinds, whole);
-            read_array(t, where, "l2_latency_HP_ns", n.l2_latency_HP, kNonNegative, Order::Any,
-                       whole);
             // Optional: 0 (no uncore) unless given or based on a node that has one.
             for (const Field<NodeRecord> &f : kNodeUncoreFields)
                 if (const toml::node *given = t.get(f.key))
                     if (auto value = number(*given, where + " " + f.key, *f.range))
                         n.*f.member = *value;
+            read_array(t, where, "l2_latency_HP_ns", n.l2_latency_HP, kNonNegative, Order::Any,
+                       whole);
             read_array(t, where, "l2_latency_LOP_ns", n.l2_latency_LOP, kNonNegative, Order::Any,
                        whole);
+            const size_t at = size_t(&n - m.nodes.data());
+            rows_given.resize(m.nodes.size(), {complete, complete});
+            if (based_on_index >= 0)
+                rows_given[at] = rows_given[size_t(based_on_index)];
+            rows_given[at][0] = rows_given[at][0] || t.get("l2_latency_HP_ns") != nullptr;
+            rows_given[at][1] = rows_given[at][1] || t.get("l2_latency_LOP_ns") != nullptr;
         });
+    if (overlay)
+        tie_latencies_to_sizes(m, rows_given, cache_axis_line);
     for (size_t n = 0; n < m.nodes.size(); n++) {
         const NodeRecord &node = m.nodes[n];
         for (size_t k = 0; k < kinds; k++) {

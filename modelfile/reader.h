@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -88,6 +89,11 @@ class Reader {
     void read_model(const toml::table &root, Model &m);
     // [voltage_frequency]'s optional frequency_law ("table" or "alpha_power") and alpha.
     void read_frequency_law(const toml::table &t, Model &m);
+    // After a change of the cache axis, the latency rows not given for it (rows_given, HP and
+    // LOP per node) take each size's latency from the model extended; a size it has none for
+    // is refused.
+    void tie_latencies_to_sizes(Model &m, const std::vector<std::array<bool, 2>> &rows_given,
+                                int axis_line);
 
   private:
     void add(const std::string &message) {

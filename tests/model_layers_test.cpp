@@ -186,4 +186,65 @@ TEST(BasedOn, AnExportReadsBackWithoutWarningsTheOriginalNeverGave) {
     EXPECT_NE(odd_back.warnings[0].find("node \"14nm\" Vth_HP: 0.02 V"), std::string::npos);
 }
 
+// A cache axis with 3 MB in place of 512 MB, and a latency row of 67 values for it.
+std::string new_cache_axis() {
+    std::string axis = "[axes]\ncache_sizes_mb = [1, 2, 3, 4";
+    for (int mb = 8; mb <= 504; mb += 8)
+        axis += ", " + std::to_string(mb);
+    return axis + "]\n";
+}
+
+std::string latency_row(const char *key, double first) {
+    std::string row = std::string(key) + " = [";
+    for (int j = 0; j < kCacheSizes; j++)
+        row += (j ? ", " : "") + std::to_string(first + j * 0.25);
+    return row + "]\n";
+}
+
+std::string nodes_with_rows(size_t count) {
+    std::string text;
+    for (size_t n = 0; n < count; n++)
+        text += "[[node]]\nname = \"" + builtin_model().nodes[n].name + "\"\n" +
+                latency_row("l2_latency_HP_ns", 1.0 + double(n)) +
+                latency_row("l2_latency_LOP_ns", 2.0 + double(n));
+    return text;
+}
+
+TEST(CacheAxis, RowsNotGivenForNewSizesAreRefusedNotRepaired) {
+    const std::string head = std::string(kHead) + "extends = \"built-in\"\n" + new_cache_axis();
+    const ModelFileResult r = parse_model_text(head + nodes_with_rows(4), "axis.toml");
+    EXPECT_FALSE(r.model);
+    ASSERT_EQ(r.errors.size(), 1u) << joined(r.errors);
+    EXPECT_EQ(r.errors[0].rfind("axis.toml:4: axes cache_sizes_mb: 3 MB have no L2 latency in the "
+                                "rows of node \"20nm\" l2_latency_HP_ns, \"20nm\" "
+                                "l2_latency_LOP_ns, which the model extended gives for its own "
+                                "sizes; accepted: ",
+                                0),
+              0u)
+        << r.errors[0];
+}
+
+TEST(CacheAxis, RowsGivenForTheNewSizesAreTakenAsGivenAndFollowBasedOn) {
+    const std::string text = std::string(kHead) + "extends = \"built-in\"\n" + new_cache_axis() +
+                             nodes_with_rows(5) +
+                             "[[node]]\nname = \"14nm\"\nbased_on = \"20nm\"\nnode_nm = 14\n";
+    const ModelFileResult r = parse_model_text(text, "axis.toml");
+    ASSERT_TRUE(r.model) << joined(r.errors);
+    const Model &m = *r.model;
+    EXPECT_EQ(m.cache_sizes[2], 3);
+    EXPECT_EQ(m.cache_sizes[3], 4);
+    EXPECT_EQ(m.nodes[1].l2_latency_HP[3], 2.75);
+    EXPECT_EQ(m.nodes[5].l2_latency_LOP[66], 6.0 + 66 * 0.25);
+    // A file that extends it and keeps its axis keeps its rows.
+    const std::string dir = testing::TempDir();
+    { std::ofstream(dir + "axis_base.toml") << text; }
+    const ModelFileResult over = parse_model_text(
+        std::string(kHead) +
+            "extends = \"axis_base.toml\"\n[[node]]\nname = \"65nm\"\nyear = 2008\n",
+        dir + "axis_top.toml");
+    ASSERT_TRUE(over.model) << joined(over.errors);
+    EXPECT_EQ(over.model->nodes[1].l2_latency_HP[3], 2.75);
+    std::remove((dir + "axis_base.toml").c_str());
+}
+
 } // namespace
