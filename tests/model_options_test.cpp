@@ -245,4 +245,28 @@ TEST(Uncore, HasItsPlaceInTheBreakdown) {
     std::remove(path.c_str());
 }
 
+// What the tool reports as a step's frequency is what the search ran at under the law.
+TEST(AlphaPowerLaw, TheReportedFrequencyIsTheOneTheFiguresUse) {
+    const std::string path = testing::TempDir() + "alpha.toml";
+    FILE *file = fopen(path.c_str(), "w");
+    ASSERT_TRUE(file);
+    fputs("format_version = 1\nextends = \"built-in\"\n[voltage_frequency]\n"
+          "frequency_law = \"alpha_power\"\nalpha = 1.2\n",
+          file);
+    fclose(file);
+    const std::string text = cli_output(
+        {"search", "--model", path.c_str(), "--node", "32nm", "--scale", "0.5", "--quiet"});
+    const auto m = parsed("format_version = 1\nextends = \"built-in\"\n[voltage_frequency]\n"
+                          "frequency_law = \"alpha_power\"\nalpha = 1.2\n");
+    const TranTechRecord &t = m->nodes[3].tech;
+    const double v = voltage_step(t, 0, 0.5);
+    char line[64];
+    snprintf(line, sizeof line, "  frequency        %.3f GHz\n",
+             t.fmax_LOP * alpha_power_ratio(t.Vdd_LOP, t.Vth_LOP, 1.2, v));
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+    snprintf(line, sizeof line, "  frequency        %.3f GHz\n", t.fmax_LOP * 0.44);
+    EXPECT_EQ(text.find(line), std::string::npos) << text;
+    std::remove(path.c_str());
+}
+
 } // namespace
