@@ -125,8 +125,8 @@ inline constexpr BadModelFile kBadModelFiles[] = {
      "voltage_frequency alpha"},
     {"negative_uncore_area", BUILT_IN_PLUS "[[node]]\nname = \"32nm\"\nuncore_area_mm2 = -5\n", 5,
      "node \"32nm\" uncore_area_mm2"},
-    {"uncore_power_as_text", BUILT_IN_PLUS "[[node]]\nname = \"32nm\"\nuncore_power_W = \"9\"\n",
-     5, "node \"32nm\" uncore_power_W"},
+    {"uncore_power_as_text", BUILT_IN_PLUS "[[node]]\nname = \"32nm\"\nuncore_power_W = \"9\"\n", 5,
+     "node \"32nm\" uncore_power_W"},
 };
 
 #undef BUILT_IN_PLUS
