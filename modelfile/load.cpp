@@ -81,7 +81,9 @@ bool may_extend_a_file(std::string_view text) {
         std::string_view line = text.substr(at, end - at);
         at = end + 1;
         line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
-        if (line.starts_with("extends") && line.find("\"built-in\"") == std::string_view::npos &&
+        const bool key = line.starts_with("extends") || line.starts_with("\"extends\"") ||
+                         line.starts_with("'extends'");
+        if (key && line.find("\"built-in\"") == std::string_view::npos &&
             line.find("'built-in'") == std::string_view::npos)
             return true;
     }

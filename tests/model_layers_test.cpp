@@ -44,9 +44,11 @@ TEST_F(Layers, ExtendsAFileRelativeToTheFolderOfTheFileThatNamesIt) {
     write("base.toml", std::string(kHead) +
                            "extends = \"built-in\"\n[constants]\nparallel_fraction = 0.9\n"
                            "working_set_growth = 1.25\n");
+    // A quoted key is the same key.
     write("sub/middle.toml",
-          std::string(kHead) + "extends = \"../base.toml\"\n[constants]\nparallel_fraction = 0.95\n"
-                               "[[node]]\nname = \"45nm\"\nuncore_area_mm2 = 40\n");
+          std::string(kHead) +
+              "\"extends\" = \"../base.toml\"\n[constants]\nparallel_fraction = 0.95\n"
+              "[[node]]\nname = \"45nm\"\nuncore_area_mm2 = 40\n");
     const std::string top =
         write("top.toml", std::string(kHead) + "extends = \"sub/middle.toml\"\n[[node]]\n"
                                                "name = \"45nm\"\nuncore_power_W = 12\n");
