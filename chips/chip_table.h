@@ -58,3 +58,8 @@ constexpr size_t kChipTableMaxBytes = 1 << 20;
 // Reads and checks a chip table against a model (its nodes, core kinds and workloads).
 ChipTable read_chip_table(const std::string &path, const Model &model);
 ChipTable parse_chip_table(std::string_view text, const std::string &source, const Model &model);
+
+// The table shipped as models/chips.toml, built into the program: what validate and calibrate
+// read when no other table is given.
+constexpr const char *kShippedChipTable = "models/chips.toml";
+const char *shipped_chip_table_text();

@@ -23,6 +23,7 @@
 #include "modelfile/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
+#include "python/chips.h"
 #include "python/columns.h"
 #include "python/research.h"
 #include "search/trace.h"
@@ -497,6 +498,18 @@ py::dict uncertainty_call(const py::kwargs &given) {
     });
 }
 
+py::dict evaluate_call(const py::kwargs &given) {
+    return with_model([&] { return evaluate_columns(given); });
+}
+
+py::dict validate_call(const py::kwargs &given) {
+    return with_model([&] { return validate_columns(given); });
+}
+
+py::dict calibrate_call(const py::kwargs &given) {
+    return with_model([&] { return calibrate_result(given); });
+}
+
 } // namespace
 
 PYBIND11_MODULE(_cpuwidget, m) {
@@ -543,6 +556,15 @@ PYBIND11_MODULE(_cpuwidget, m) {
     m.def("_space_energy", &space_energy_call,
           "space with the energy columns when energy=True, the power's terms when "
           "breakdown=True.");
+    m.def("evaluate", &evaluate_call,
+          "One configuration at any core count and cache size, at a scale step or a given supply "
+          "and frequency: every figure and the limits it breaks, one row.");
+    m.def("validate", &validate_call,
+          "The model against real chips (chips: a table's path, the shipped one by default): a "
+          "row per chip and published figure, or with summary=True a row per figure.");
+    m.def("calibrate", &calibrate_call,
+          "Fits model-file fields (fit) to a chip table's clocks, areas and powers; writes the "
+          "model file to output when given.");
     m.def("pareto", &pareto_call,
           "The configurations of one option set within its limits that no other beats on every "
           "objective at once (objectives, by default speedup, power and area): space's columns "

@@ -12,6 +12,7 @@ flight have ended. Searches release the GIL, so threads run them in parallel.
 """
 
 from ._cpuwidget import budget as _budget, explain, export_model, load_model, model_info
+from ._cpuwidget import calibrate, evaluate, validate
 from ._cpuwidget import pareto, sensitivity, uncertainty
 from ._cpuwidget import search as _search, space as _space, sweep as _sweep
 from ._cpuwidget import _budget_by, _search_by, _space_energy, _sweep_by
@@ -74,6 +75,8 @@ def search_many(tasks, jobs=None):
 
 __all__ = [
     "budget",
+    "calibrate",
+    "evaluate",
     "explain",
     "export_model",
     "load_model",
@@ -85,4 +88,5 @@ __all__ = [
     "space",
     "sweep",
     "uncertainty",
+    "validate",
 ]
