@@ -176,11 +176,9 @@ std::string published_text(const ChipComparison &c, const Chip &chip) {
 
 } // namespace
 
-std::string validation_text(const Validation &v, const std::vector<Chip> &chips,
-                            const std::string &model_name) {
-    std::string out = "Published figures against the " + model_name + " model\n";
-    out += format("%-18s %-6s %-22s %-14s %8s %10s\n", "chip", "figure", "published", "predicted",
-                  "ratio", "error");
+std::string validation_text(const Validation &v, const std::vector<Chip> &chips) {
+    std::string out = format("%-18s %-6s %-22s %-14s %8s %10s\n", "chip", "figure", "published",
+                             "predicted", "ratio", "error");
     size_t last_chip = size_t(-1);
     for (const ChipComparison &c : v.rows) {
         const Chip &chip = chips[c.chip];

@@ -61,5 +61,4 @@ Table validation_summary_table(const Validation &validation);
 
 // The comparisons and the summary as text, one line per comparison with the power's terms
 // under each power line.
-std::string validation_text(const Validation &validation, const std::vector<Chip> &chips,
-                            const std::string &model_name);
+std::string validation_text(const Validation &validation, const std::vector<Chip> &chips);
