@@ -146,7 +146,9 @@ WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_mat
   search/engine.cpp search/search.cpp search/limit_queries.cpp \
   study/choices.cpp study/design.cpp study/explain.cpp study/budget.cpp study/table.cpp \
   study/result_columns.cpp study/energy.cpp \
-  spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
+  spacemap/space_map.cpp ui/window.cpp ui/handlers.cpp \
+  modelfile/text.cpp modelfile/syntax_guard.cpp modelfile/read_model.cpp modelfile/load.cpp \
+  modelfile/plausibility.cpp modelfile/export.cpp modelfile/number_fields.cpp \
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
   web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp
 WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))

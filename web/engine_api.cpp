@@ -140,7 +140,7 @@ std::string engine_map_json() {
     if (!on_show) {
         const double target = m.scale_steps[spec.scale];
         spec.vdd_ratio = voltage_step(m.nodes[spec.node].tech, spec.transistor, target);
-        spec.f_ratio = f_scal(target);
+        spec.f_ratio = step_frequency_ratio(m, m.nodes[spec.node].tech, spec.transistor, target);
         vdd = VDD_MAX * spec.vdd_ratio;
         freq = FRE_MAX * spec.f_ratio;
     }

@@ -135,9 +135,11 @@ std::string Session::act(std::string_view line) {
         const double own_vdd =
             VDD_MAX * voltage_step(m.nodes[User_Option[4]].tech, User_Option[2], target);
         const double new_vdd = vdd ? *vdd : own_vdd;
-        const double new_freq = freq  ? *freq
-                                : vdd ? FRE_MAX * f_scal(*vdd / VDD_MAX)
-                                      : FRE_MAX * f_scal(target);
+        const double new_freq =
+            freq  ? *freq
+            : vdd ? FRE_MAX * held_supply_frequency_ratio(*vdd / VDD_MAX)
+                  : FRE_MAX * step_frequency_ratio(m, m.nodes[User_Option[4]].tech, User_Option[2],
+                                                   target);
         // As a search leaves them: the handlers that the sliders' changes run find the guard
         // taken and return.
         flag = 0;
@@ -145,7 +147,7 @@ std::string Session::act(std::string_view line) {
         VDD_G = new_vdd;
         FRE = new_freq;
         gtk_range_set_value(GTK_RANGE(scale_global[3]), *scale);
-        const double top = FRE_MAX * f_scal(VDD_G / VDD_MAX);
+        const double top = FRE_MAX * held_supply_frequency_ratio(VDD_G / VDD_MAX);
         if (top > 0)
             gtk_range_set_range(GTK_RANGE(scale_global[4]), 0, top);
         gtk_range_set_value(GTK_RANGE(scale_global[4]), FRE);
