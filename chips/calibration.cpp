@@ -10,14 +10,16 @@
 
 namespace {
 
-// A field as the fit moves it: on its logarithm where it must stay above 0.
+// A field as the fit moves it: on its logarithm where it must stay at or above 0, so that it
+// does. One at 0 (a node's uncore, off) starts at 1 in its unit: on the logarithm, 0 is out of
+// reach and no figure would move with it.
 struct Parameter {
     ModelNumberField field;
     bool logarithmic;
     double value(double x) const { return logarithmic ? std::exp(x) : x; }
     double start(const Model &m) const {
         const double v = field.value(m);
-        return logarithmic ? std::log(v) : v;
+        return logarithmic ? std::log(v > 0 ? v : 1.0) : v;
     }
 };
 
@@ -143,7 +145,7 @@ Calibration calibrate(const Model &model, const std::vector<Chip> &chips,
             return c;
         }
         const double v = found->value(model);
-        parameters.push_back(Parameter{*found, found->low >= 0 && v > 0});
+        parameters.push_back(Parameter{*found, found->low >= 0 && v >= 0});
     }
     const Fit full = fit(model, parameters, chips);
     if (!full.error.empty()) {

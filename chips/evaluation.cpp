@@ -77,7 +77,8 @@ double fastest_clock(const Model &m, const OptionSet &o) {
 }
 
 double clock_at_supply(const Model &m, const OptionSet &o, double vdd) {
-    return fastest_clock(m, o) * f_scal(m, vdd / nominal_supply(m, o));
+    return fastest_clock(m, o) * supply_frequency_ratio(m, m.nodes[size_t(o.node)].tech,
+                                                        o.transistor, vdd / nominal_supply(m, o));
 }
 
 double l2_latency_at(const Model &m, int node, bool lop, double cache_mb) {
@@ -134,13 +135,13 @@ Evaluation evaluate(const Model &model, const EvaluationRequest &r) {
         spec.hold_scale = true;
         e.vdd = r.vdd ? *r.vdd : e.vdd_nominal * step_ratio;
         e.freq = r.freq  ? *r.freq
-                 : r.vdd ? e.freq_max * f_scal(model, *r.vdd / e.vdd_nominal)
-                         : e.freq_max * f_scal(model, step);
+                 : r.vdd ? clock_at_supply(model, o, *r.vdd)
+                         : e.freq_max * step_frequency_ratio(model, tech, o.transistor, step);
         spec.vdd_ratio = e.vdd / e.vdd_nominal;
         spec.f_ratio = e.freq / e.freq_max;
     } else {
         e.vdd = e.vdd_nominal * step_ratio;
-        e.freq = e.freq_max * f_scal(model, step);
+        e.freq = e.freq_max * step_frequency_ratio(model, tech, o.transistor, step);
     }
     e.figures = evaluate_design_point(spec, e.scale_index, 0, 0);
     e.power = power_breakdown(spec, e.scale_index, 0, 0);
@@ -173,7 +174,7 @@ Evaluation evaluate(const Model &model, const EvaluationRequest &r) {
         e.notes.push_back("the supply " + shortest(e.vdd) + " V is above the nominal " +
                           shortest(e.vdd_nominal) + " V of " + cores_name +
                           ": the model's figures there are extrapolated");
-    const double allowed = e.freq_max * f_scal(model, e.vdd / e.vdd_nominal);
+    const double allowed = clock_at_supply(model, o, e.vdd);
     if (held && e.freq > allowed * (1 + 1e-9))
         e.notes.push_back("the clock " + shortest(e.freq) + " GHz is above the " +
                           shortest(allowed) + " GHz the model allows " + cores_name + " at " +

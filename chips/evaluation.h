@@ -55,8 +55,9 @@ double l2_latency_at(const Model &model, int node, bool lop_cache, double cache_
 Evaluation evaluate(const Model &model, const EvaluationRequest &request);
 
 // The model's clock (GHz) at a supply (V) for the option set: the core technology's fmax times
-// the frequency ratio the supply ratio gets from the voltage table (the ratio itself where the
-// table has none, as above the nominal supply).
+// the frequency ratio the supply's ratio to the nominal one allows under the model's frequency
+// law (with the voltage table, the ratio itself where the table has none, as above the nominal
+// supply).
 double clock_at_supply(const Model &model, const OptionSet &options, double vdd);
 
 // The core technology's nominal supply (V) and fastest clock (GHz) for the option set.

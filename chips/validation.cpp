@@ -45,10 +45,13 @@ Validation validate(const Model &model, const std::vector<Chip> &chips) {
         if (!chip.area_mm2 && !chip.power_w)
             continue;
         const Evaluation at_published = evaluate(model, request_of(chip, vdd, chip.freq_ghz));
-        if (chip.area_mm2)
-            v.rows.push_back(compared(i, ChipFigure::Area, *chip.area_mm2,
-                                      at_published.figures.area, chip.area_covers, vdd,
-                                      chip.freq_ghz));
+        if (chip.area_mm2) {
+            ChipComparison c =
+                compared(i, ChipFigure::Area, *chip.area_mm2, at_published.figures.area,
+                         chip.area_covers, vdd, chip.freq_ghz);
+            c.terms = at_published.power; // its uncore_area: the share of the area that is uncore
+            v.rows.push_back(c);
+        }
         if (chip.power_w) {
             ChipComparison c =
                 compared(i, ChipFigure::Power, *chip.power_w, at_published.figures.power,
@@ -188,6 +191,8 @@ std::string validation_text(const Validation &v, const std::vector<Chip> &chips)
         out += format("%-18s %-6s %-22s %-14s %8.3f %10s\n", name.c_str(),
                       chip_figure_name(c.figure), published_text(c, chip).c_str(),
                       predicted.c_str(), c.ratio, percent(c.error()).c_str());
+        if (c.figure == ChipFigure::Area && c.terms.uncore_area != 0)
+            out += format("%26s of which the node's uncore %.4g mm^2\n", "", c.terms.uncore_area);
         if (c.figure == ChipFigure::Clock)
             out += format("%26s model clock at %s%.4g V\n", "",
                           chip.vdd_v ? "the published " : "the nominal ", c.vdd);
@@ -203,6 +208,8 @@ std::string validation_text(const Validation &v, const std::vector<Chip> &chips)
                 {"memory stack", c.terms.memory_stack}};
             for (const auto &[caption, watts] : terms)
                 out += format("%28s%-18s %9.4g W\n", "", caption, watts);
+            if (p.uncore != 0)
+                out += format("%28s%-18s %9.4g W\n", "", "uncore", p.uncore);
         }
     }
     out += "\nSummary (error = predicted / published - 1)\n";

@@ -28,8 +28,9 @@ struct ChipComparison {
     std::string
         kind; // what the published figure is: "die", "cpu", "max", "tdp", ...; empty for a clock
     double vdd, freq; // the operating point of the prediction, V and GHz
-    // Power only: the model's power at its own clock (at the same supply), and the terms of the
-    // power at the published clock.
+    // Power only: the model's power at its own clock (at the same supply). Power and area: the
+    // power's terms at the published clock (with the share of the area that is the node's
+    // uncore).
     double predicted_at_model_clock = 0;
     PowerBreakdown terms{};
 };
