@@ -45,6 +45,18 @@ std::vector<double> log_ratios(const Model &base, const std::vector<Parameter> &
     return r;
 }
 
+// Whether any of the chips' figures moves with the field.
+bool depends_on(const Model &base, const Parameter &p, const std::vector<Chip> &chips) {
+    const std::vector<Parameter> one = {p};
+    const std::vector<double> x0 = {p.start(base)};
+    const std::vector<std::vector<double>> jacobian = numeric_jacobian(
+        [&](const std::vector<double> &x) { return log_ratios(base, one, x, chips); }, x0);
+    for (const auto &row : jacobian)
+        if (std::isfinite(row[0]) && std::fabs(row[0]) > 1e-12)
+            return true;
+    return false;
+}
+
 struct Fit {
     std::string error;
     std::vector<double> x;
@@ -164,13 +176,32 @@ Calibration calibrate(const Model &model, const std::vector<Chip> &chips,
     for (size_t i = 0; i < chips.size(); i++) {
         std::vector<Chip> others = chips;
         others.erase(others.begin() + long(i));
-        const Fit without = fit(model, parameters, others);
-        if (!without.error.empty()) {
-            c.leave_one_out_notes.push_back(chips[i].name +
-                                            ": no fit without it: " + without.error);
-            continue;
+        // The fields the other chips' figures depend on are fitted to them; one that only this
+        // chip's figures depend on keeps the model's value: nothing else tells it.
+        std::vector<Parameter> told;
+        std::string kept;
+        for (const Parameter &p : parameters) {
+            if (depends_on(model, p, others))
+                told.push_back(p);
+            else
+                kept += (kept.empty() ? "" : ", ") + p.field.name;
         }
-        const Validation left_out = validate(with_values(model, parameters, without.x), {chips[i]});
+        std::vector<double> x;
+        if (!told.empty()) {
+            const Fit without = fit(model, told, others);
+            if (!without.error.empty()) {
+                c.leave_one_out_notes.push_back(chips[i].name + ": no fit without it: " +
+                                                without.error);
+                continue;
+            }
+            x = without.x;
+        }
+        if (!kept.empty())
+            c.leave_one_out_notes.push_back(chips[i].name + ": predicted with the model's " +
+                                            kept + " (only its figures depend on " +
+                                            (kept.find(',') == std::string::npos ? "it" : "them") +
+                                            ")");
+        const Validation left_out = validate(with_values(model, told, x), {chips[i]});
         for (ChipComparison row : left_out.rows) {
             row.chip = i;
             c.leave_one_out.push_back(row);

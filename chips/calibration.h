@@ -26,8 +26,9 @@ struct Calibration {
     std::vector<FittedField> fields;
     std::shared_ptr<const Model> model; // the model with the fitted values
     Validation before, after; // in sample: every chip against the model, unfitted and fitted
-    // Each chip's figures predicted by a fit to the other chips; a chip whose fit is refused
-    // without it (a field only its figures depend on) has none, and a note says why.
+    // Each chip's figures predicted by a fit to the other chips. A field that only its figures
+    // depend on keeps the model's value there (a note names it: such a field is fitted, not
+    // checked); a chip without which the fit is refused has none, and a note says why.
     std::vector<ChipComparison> leave_one_out;
     FigureSummary leave_one_out_summary[kChipFigures];
     std::vector<std::string> leave_one_out_notes;
