@@ -209,3 +209,40 @@ TEST_F(CliChips, ValidateDrawsItsPictureAndWritesCsv) {
 }
 
 } // namespace
+
+namespace {
+
+// The fields of models/calibrated.toml, as docs/model.md gives its command.
+const char *const kCalibratedFields =
+    "node.90nm.fmax_HP,node.65nm.fmax_HP,node.45nm.fmax_HP,node.45nm.fmax_LOP,node.32nm.fmax_"
+    "LOP,node.32nm.fmax_HP,node.90nm.uncore_area_mm2,node.65nm.uncore_area_mm2,node.45nm."
+    "uncore_area_mm2,reference_chip.Cgate,reference_chip.l2_leak_power";
+
+std::string without_made_by(const std::string &text) {
+    const size_t at = text.find("# Made by:");
+    return at == std::string::npos ? text : text.substr(0, at) + text.substr(text.find('\n', at));
+}
+
+TEST_F(CliChips, ShippedCalibratedModelIsWhatItsCommandWrites) {
+    const std::string target = (folder / "calibrated.toml").string();
+    const Outcome c = tool({"calibrate", "--fit", kCalibratedFields, "-o", target});
+    ASSERT_EQ(c.status, 0) << c.err;
+    std::ifstream made(target), shipped(fs::path(SOURCE_DIR) / "models" / "calibrated.toml");
+    std::stringstream a, b;
+    a << made.rdbuf();
+    b << shipped.rdbuf();
+    EXPECT_EQ(without_made_by(a.str()), without_made_by(b.str()));
+}
+
+// The built-in model against the shipped table: what docs/model.md gives. A change to the
+// model or the table moves it only on purpose.
+TEST_F(CliChips, BuiltInModelsValidationSummaryIsTheDocumentedOne) {
+    const Outcome v = tool({"validate"});
+    ASSERT_EQ(v.status, 0) << v.err;
+    for (const char *line : {"clock       8        252.5 %        373.1 %                  3.428",
+                             "area        4         64.3 %         87.9 %                  0.315",
+                             "power       4         26.4 %        149.6 %                  1.363"})
+        EXPECT_NE(v.out.find(line), std::string::npos) << line << "\n" << v.out;
+}
+
+} // namespace
