@@ -46,6 +46,35 @@ TEST(Evaluate, EqualsSpaceBitForBitOnEveryAxisValue) {
     }
 }
 
+// A model with the alpha-power frequency law and a node's uncore: the space's figures still.
+TEST(Evaluate, EqualsSpaceUnderAnotherFrequencyLawAndAnUncore) {
+    const ModelFileResult loaded = parse_model_text(
+        "format_version = 1\nextends = \"built-in\"\n[voltage_frequency]\n"
+        "frequency_law = \"alpha_power\"\nalpha = 1.3\n[[node]]\nname = \"45nm\"\n"
+        "uncore_area_mm2 = 40\nuncore_power_W = 12\n",
+        "alpha.toml");
+    ASSERT_TRUE(loaded.model) << loaded.errors[0];
+    set_active_model(loaded.model);
+    const Model &m = *loaded.model;
+    Request request;
+    request.options = OptionSet{1, 0, 2, 3, 2};
+    request.holds.cores = 6; // 12 cores
+    for (const SpaceRow &row : space(request)) {
+        EvaluationRequest r;
+        r.options = request.options;
+        r.cores = m.core_counts[size_t(row.cores)];
+        r.cache_mb = m.cache_sizes[size_t(row.cache)];
+        r.scale = m.scale_steps[size_t(row.scale)];
+        const Evaluation e = evaluate(m, r);
+        ASSERT_TRUE(same_bits(e.figures.power, row.figures.power) &&
+                    same_bits(e.figures.area, row.figures.area) &&
+                    same_bits(e.figures.speedup, row.figures.speedup) &&
+                    same_bits(e.freq, row.freq))
+            << r.cache_mb << " MB, step " << *r.scale;
+    }
+    set_active_model(nullptr);
+}
+
 TEST(Evaluate, EqualsSpaceAtAHeldOperatingPoint) {
     for (const OptionSet &o : kOptionSets) {
         Request request;
