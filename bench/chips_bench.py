@@ -55,9 +55,14 @@ def main(cli):
     calls = 20000
     arguments = dict(cores=9, cache=3, vdd=0.75, freq=2.0)
     call = median_seconds(lambda: [cpuwidget.evaluate(**arguments) for _ in range(calls)], 5) / calls
+    # The processor time too: on a shared machine the wall clock counts other programs' turns.
+    start_cpu = time.process_time()
+    for _ in range(calls):
+        cpuwidget.evaluate(**arguments)
+    cpu = (time.process_time() - start_cpu) / calls
     engine = engine_seconds(cli)
-    print(f"evaluate({arguments}): {call * 1e6:.1f} us a call, {engine * 1e6:.1f} us in the "
-          f"engine, {(call - engine) * 1e6:.1f} us beyond it")
+    print(f"evaluate({arguments}): {call * 1e6:.1f} us a call ({cpu * 1e6:.1f} us of processor "
+          f"time), {engine * 1e6:.1f} us in the engine, {(call - engine) * 1e6:.1f} us beyond it")
 
 
 if __name__ == "__main__":
