@@ -72,7 +72,9 @@ void summarize(const std::vector<ChipComparison> &rows, FigureSummary out[kChipF
         double log_sum = 0;
         for (const ChipComparison &c : rows)
             if (int(c.figure) == f) {
-                errors.push_back(std::fabs(c.error()));
+                // A figure the model cannot give (NaN) is the worst error, not one to sort by.
+                const double error = std::fabs(c.error());
+                errors.push_back(std::isnan(error) ? INFINITY : error);
                 log_sum += std::log(c.ratio);
             }
         FigureSummary s;
