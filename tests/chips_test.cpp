@@ -48,11 +48,11 @@ TEST(Evaluate, EqualsSpaceBitForBitOnEveryAxisValue) {
 
 // A model with the alpha-power frequency law and a node's uncore: the space's figures still.
 TEST(Evaluate, EqualsSpaceUnderAnotherFrequencyLawAndAnUncore) {
-    const ModelFileResult loaded = parse_model_text(
-        "format_version = 1\nextends = \"built-in\"\n[voltage_frequency]\n"
-        "frequency_law = \"alpha_power\"\nalpha = 1.3\n[[node]]\nname = \"45nm\"\n"
-        "uncore_area_mm2 = 40\nuncore_power_W = 12\n",
-        "alpha.toml");
+    const ModelFileResult loaded =
+        parse_model_text("format_version = 1\nextends = \"built-in\"\n[voltage_frequency]\n"
+                         "frequency_law = \"alpha_power\"\nalpha = 1.3\n[[node]]\nname = \"45nm\"\n"
+                         "uncore_area_mm2 = 40\nuncore_power_W = 12\n",
+                         "alpha.toml");
     ASSERT_TRUE(loaded.model) << loaded.errors[0];
     set_active_model(loaded.model);
     const Model &m = *loaded.model;

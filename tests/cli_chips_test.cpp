@@ -246,3 +246,24 @@ TEST_F(CliChips, BuiltInModelsValidationSummaryIsTheDocumentedOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CliChips, CalibrationOfAModelFileExtendsThatFile) {
+    const fs::path base = folder / "calibrated.toml";
+    fs::copy_file(fs::path(SOURCE_DIR) / "models" / "calibrated.toml", base);
+    const std::string target = (folder / "again.toml").string();
+    const Outcome c = tool(
+        {"calibrate", "--model", base.string(), "--fit", "node.45nm.uncore_power_W", "-o", target});
+    ASSERT_EQ(c.status, 0) << c.err;
+    std::ifstream in(target);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nextends = \"calibrated.toml\"\n"), std::string::npos);
+    const Outcome v = tool({"validate", "--model", target, "--format", "csv"});
+    EXPECT_EQ(v.status, 0) << v.err;
+    // The chain keeps the first calibration: UltraSPARC T1's clock is its published one.
+    EXPECT_NEAR(std::stod(field(csv(v.out), 1, "ratio")), 1.0, 1e-9);
+}
+
+} // namespace
