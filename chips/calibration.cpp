@@ -190,15 +190,15 @@ Calibration calibrate(const Model &model, const std::vector<Chip> &chips,
         if (!told.empty()) {
             const Fit without = fit(model, told, others);
             if (!without.error.empty()) {
-                c.leave_one_out_notes.push_back(chips[i].name + ": no fit without it: " +
-                                                without.error);
+                c.leave_one_out_notes.push_back(chips[i].name +
+                                                ": no fit without it: " + without.error);
                 continue;
             }
             x = without.x;
         }
         if (!kept.empty())
-            c.leave_one_out_notes.push_back(chips[i].name + ": predicted with the model's " +
-                                            kept + " (only its figures depend on " +
+            c.leave_one_out_notes.push_back(chips[i].name + ": predicted with the model's " + kept +
+                                            " (only its figures depend on " +
                                             (kept.find(',') == std::string::npos ? "it" : "them") +
                                             ")");
         const Validation left_out = validate(with_values(model, told, x), {chips[i]});

@@ -18,7 +18,7 @@ std::string write_validation_chart(const Validation &v, const std::vector<Chip> 
         const FigureSummary &s = v.summary[f];
         if (s.count != 0)
             summary += ::format(" %s %.0f %% (%zu),", chip_figure_name(ChipFigure(f)),
-                              s.median_error * 100, s.count);
+                                s.median_error * 100, s.count);
     }
     summary.pop_back();
     c.notes.push_back(summary + "; power at the published clock and supply");
