@@ -95,7 +95,9 @@ memcheck: debug
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
 # virtual display, the command-line tool's sweep, the analysis queries, the research analyses,
-# batches of searches against a search each (bench_batch)
+# batches of searches against a search each (bench_batch), the model against real chips
+# (bench_chips, and bench/chips_bench.py: validate and calibrate as whole processes, evaluate
+# from Python)
 # (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
 # output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), the
 # Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
@@ -114,9 +116,11 @@ bench: build
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_research $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_batch $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_chips $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/chips_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	$(MAKE) web
 	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
 

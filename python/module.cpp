@@ -24,6 +24,7 @@
 #include "modelfile/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
+#include "python/chips.h"
 #include "python/columns.h"
 #include "python/commands.h"
 #include "python/research.h"
@@ -303,6 +304,18 @@ py::dict model_info() {
     });
 }
 
+py::dict evaluate_call(const py::kwargs &given) {
+    return with_model([&] { return evaluate_columns(given); });
+}
+
+py::dict validate_call(const py::kwargs &given) {
+    return with_model([&] { return validate_columns(given); });
+}
+
+py::dict calibrate_call(const py::kwargs &given) {
+    return with_model([&] { return calibrate_result(given); });
+}
+
 } // namespace
 
 PYBIND11_MODULE(_cpuwidget, m) {
@@ -352,6 +365,15 @@ PYBIND11_MODULE(_cpuwidget, m) {
             names.append(name);
         keywords[command.name] = names;
     }
+    m.def("evaluate", &evaluate_call,
+          "One configuration at any core count and cache size, at a scale step or a given supply "
+          "and frequency: every figure and the limits it breaks, one row.");
+    m.def("validate", &validate_call,
+          "The model against real chips (chips: a table's path, the shipped one by default): a "
+          "row per chip and published figure, or with summary=True a row per figure.");
+    m.def("calibrate", &calibrate_call,
+          "Fits model-file fields (fit) to a chip table's clocks, areas and powers; writes the "
+          "model file to output when given.");
     // What each function takes, for the package's own checks (cpuwidget.dask).
     m.attr("_keywords") = keywords;
     m.def("search_many", &search_many_call, py::arg("tasks"), py::arg("jobs") = py::none(),

@@ -18,6 +18,7 @@ import numpy
 
 from ._cpuwidget import budget, explain, export_model, load_model, model_info
 from ._cpuwidget import pareto, search, sensitivity, space, sweep, uncertainty
+from ._cpuwidget import calibrate, evaluate, validate
 from ._cpuwidget import search_many as _search_many
 
 
@@ -66,6 +67,8 @@ def search_many(tasks, jobs=None):
 
 __all__ = [
     "budget",
+    "calibrate",
+    "evaluate",
     "explain",
     "export_model",
     "load_model",
@@ -77,4 +80,5 @@ __all__ = [
     "space",
     "sweep",
     "uncertainty",
+    "validate",
 ]
