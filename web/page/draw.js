@@ -2,7 +2,7 @@
 // counts across, cache sizes up, the configurations that break a limit grey, a line where each
 // limit cuts the space, the best configuration circled and the one on show in a square) and a
 // budget curve.
-const LIMIT_COLOURS = ['#d62728', '#ff7f0e', '#1f77b4', '#c51bce'];
+import { LIMIT_STYLES, scaleColour, greyLevel, scaleRange } from './map_style.js';
 const MARGIN = { left: 52, right: 12, top: 10, bottom: 40 };
 
 // Sizes the canvas to its box on screen, sharp on any pixel ratio. The box's width is read once
@@ -37,25 +37,25 @@ function layout(width, height, model) {
   };
 }
 
-// Speedup to colour: dark blue through teal and green to yellow.
-const STOPS = [[48, 18, 89], [33, 102, 140], [32, 160, 130], [120, 200, 70], [250, 230, 35]];
+// Speedup to colour: the tool's scale, dark blue through teal and green to yellow.
 function heat(t, pixel, at) {
-  const s = Math.max(0, Math.min(1, t)) * (STOPS.length - 1);
-  const i = Math.min(STOPS.length - 2, Math.floor(s)), f = s - i;
-  for (let k = 0; k < 3; k++) pixel[at + k] = Math.round(STOPS[i][k] + (STOPS[i + 1][k] - STOPS[i][k]) * f);
+  const [r, g, b] = scaleColour(t);
+  pixel[at] = r;
+  pixel[at + 1] = g;
+  pixel[at + 2] = b;
   pixel[at + 3] = 255;
 }
 
 // The cells as one picture of a pixel each, scaled up without smoothing.
 let cellPicture = null;
 
-export function drawMap(canvas, map, model) {
+// The map; cursor, when given, is the (cache, cores) cell the keyboard is on.
+export function drawMap(canvas, map, model, cursor = null) {
   const { g, width, height } = fit(canvas, 0.72);
   const L = layout(width, height, model);
   g.fillStyle = '#fff';
   g.fillRect(0, 0, width, height);
-  let top = 0;
-  for (const s of map.speedup) if (s !== null && s > top) top = s;
+  const { feasibleTop, overallTop } = scaleRange(map);
   if (!cellPicture || cellPicture.width !== L.columns || cellPicture.height !== L.rows) {
     cellPicture = document.createElement('canvas');
     cellPicture.width = L.columns;
@@ -67,46 +67,59 @@ export function drawMap(canvas, map, model) {
     for (let cores = 0; cores < L.columns; cores++) {
       const i = cache * L.columns + cores;
       const s = map.speedup[i] || 0;
-      const t = top > 0 ? s / top : 0;
       const at = ((L.rows - 1 - cache) * L.columns + cores) * 4;
       if (map.breaks[i]) {
-        const grey = Math.round(150 + 70 * t);
-        image.data.fill(grey, at, at + 3);
+        image.data.fill(greyLevel(s / overallTop), at, at + 3);
         image.data[at + 3] = 255;
       } else {
-        heat(t, image.data, at);
+        heat(s / feasibleTop, image.data, at);
       }
     }
   }
   cg.putImageData(image, 0, 0);
   g.imageSmoothingEnabled = false;
   g.drawImage(cellPicture, L.x(0), L.y(L.rows - 1), L.columns * L.w, L.rows * L.h);
-  // Each limit's line: the edges between a cell that breaks it and one that does not.
-  map.limits.forEach((limit, k) => {
-    if (!limit) return;
+  // Each limit's line: the edges between a cell that breaks it and one that does not, in the
+  // tool's colour and dash pattern. Each line is narrower than the one drawn before it, so
+  // that where two limits cut the space along the same edges both stay in sight.
+  // Each limit's line: the edges between a cell that breaks it and one that does not, in the
+  // tool's colour and dash pattern. Each line is narrower than the one before it, so that
+  // where two limits cut the space along the same edges both stay in sight.
+  const paths = map.limits.map((limit, k) => {
+    if (!limit) return null;
     const bit = 1 << k;
     const breaks = (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0;
-    g.beginPath();
+    const path = new Path2D();
     for (let cache = 0; cache < L.rows; cache++) {
       for (let cores = 0; cores < L.columns; cores++) {
         const here = breaks(cache, cores);
         if (cores + 1 < L.columns && breaks(cache, cores + 1) !== here) {
-          g.moveTo(L.x(cores + 1), L.y(cache));
-          g.lineTo(L.x(cores + 1), L.y(cache) + L.h);
+          path.moveTo(L.x(cores + 1), L.y(cache));
+          path.lineTo(L.x(cores + 1), L.y(cache) + L.h);
         }
         if (cache + 1 < L.rows && breaks(cache + 1, cores) !== here) {
-          g.moveTo(L.x(cores), L.y(cache));
-          g.lineTo(L.x(cores) + L.w, L.y(cache));
+          path.moveTo(L.x(cores), L.y(cache));
+          path.lineTo(L.x(cores) + L.w, L.y(cache));
         }
       }
     }
-    g.strokeStyle = '#fff';
-    g.lineWidth = 4;
-    g.stroke();
-    g.strokeStyle = LIMIT_COLOURS[k];
-    g.lineWidth = 2;
-    g.stroke();
+    return path;
   });
+  g.strokeStyle = '#fff'; // a white casing under every line first, then the lines over it
+  paths.forEach((path, k) => {
+    if (!path) return;
+    g.lineWidth = LIMIT_STYLES[k].width + 2;
+    g.stroke(path);
+  });
+  paths.forEach((path, k) => {
+    if (!path) return;
+    const style = LIMIT_STYLES[k];
+    g.setLineDash(style.dash);
+    g.strokeStyle = style.colour;
+    g.lineWidth = style.width;
+    g.stroke(path);
+  });
+  g.setLineDash([]);
   const centre = ([cache, cores]) => [L.x(cores) + L.w / 2, L.y(cache) + L.h / 2];
   const size = Math.max(6, Math.min(L.w, L.h * 3));
   if (map.best) {
@@ -129,6 +142,19 @@ export function drawMap(canvas, map, model) {
     g.strokeStyle = '#000';
     g.lineWidth = 2;
     g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+  }
+  if (cursor) {
+    // The keyboard's cell: a dashed frame, black on white, apart from the square on show.
+    const [x, y] = centre(cursor);
+    const half = Math.max(L.w, L.h) / 2 + 3;
+    g.lineWidth = 4;
+    g.strokeStyle = '#fff';
+    g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+    g.setLineDash([3, 2]);
+    g.lineWidth = 2;
+    g.strokeStyle = '#000';
+    g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+    g.setLineDash([]);
   }
   // Axes: core counts along the bottom, cache sizes up the left.
   g.fillStyle = '#222';
