@@ -9,7 +9,7 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
            libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
            pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
            python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel \
-           emscripten chromium chromium-driver python3-selenium
+           emscripten chromium chromium-driver python3-selenium python3-markdown
 
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
@@ -51,6 +51,8 @@ test: build debug web
 # the command-line tool, bit for bit, with no console error.
 web-test: build web
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/class_page_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
@@ -176,6 +178,7 @@ $(WEB_DIR)/engine.js: $(WEB_OBJECTS)
 web: deps
 	$(MAKE) -j $(JOBS) $(WEB_DIR)/engine.js
 	cp $(WEB_PAGE) $(WEB_DIR)/
+	/usr/bin/python3 web/docs/model_page.py docs/model.md $(WEB_DIR)/model.html
 
 # Serves the page on 127.0.0.1 (any static server will do; this one is Python's).
 web-serve: web

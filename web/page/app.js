@@ -36,6 +36,10 @@ const page = {
 window.cpuWidget = page;
 page.model = () => model;
 page.flushLink = () => writeLink();
+// For scripts and tests: the map's cells and best cell, and where the arrow keys start.
+page.mapScaleTops = () => [...map.speedup];
+page.mapBest = () => map.best;
+page.setMapCursor = (cell) => { mapCursor = cell.slice(); };
 
 let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
 // An option or limit changed since the latest search: what is on show is the configuration

@@ -80,30 +80,13 @@ export function drawMap(canvas, map, model, cursor = null) {
   g.imageSmoothingEnabled = false;
   g.drawImage(cellPicture, L.x(0), L.y(L.rows - 1), L.columns * L.w, L.rows * L.h);
   // Each limit's line: the edges between a cell that breaks it and one that does not, in the
-  // tool's colour and dash pattern. Each line is narrower than the one drawn before it, so
-  // that where two limits cut the space along the same edges both stay in sight.
-  // Each limit's line: the edges between a cell that breaks it and one that does not, in the
-  // tool's colour and dash pattern. Each line is narrower than the one before it, so that
-  // where two limits cut the space along the same edges both stay in sight.
+  // tool's colour and dash pattern. Each line is a little narrower than the one before it,
+  // and dashes show the one beneath, so that where two limits cut the space along the same
+  // edges both stay in sight.
   const paths = map.limits.map((limit, k) => {
     if (!limit) return null;
     const bit = 1 << k;
-    const breaks = (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0;
-    const path = new Path2D();
-    for (let cache = 0; cache < L.rows; cache++) {
-      for (let cores = 0; cores < L.columns; cores++) {
-        const here = breaks(cache, cores);
-        if (cores + 1 < L.columns && breaks(cache, cores + 1) !== here) {
-          path.moveTo(L.x(cores + 1), L.y(cache));
-          path.lineTo(L.x(cores + 1), L.y(cache) + L.h);
-        }
-        if (cache + 1 < L.rows && breaks(cache + 1, cores) !== here) {
-          path.moveTo(L.x(cores), L.y(cache));
-          path.lineTo(L.x(cores) + L.w, L.y(cache));
-        }
-      }
-    }
-    return path;
+    return limitPath(L, (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0);
   });
   g.strokeStyle = '#fff'; // a white casing under every line first, then the lines over it
   paths.forEach((path, k) => {
@@ -188,6 +171,46 @@ export function drawMap(canvas, map, model, cursor = null) {
   g.textAlign = 'center';
   g.fillText('L2 cache, MB', 0, 0);
   g.restore();
+}
+
+// A limit's line as joined-up runs, so that a dash pattern runs on along it rather than
+// starting again at every cell. Grid corners are numbered (core boundary, cache boundary);
+// the cell edges between a cell that breaks the limit and one that does not join at them.
+function limitPath(L, breaks) {
+  const ends = new Map(); // corner -> the corners it is joined to
+  const key = (i, j) => i * (L.rows + 1) + j;
+  const join = (a, b) => {
+    for (const [p, q] of [[a, b], [b, a]]) {
+      if (!ends.has(p)) ends.set(p, []);
+      ends.get(p).push(q);
+    }
+  };
+  for (let cache = 0; cache < L.rows; cache++) {
+    for (let cores = 0; cores < L.columns; cores++) {
+      const here = breaks(cache, cores);
+      if (cores + 1 < L.columns && breaks(cache, cores + 1) !== here)
+        join(key(cores + 1, cache), key(cores + 1, cache + 1));
+      if (cache + 1 < L.rows && breaks(cache + 1, cores) !== here)
+        join(key(cores, cache + 1), key(cores + 1, cache + 1));
+    }
+  }
+  const point = (k) => [L.x(Math.floor(k / (L.rows + 1))), L.y(k % (L.rows + 1)) + L.h];
+  const path = new Path2D();
+  // Walk from the loose ends first, then round what is left (closed loops).
+  const starts = [...ends.keys()].sort((a, b) => ends.get(a).length - ends.get(b).length);
+  for (const start of starts) {
+    let at = start;
+    if (!ends.get(at).length) continue;
+    path.moveTo(...point(at));
+    while (ends.get(at).length) {
+      const next = ends.get(at).pop();
+      const back = ends.get(next);
+      back.splice(back.indexOf(at), 1);
+      path.lineTo(...point(next));
+      at = next;
+    }
+  }
+  return path;
 }
 
 // The (cache, cores) cell under a point of the canvas (CSS pixels), or null.

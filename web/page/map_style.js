@@ -28,10 +28,10 @@ export const SCALE_GRADIENT = `linear-gradient(to right, ${SCALE.map(
 // area, power, off-chip bandwidth, TSV bandwidth: the plot's colours and dashes; the widths
 // narrow from one to the next (draw.js).
 export const LIMIT_STYLES = [
-  { colour: '#db1414', dash: [], width: 7, name: 'solid red' },
-  { colour: '#ff8000', dash: [7, 4], width: 5, name: 'dashed orange' },
-  { colour: '#d926d9', dash: [2.5, 2.5], width: 3, name: 'dotted magenta' },
-  { colour: '#000000', dash: [9, 3], width: 1.5, name: 'long-dashed black' },
+  { colour: '#db1414', dash: [], width: 4.5, name: 'solid red' },
+  { colour: '#ff8000', dash: [7, 4], width: 3.5, name: 'dashed orange' },
+  { colour: '#d926d9', dash: [2.5, 2.5], width: 2.5, name: 'dotted magenta' },
+  { colour: '#000000', dash: [9, 3], width: 2, name: 'long-dashed black' },
 ];
 
 // The colour scale's top: the highest speedup of the configurations that meet the limits
