@@ -9,12 +9,12 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
            libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
            pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
            python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel \
-           emscripten chromium chromium-driver python3-selenium python3-markdown
+           emscripten chromium chromium-driver python3-selenium python3-markdown nodejs
 
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
-.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test
+.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test web-deps
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -49,7 +49,7 @@ test: build debug web
 
 # The web page in headless Chromium (Selenium): its figures against the engine run natively and
 # the command-line tool, bit for bit, with no console error.
-web-test: build web
+web-test: build web web-deps
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 	/usr/bin/python3 web/tests/class_page_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
@@ -130,6 +130,16 @@ fuzz: deps
 	  tests/fuzz/run.sh $(FUZZ_DIR)/tests/fuzz/fuzz_$$target $$target $(FUZZ_SECONDS) \
 	    $(FUZZ_DIR)/corpus/$$target || exit 1; \
 	done
+
+# The page's checkers from the npm registry, at the versions package-lock.json pins: axe-core
+# (accessibility, in the browser tests) and Lighthouse (make bench). Debian's nodejs; its npm
+# where the nodejs package does not bring one.
+web-deps: deps node_modules/.package-lock.json
+node_modules/.package-lock.json: package.json package-lock.json
+	@command -v npm >/dev/null || { \
+	  if [ "$$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y npm; }
+	npm ci --ignore-scripts --no-audit --no-fund
 
 # The explorer as a web page (web/): the engine (the model, the searches, the study layer, the
 # map's content, the model-file reader, and the window's own handlers on controls without a
