@@ -20,6 +20,15 @@ const FIELDS = [
   ['tsv_bandwidth_gbps', 'TSV bandwidth', (v) => `${v.toFixed(2)} GB/s`],
   ['feasible', 'Meets the limits', null],
 ];
+// The section of the model's equations (model.html) that works each figure out.
+const SECTIONS = {
+  speedup: 'speedup', cores: 'the-searches', cache_mb: 'l2-miss-rate',
+  scale: 'operating-point-voltage-and-frequency-scaling',
+  vdd_v: 'operating-point-voltage-and-frequency-scaling',
+  freq_ghz: 'operating-point-voltage-and-frequency-scaling', area_mm2: 'die-area',
+  power_w: 'power', bandwidth_gbps: 'bandwidth-demand', tsv_bandwidth_gbps: 'bandwidth-demand',
+  feasible: 'the-searches',
+};
 const OPTION_PARAMS = ['workload', 'memory', 'transistor', 'core', 'node'];
 const LIMIT_PARAMS = ['area', 'power', 'bw', 'tsv']; // spin buttons 2 to 5
 const HOLD_PARAMS = ['cores', 'cache', 'scale', 'vdd', 'freq'];
@@ -165,7 +174,10 @@ function buildFigureTable() {
     const row = document.createElement('tr');
     const th = document.createElement('th');
     th.scope = 'row';
-    th.textContent = caption;
+    const link = document.createElement('a');
+    link.href = `model.html#${SECTIONS[field]}`;
+    link.textContent = caption;
+    th.append(link);
     const td = document.createElement('td');
     td.dataset.field = field;
     td.dataset.value = '';
@@ -513,6 +525,7 @@ async function main() {
   page.firstResultMs = performance.now();
   $('explorer').setAttribute('aria-busy', 'false');
   page.ready = true;
+  import('./help.js').then((help) => help.installHelp());
 }
 
 main().catch((error) => {

@@ -255,6 +255,47 @@ class ClassPage(browser_test.Page):
         Select(self.el('option-4')).select_by_visible_text('32nm')
         self.assertEqual(self.el('map-edge').text, '')
 
+    # -- every control and figure explained ----------------------------------------------------
+
+    def test_help_on_every_control_linked_to_the_equations(self):
+        self.open()
+        for _ in range(100):
+            if self.js('return !!document.getElementById("best").title'):
+                break
+            time.sleep(0.05)
+        ids = self.js('return fetch("model.html").then((r) => r.text()).then((t) =>'
+                      ' [...t.matchAll(/ id="([^"]+)"/g)].map((m) => m[1]))')
+        self.assertIn('speedup', ids)
+        # The window's controls and figures, the map, explain and the budget curve.
+        controls = ['model-file', 'export-model', 'best', 'slider-0', 'slider-1', 'slider-5',
+                    'slider-4', 'speedup-meter', 'gauge', 'map', 'explain', 'budget-limit',
+                    'budget'] + [f'option-{i}' for i in range(5)] + \
+            [f'lock-{i}' for i in range(3)] + [f'limit-{s}' for s in range(2, 6)]
+        for id in controls:
+            with self.subTest(control=id):
+                title, section = self.js('const e = document.getElementById(arguments[0]);'
+                                         'return [e.title, e.dataset.help]', id)
+                self.assertGreater(len(title), 20)
+                self.assertIn(section, ids)
+        links = self.js('return [...document.querySelectorAll("#figures th a")]'
+                        '.map((a) => a.getAttribute("href"))')
+        self.assertEqual(len(links), 11)
+        for href in links:
+            self.assertIn(href.split('#')[1], ids)
+        # Focus brings the help text and the link to the control's section.
+        self.el('limit-4').click()
+        self.assertIn('Off-chip bandwidth limit', self.el('help-text').text)
+        self.assertTrue(self.el('help-more').get_attribute('href').endswith(
+            'model.html#bandwidth-demand'))
+        self.el('help').click()
+        panel = self.el('help').text
+        for words in ['The gauge', 'Binds and slack', 'A limit with slack can still bind',
+                      'TSV', 'LOP/HP', 'Scale step']:
+            self.assertIn(words, panel)
+        binds = self.js('return document.querySelectorAll("#explain thead th")[4].title')
+        self.assertIn('slack', binds)
+        self.assert_no_console_errors()
+
     # -- small faults ---------------------------------------------------------------------------
 
     def test_small_slips_of_wording(self):
