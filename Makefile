@@ -9,7 +9,7 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
            libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
            pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
            python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel \
-           emscripten chromium chromium-driver python3-selenium python3-markdown nodejs
+           emscripten chromium chromium-driver python3-selenium python3-markdown nodejs esbuild
 
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
@@ -188,6 +188,9 @@ $(WEB_DIR)/engine.js: $(WEB_OBJECTS)
 web: deps
 	$(MAKE) -j $(JOBS) $(WEB_DIR)/engine.js
 	cp $(WEB_PAGE) $(WEB_DIR)/
+	@# The scripts and the style sheet minified (the page's files stay under 600 KiB).
+	for f in $(notdir $(filter %.js %.css,$(WEB_PAGE))); do \
+	  esbuild web/page/$$f --minify --log-level=warning --outfile=$(WEB_DIR)/$$f || exit 1; done
 	/usr/bin/python3 web/docs/model_page.py docs/model.md $(WEB_DIR)/model.html
 
 # Serves the page on 127.0.0.1 (any static server will do; this one is Python's).

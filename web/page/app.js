@@ -20,15 +20,6 @@ const FIELDS = [
   ['tsv_bandwidth_gbps', 'TSV bandwidth', (v) => `${v.toFixed(2)} GB/s`],
   ['feasible', 'Meets the limits', null],
 ];
-// The section of the model's equations (model.html) that works each figure out.
-const SECTIONS = {
-  speedup: 'speedup', cores: 'the-searches', cache_mb: 'l2-miss-rate',
-  scale: 'operating-point-voltage-and-frequency-scaling',
-  vdd_v: 'operating-point-voltage-and-frequency-scaling',
-  freq_ghz: 'operating-point-voltage-and-frequency-scaling', area_mm2: 'die-area',
-  power_w: 'power', bandwidth_gbps: 'bandwidth-demand', tsv_bandwidth_gbps: 'bandwidth-demand',
-  feasible: 'the-searches',
-};
 const OPTION_PARAMS = ['workload', 'memory', 'transistor', 'core', 'node'];
 const LIMIT_PARAMS = ['area', 'power', 'bw', 'tsv']; // spin buttons 2 to 5
 const HOLD_PARAMS = ['cores', 'cache', 'scale', 'vdd', 'freq'];
@@ -168,24 +159,6 @@ function showWhich() {
     : '';
 }
 
-function buildFigureTable() {
-  const body = document.querySelector('#figures tbody');
-  for (const [field, caption] of FIELDS) {
-    const row = document.createElement('tr');
-    const th = document.createElement('th');
-    th.scope = 'row';
-    const link = document.createElement('a');
-    link.href = `model.html#${SECTIONS[field]}`;
-    link.textContent = caption;
-    th.append(link);
-    const td = document.createElement('td');
-    td.dataset.field = field;
-    td.dataset.value = '';
-    row.append(th, td);
-    body.append(row);
-  }
-}
-
 // The view as the page's address: the options, the limits that differ from the node's own,
 // and the dimensions the latest search held, named as the command-line tool's options.
 function writeLink() {
@@ -282,11 +255,18 @@ function start(search) {
   message('');
   for (const p of problems) message(`Ignored: ${p}`, true);
   writeLink();
-  redrawMap();
-  page.timings.mapDrawn = performance.now();
-  // The analysis follows once the figures and the map are on screen.
-  clearTimeout(analysisPending);
-  analysisPending = setTimeout(analyse, 0);
+  // The figures go on screen first; the map follows in the next task after they are painted,
+  // and the analysis after the map.
+  return new Promise((resolve) => requestAnimationFrame(() => {
+    page.timings.figuresShown = performance.now();
+    setTimeout(() => {
+      redrawMap();
+      page.timings.mapDrawn = performance.now();
+      clearTimeout(analysisPending);
+      analysisPending = setTimeout(analyse, 0);
+      resolve();
+    }, 0);
+  }));
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -348,11 +328,13 @@ function analyse() {
       l.binds ? 'yes' : 'no', fixed(l.relaxed_value, 2), fixed(l.relaxed_speedup, 4),
       l.gain_percent === null ? '–' : `${l.gain_percent >= 0 ? '+' : ''}${l.gain_percent.toFixed(2)} %`,
       l.changes_at === null ? 'never' : fixed(l.changes_at, 3)];
-    for (const c of cells) {
+    const heads = document.querySelectorAll('#explain thead th');
+    cells.forEach((c, i) => {
       const td = document.createElement('td');
       td.textContent = c;
+      td.dataset.label = heads[i].textContent; // its caption where a phone stacks the row
       row.append(td);
-    }
+    });
     row.dataset.limit = l.limit;
     body.append(row);
   }
@@ -499,7 +481,14 @@ function connect() {
 
 async function main() {
   page.timings = { moduleStart: performance.now() };
-  engine = await createEngine();
+  // The engine as compiled while it downloaded (index.html starts both at once).
+  engine = await createEngine(self.engineWasm ? {
+    instantiateWasm(imports, receive) {
+      self.engineWasm.then((module) => WebAssembly.instantiate(module, imports)
+        .then((instance) => receive(instance, module)));
+      return {};
+    },
+  } : {});
   page.timings.engineReady = performance.now();
   call = {
     restart: engine.cwrap('web_restart', null, []),
@@ -514,15 +503,16 @@ async function main() {
     exportModel: engine.cwrap('web_export_model', 'string', []),
   };
   call.restart();
+  page.timings.restarted = performance.now();
   model = JSON.parse(call.model());
   state = JSON.parse(call.act('lock 0 0')).state; // the window as it opens
+  page.timings.opened = performance.now();
   page.log.length = 0;
-  buildFigureTable();
   fillOptions();
   connect();
   page.timings.controlsReady = performance.now();
-  start(location.search);
-  page.firstResultMs = performance.now();
+  await start(location.search);
+  page.firstResultMs = page.timings.figuresShown;
   $('explorer').setAttribute('aria-busy', 'false');
   page.ready = true;
   import('./help.js').then((help) => help.installHelp());

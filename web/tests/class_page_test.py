@@ -34,6 +34,10 @@ PIXEL = """
 """
 
 
+AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'node_modules',
+                   'axe-core', 'axe.min.js')
+
+
 def tool_note(*args):
     """The tool's note on a best configuration at the end of an axis, the part in brackets."""
     err = subprocess.run([CLI, 'search', *args], capture_output=True, text=True,
@@ -49,6 +53,15 @@ class ClassPage(browser_test.Page):
                 return
             time.sleep(0.05)
         self.fail('no analysis')
+
+    def set_width(self, width):
+        """The viewport width in CSS pixels (a phone's too, narrower than a window can be);
+        None: the window's own."""
+        if width is None:
+            self.driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+            return
+        self.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride', {
+            'width': width, 'height': 900, 'deviceScaleFactor': 1, 'mobile': width < 600})
 
     def data(self, id):
         return self.js('return document.getElementById(arguments[0]).dataset.value', id)
@@ -295,6 +308,58 @@ class ClassPage(browser_test.Page):
         binds = self.js('return document.querySelectorAll("#explain thead th")[4].title')
         self.assertIn('slack', binds)
         self.assert_no_console_errors()
+
+    # -- accessibility --------------------------------------------------------------------------
+
+    def axe_violations(self):
+        if not self.js('return !!window.axe'):
+            with open(AXE) as f:
+                self.js(f.read())
+        return self.driver.execute_async_script(
+            'const done = arguments[arguments.length - 1];'
+            'axe.run(document).then((r) => done(r.violations.map((v) => [v.id, v.impact,'
+            ' v.nodes.map((n) => n.target.join(" ")).slice(0, 5)])), (e) => done([["axe", String(e)]]));')
+
+    def test_axe_finds_no_violation_in_any_view_at_any_width(self):
+        self.assertTrue(os.path.exists(AXE), 'axe-core is missing: make web-deps')
+        self.driver.set_script_timeout(60)
+        model = os.path.join(tempfile.mkdtemp(prefix='cpu-widget-axe-'), 'parallel-0.95.toml')
+        with open(os.path.join(browser_test.MODELS, 'parallel-0.95.toml')) as src, \
+                open(model, 'w') as f:
+            f.write(src.read())
+
+        def load_model():
+            self.el('model-file').send_keys(model)
+            for _ in range(100):
+                if self.el('model-pf').text == '0.95':
+                    return
+                time.sleep(0.05)
+
+        def compare():
+            # The comparison table: its pin button, when the page has one.
+            if self.js('return !!document.getElementById("pin-design")'):
+                self.el('pin-design').click()
+                self.el('option-4').send_keys(Keys.DOWN)
+                self.el('pin-design').click()
+
+        views = [('default', '', None), ('90 nm', '?node=90nm', None),
+                 ('3D 20 nm', '?node=20nm&memory=3d', None), ('model file', '', load_model),
+                 ('comparison', '?node=32nm', compare)]
+        try:
+            for width in [1366, 1024, 390]:
+                self.set_width(width)
+                for name, query, then in views:
+                    with self.subTest(width=width, view=name):
+                        self.open(query)
+                        if then:
+                            then()
+                        self.wait_analysed()
+                        self.assertEqual(self.axe_violations(), [])
+                        # Nothing runs out sideways: every table readable in the width.
+                        self.assertLessEqual(
+                            self.js('return document.documentElement.scrollWidth'), width)
+        finally:
+            self.set_width(None)
 
     # -- small faults ---------------------------------------------------------------------------
 
