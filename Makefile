@@ -179,18 +179,24 @@ $(WEB_OBJ)/%.o: %.cpp | $(WEB_OBJ)/include/toml++
 	@mkdir -p $(dir $@)
 	$(EMXX) $(WEB_CXXFLAGS) -c $< -o $@
 
-$(WEB_DIR)/engine.js: $(WEB_OBJECTS)
-	@mkdir -p $(WEB_DIR)
+$(WEB_OBJ)/engine.js: $(WEB_OBJECTS)
+	@mkdir -p $(WEB_OBJ)
 	$(EMXX) $(WEB_LDFLAGS) $(WEB_OBJECTS) -o $@
 
 -include $(WEB_OBJECTS:.o=.d)
 
+# The page's modules and the engine's loader go out as one minified script (Debian's esbuild):
+# one request instead of one per module before the first result, and the page's files stay
+# under 600 KiB. The model's equations (docs/model.md) beside it as model.html.
 web: deps
-	$(MAKE) -j $(JOBS) $(WEB_DIR)/engine.js
-	cp $(WEB_PAGE) $(WEB_DIR)/
-	@# The scripts and the style sheet minified (the page's files stay under 600 KiB).
-	for f in $(notdir $(filter %.js %.css,$(WEB_PAGE))); do \
-	  esbuild web/page/$$f --minify --log-level=warning --outfile=$(WEB_DIR)/$$f || exit 1; done
+	$(MAKE) -j $(JOBS) $(WEB_OBJ)/engine.js
+	@mkdir -p $(WEB_DIR) $(WEB_OBJ)/page
+	rm -f $(WEB_DIR)/*.js
+	cp $(WEB_PAGE) $(WEB_OBJ)/engine.js $(WEB_OBJ)/page/
+	esbuild $(WEB_OBJ)/page/app.js --bundle --format=esm --minify --log-level=warning \
+	  --outfile=$(WEB_DIR)/app.js
+	esbuild web/page/style.css --minify --log-level=warning --outfile=$(WEB_DIR)/style.css
+	cp web/page/index.html $(WEB_OBJ)/engine.wasm $(WEB_DIR)/
 	/usr/bin/python3 web/docs/model_page.py docs/model.md $(WEB_DIR)/model.html
 
 # Serves the page on 127.0.0.1 (any static server will do; this one is Python's).

@@ -40,6 +40,7 @@ page.flushLink = () => writeLink();
 page.mapScaleTops = () => [...map.speedup];
 page.mapBest = () => map.best;
 page.setMapCursor = (cell) => { mapCursor = cell.slice(); };
+page.drawMap = drawMap;
 
 let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
 // An option or limit changed since the latest search: what is on show is the configuration
