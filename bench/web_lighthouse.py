@@ -68,7 +68,7 @@ def main():
         median = {k: statistics.median(r[k] for r in reports) for k in reports[0]}
         print(f'  {form:8s} performance {median["performance"] * 100:.0f} '
               f'(target >= {TARGETS[form] * 100:.0f}; runs: '
-              f'{", ".join(f"{r["performance"] * 100:.0f}" for r in reports)}), '
+              f'{", ".join(str(round(r["performance"] * 100)) for r in reports)}), '
               f'accessibility {median["accessibility"] * 100:.0f}, '
               f'best practices {median["best-practices"] * 100:.0f} (targets 100), '
               f'CLS {median["cls"]:.3f} (target <= 0.05), LCP {median["lcp"] / 1000:.1f} s, '
