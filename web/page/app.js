@@ -278,6 +278,8 @@ function redrawMap() {
   map.speedup = engine.HEAPF64.slice(call.speedups() / 8, call.speedups() / 8 + map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
+  if (mapCursor && !(mapCursor[0] < model.cache_sizes.length && mapCursor[1] < model.core_counts.length))
+    mapCursor = null; // a model file with shorter axes
   drawMap($('map'), map, model, document.activeElement === $('map') ? mapCursor : null);
   const range = fillLegend($('map-legend'), map);
   const best = map.best ? map.speedup[map.best[0] * model.core_counts.length + map.best[1]] : null;
@@ -442,6 +444,13 @@ function connect() {
     $('map-cell').textContent = call.cell(mapCursor[0], mapCursor[1]);
     drawMap(canvas, map, model, mapCursor);
     page.mapCursor = mapCursor.slice();
+  });
+  canvas.addEventListener('focus', () => {
+    // The keyboard's cursor shows as soon as the map has the keyboard, on the cell on show.
+    if (!map) return;
+    mapCursor = mapCursor || (map.shown || map.best || [0, 0]).slice();
+    page.mapCursor = mapCursor.slice();
+    drawMap(canvas, map, model, mapCursor);
   });
   canvas.addEventListener('blur', () => drawMap(canvas, map, model, null));
 

@@ -220,6 +220,13 @@ class ClassPage(browser_test.Page):
         self.open('?node=45nm&core=ARM')
         model = self.js('return window.cpuWidget.model()')
         canvas = self.el('map')
+        # The cursor shows once the map has the keyboard, on the cell on show.
+        unfocused = self.js('return document.getElementById("map").toDataURL()')
+        self.js('document.getElementById("map").focus()')
+        self.assertNotEqual(self.js('return document.getElementById("map").toDataURL()'),
+                            unfocused)
+        self.assertEqual(self.js('return window.cpuWidget.mapCursor'),
+                         self.js('return window.cpuWidget.mapBest()'))
         canvas.click()
         cores, cache = model['core_counts'].index(64), model['cache_sizes'].index(4)
         # The click put a cell on show; now the keyboard: to 64 cores and 4 MB, then Enter.
