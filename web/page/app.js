@@ -281,10 +281,9 @@ function redrawMap() {
   if (mapCursor && !(mapCursor[0] < model.cache_sizes.length && mapCursor[1] < model.core_counts.length))
     mapCursor = null; // a model file with shorter axes
   drawMap($('map'), map, model, document.activeElement === $('map') ? mapCursor : null);
-  const range = fillLegend($('map-legend'), map);
+  fillLegend($('map-legend'), map);
   const best = map.best ? map.speedup[map.best[0] * model.core_counts.length + map.best[1]] : null;
   setFigure('which-step', best);
-  page.mapScale = range;
 }
 
 function showCell(cell, x, y) {
@@ -383,7 +382,10 @@ function budgetCurve() {
 function after(line) {
   const t = performance.now();
   let error = '';
-  for (const one of [line].flat()) error = error || act(one);
+  for (const one of [line].flat()) {
+    const refused = act(one);
+    error = error || refused;
+  }
   render();
   redrawMap();
   page.lastActionMs = performance.now() - t;
@@ -491,11 +493,13 @@ function connect() {
 
 async function main() {
   page.timings = { moduleStart: performance.now() };
-  // The engine as compiled while it downloaded (index.html starts both at once).
+  // The engine as compiled while it downloaded (index.html starts that once the page's text
+  // is painted).
   engine = await createEngine(self.engineWasm ? {
     instantiateWasm(imports, receive) {
       self.engineWasm.then((module) => WebAssembly.instantiate(module, imports)
-        .then((instance) => receive(instance, module)));
+        .then((instance) => receive(instance, module)))
+        .catch((error) => message(`The page could not start: the engine did not load (${error})`));
       return {};
     },
   } : {});
