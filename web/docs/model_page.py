@@ -30,7 +30,7 @@ a { color: #1a4fa0; }
 </style>
 </head>
 <body>
-<p><a href="index.html">Back to the explorer</a></p>
+<nav><a href="index.html">Back to the explorer</a></nav>
 <main>
 """
 TAIL = """</main>

@@ -330,6 +330,20 @@ class ClassPage(browser_test.Page):
             'axe.run(document).then((r) => done(r.violations.map((v) => [v.id, v.impact,'
             ' v.nodes.map((n) => n.target.join(" ")).slice(0, 5)])), (e) => done([["axe", String(e)]]));')
 
+    def test_axe_finds_no_violation_in_the_equations_page(self):
+        self.assertTrue(os.path.exists(AXE), 'axe-core is missing: make web-deps')
+        self.driver.set_script_timeout(60)
+        try:
+            for width in [1366, 390]:
+                with self.subTest(width=width):
+                    self.set_width(width)
+                    self.driver.get(f'http://127.0.0.1:{self.port}/model.html#power')
+                    self.assertEqual(self.axe_violations(), [])
+                    self.assertLessEqual(
+                        self.js('return document.documentElement.scrollWidth'), width)
+        finally:
+            self.set_width(None)
+
     def test_axe_finds_no_violation_in_any_view_at_any_width(self):
         self.assertTrue(os.path.exists(AXE), 'axe-core is missing: make web-deps')
         self.driver.set_script_timeout(60)
