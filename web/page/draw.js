@@ -88,19 +88,27 @@ export function drawMap(canvas, map, model, cursor = null) {
     const bit = 1 << k;
     return limitPath(L, (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0);
   });
+  // Plain path calls rather than Path2D, so that a recording context (a picture saved as SVG)
+  // draws the same.
+  const trace = (runs) => {
+    g.beginPath();
+    for (const run of runs) run.forEach(([x, y], i) => (i ? g.lineTo(x, y) : g.moveTo(x, y)));
+  };
   g.strokeStyle = '#fff'; // a white casing under every line first, then the lines over it
-  paths.forEach((path, k) => {
-    if (!path) return;
+  paths.forEach((runs, k) => {
+    if (!runs) return;
+    trace(runs);
     g.lineWidth = LIMIT_STYLES[k].width + 2;
-    g.stroke(path);
+    g.stroke();
   });
-  paths.forEach((path, k) => {
-    if (!path) return;
+  paths.forEach((runs, k) => {
+    if (!runs) return;
     const style = LIMIT_STYLES[k];
+    trace(runs);
     g.setLineDash(style.dash);
     g.strokeStyle = style.colour;
     g.lineWidth = style.width;
-    g.stroke(path);
+    g.stroke();
   });
   g.setLineDash([]);
   const centre = ([cache, cores]) => [L.x(cores) + L.w / 2, L.y(cache) + L.h / 2];
@@ -173,7 +181,7 @@ export function drawMap(canvas, map, model, cursor = null) {
   g.restore();
 }
 
-// A limit's line as joined-up runs, so that a dash pattern runs on along it rather than
+// A limit's line as joined-up runs of points, so that a dash pattern runs on along it rather than
 // starting again at every cell. Grid corners are numbered (core boundary, cache boundary);
 // the cell edges between a cell that breaks the limit and one that does not join at them.
 function limitPath(L, breaks) {
@@ -195,22 +203,23 @@ function limitPath(L, breaks) {
     }
   }
   const point = (k) => [L.x(Math.floor(k / (L.rows + 1))), L.y(k % (L.rows + 1)) + L.h];
-  const path = new Path2D();
+  const runs = [];
   // Walk from the loose ends first, then round what is left (closed loops).
   const starts = [...ends.keys()].sort((a, b) => ends.get(a).length - ends.get(b).length);
   for (const start of starts) {
     let at = start;
     if (!ends.get(at).length) continue;
-    path.moveTo(...point(at));
+    const run = [point(at)];
     while (ends.get(at).length) {
       const next = ends.get(at).pop();
       const back = ends.get(next);
       back.splice(back.indexOf(at), 1);
-      path.lineTo(...point(next));
+      run.push(point(next));
       at = next;
     }
+    runs.push(run);
   }
-  return path;
+  return runs;
 }
 
 // The (cache, cores) cell under a point of the canvas (CSS pixels), or null.
