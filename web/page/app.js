@@ -492,18 +492,23 @@ function connect() {
   });
 }
 
-async function main() {
-  page.timings = { moduleStart: performance.now() };
-  // The engine as compiled while it downloaded (index.html starts that once the page's text
-  // is painted).
-  engine = await createEngine(self.engineWasm ? {
+// A new instance of the engine, made from its code as compiled while it downloaded (index.html
+// starts that once the page's text is painted); the same compiled code serves every instance.
+function compiledEngine() {
+  if (!self.engineWasm) return createEngine();
+  return createEngine({
     instantiateWasm(imports, receive) {
       self.engineWasm.then((module) => WebAssembly.instantiate(module, imports)
         .then((instance) => receive(instance, module)))
         .catch((error) => message(`The page could not start: the engine did not load (${error})`));
       return {};
     },
-  } : {});
+  });
+}
+
+async function main() {
+  page.timings = { moduleStart: performance.now() };
+  engine = await compiledEngine();
   page.timings.engineReady = performance.now();
   call = {
     restart: engine.cwrap('web_restart', null, []),
