@@ -151,7 +151,8 @@ function setFigure(id, value, text = value === null ? '–' : Number(value).toFi
 
 function showWhich() {
   setFigure('which-shown', state.fields.speedup === '' ? null : state.fields.speedup);
-  setFigure('which-gauge', state.best, `${Number(state.gauge).toFixed(1)} % of ${Number(state.best).toFixed(2)}`);
+  setFigure('which-gauge', state.best,
+    `${Number(state.gauge).toFixed(1)} % of ${Number(state.best).toFixed(2)}`);
   setFigure('which-limits', null, '…'); // explain's, once the analysis has run
   $('unsearched').hidden = !unsearched;
   const edges = unsearched ? '' : edgesText(state, model);
