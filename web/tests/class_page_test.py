@@ -385,6 +385,30 @@ class ClassPage(browser_test.Page):
         finally:
             self.set_width(None)
 
+    # -- loading --------------------------------------------------------------------------------
+
+    def test_nothing_moves_while_the_page_fills_in(self):
+        # Every layout shift from the start until the analysis is on show, as a phone and as a
+        # desktop sees the page (the sum is the layout-shift score of one load).
+        watch = self.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {
+            'source': 'window.shifts = []; new PerformanceObserver((list) => {'
+                      ' for (const e of list.getEntries()) if (!e.hadRecentInput)'
+                      ' window.shifts.push(e.value); }).observe({type: "layout-shift",'
+                      ' buffered: true});'})
+        try:
+            for width in [1366, 390]:
+                with self.subTest(width=width):
+                    self.set_width(width)
+                    self.open('?node=32nm&memory=3d')
+                    self.wait_analysed()
+                    time.sleep(0.3)
+                    self.assertLessEqual(self.js('return window.shifts.reduce((a, b) => a + b, 0)'),
+                                         0.05)
+        finally:
+            self.driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument',
+                                        {'identifier': watch['identifier']})
+            self.set_width(None)
+
     # -- small faults ---------------------------------------------------------------------------
 
     def test_small_slips_of_wording(self):
