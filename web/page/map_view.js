@@ -46,7 +46,7 @@ export function fillLegend(list, map) {
   map.limits.forEach((l, k) => {
     if (!l) return;
     const li = item(list, svgLine(LIMIT_STYLES[k]),
-      ` ${l.caption} at most ${l.value} ${l.unit} (${LIMIT_STYLES[k].name} line)`);
+      ` ${l.caption} limit: at most ${l.value} ${l.unit} (${LIMIT_STYLES[k].name} line)`);
     li.dataset.limit = l.caption;
   });
   item(list, 'Dashed frame: the cell the arrow keys are on; Enter or a click puts it on show.');
