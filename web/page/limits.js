@@ -17,16 +17,18 @@ export function readLimit(index, typed, current) {
   const refuse = (why) => ({ error: `${caption}: ${why}; ${accepted}; it stays ${current} ${unit}.` });
   let text = typed.trim();
   if (text === '') return refuse('nothing typed');
+  // What was typed, named in the message; a very long text by its start and length.
+  const said = text.length > 40 ? `${text.slice(0, 24)}… (${text.length} characters)` : text;
   const comma = /^([+-]?\d*),(\d+)$/.exec(text);
   if (comma) {
     if (comma[2].length === 3 && /[1-9]/.test(comma[1]))
-      return refuse(`'${typed.trim()}' is ambiguous (a decimal comma or a thousands separator?); ` +
+      return refuse(`'${said}' is ambiguous (a decimal comma or a thousands separator?); ` +
         'write it with a decimal point, or without the comma');
     text = `${comma[1] || '0'}.${comma[2]}`;
   }
   if (!NUMBER.test(text) || !Number.isFinite(Number(text)))
-    return refuse(`'${typed.trim()}' is not a number`);
+    return refuse(`'${said}' is not a number`);
   const value = Number(text);
-  if (value < LIMIT_LOW || value > LIMIT_HIGH) return refuse(`${typed.trim()} is out of range`);
+  if (value < LIMIT_LOW || value > LIMIT_HIGH) return refuse(`${said} is out of range`);
   return { text };
 }

@@ -125,7 +125,8 @@ class ClassPage(browser_test.Page):
         self.open()
         cases = [('5000', '5000 is out of range'), ('-20', '-20 is out of range'),
                  ('abc', "'abc' is not a number"), ('1e999', "'1e999' is not a number"),
-                 ('1,000', "'1,000' is ambiguous"), (' ', 'nothing typed')]
+                 ('1,000', "'1,000' is ambiguous"), (' ', 'nothing typed'),
+                 ('x' * 5000, "'xxxxxxxxxxxxxxxxxxxxxxxx… (5000 characters)' is not a number")]
         for typed, why in cases:
             with self.subTest(typed=typed):
                 before, log = self.fields(), len(self.log())
@@ -136,6 +137,7 @@ class ClassPage(browser_test.Page):
                 self.assertEqual(len(self.log()), log)  # nothing sent to the engine
                 self.assertEqual(self.fields(), before)
                 self.assertEqual(self.el('limit-3').get_attribute('value'), '102')
+                self.assertLess(len(text), 400)
         # A decimal comma is read as the decimal point it stands for.
         self.type_limit(3, '12,5')
         self.assertEqual(self.log()[-1], 'limit 3 12.5')
