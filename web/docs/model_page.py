@@ -5,7 +5,9 @@ are kept. Needs Debian's python3-markdown.
 
     model_page.py MODEL_MD OUT_HTML
 """
+import os
 import re
+import shutil
 import sys
 
 import markdown
@@ -27,6 +29,7 @@ code { font-size: 0.92em; }
 table { border-collapse: collapse; }
 th, td { border-bottom: 1px solid #d0d0cc; padding: 0.2rem 0.5rem; text-align: left; }
 a { color: #1a4fa0; }
+img { max-width: 100%; height: auto; }
 </style>
 </head>
 <body>
@@ -57,6 +60,10 @@ def main():
     body = body.replace('<pre>', '<pre tabindex="0">')
     with open(out, 'w', encoding='utf-8') as f:
         f.write(HEAD + body + TAIL)
+    # The pictures the equations show go beside the page, as they sit beside the Markdown.
+    for picture in re.findall(r'<img [^>]*src="([^":/]+)"', body):
+        shutil.copyfile(os.path.join(os.path.dirname(source), picture),
+                        os.path.join(os.path.dirname(out), picture))
 
 
 if __name__ == '__main__':
