@@ -177,14 +177,14 @@ WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
 # fast-math, as in the native build; the controls without a display stand in for GTK's
 # headers; the one folder of toml++ is on the include path, not all of /usr/include.
-WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
+WEB_CXXFLAGS = -std=c++20 -Oz -flto -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
   -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
 WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
 WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
 WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
-WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
+WEB_LDFLAGS = -Oz -flto -fexceptions -sFILESYSTEM=0 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8
 WEB_PAGE = $(wildcard web/page/*)
