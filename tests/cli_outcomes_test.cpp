@@ -78,8 +78,7 @@ TEST_F(CliOutcomes, EmptyResultsKeepTheirColumns) {
     };
     const Case cases[] = {
         {{"pareto", "--format", "csv"}, {"pareto", "--node", "90nm", "--format", "csv"}},
-        {{"pareto", "--energy", "--format", "csv"},
-         {"pareto", "--area", "1", "--format", "csv"}},
+        {{"pareto", "--energy", "--format", "csv"}, {"pareto", "--area", "1", "--format", "csv"}},
         {{"uncertainty", "--samples", "3", "--format", "csv"},
          {"uncertainty", "--samples", "3", "--power", "0.001", "--format", "csv"}},
         {{"explain", "--pairs", "--format", "csv"},
@@ -95,8 +94,7 @@ TEST_F(CliOutcomes, EmptyResultsKeepTheirColumns) {
         EXPECT_EQ(first_line(none.out), first_line(found.out)) << c.none[0];
     }
     // JSON: every row of explain --pairs has the pair columns, null where they do not apply.
-    const Outcome json =
-        run({"explain", "--pairs", "--power", "0.001", "--format", "json"});
+    const Outcome json = run({"explain", "--pairs", "--power", "0.001", "--format", "json"});
     ASSERT_EQ(json.status, 0) << json.err;
     const nlohmann::json rows = nlohmann::json::parse(json.out);
     ASSERT_FALSE(rows.empty());
