@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -105,6 +106,40 @@ TEST_F(CliOutcomes, EmptyResultsKeepTheirColumns) {
     // An empty result in JSON is an empty array.
     const Outcome pareto = run({"pareto", "--node", "90nm", "--format", "json"});
     EXPECT_EQ(nlohmann::json::parse(pareto.out), nlohmann::json::array());
+}
+
+// The parallel fraction that a picture's caption gives, against the "Model:" line of the same
+// command's text, with a model file where one workload has a fraction of its own.
+TEST_F(CliOutcomes, CaptionsGiveTheParallelFractionTheTextGives) {
+    const std::string model = std::string(SOURCE_DIR) + "/models/tpch-0.95.toml";
+    const fs::path picture = folder / "x.svg";
+    const std::vector<std::string> cases[] = {
+        {"budget", "--vary", "power=80:100:10", "--best-over", "workload"},
+        {"budget", "--vary", "power=80:100:10", "--workload", "DB2/TPCH"},
+        {"budget", "--vary", "power=80:100:10,area=100:200:50", "--workload", "DB2/TPCH"},
+        {"plot", "--chart", "scaling", "--workload", "DB2/TPCH"},
+        {"plot", "--chart", "scaling", "--series", "workload"},
+        {"pareto", "--workload", "DB2/TPCH"},
+        {"sensitivity", "--workload", "DB2/TPCH"},
+    };
+    auto fraction_in = [](const std::string &text, const std::string &ends) {
+        const size_t at = text.find("parallel fraction ");
+        if (at == std::string::npos)
+            return std::string("(none)");
+        const size_t from = at + 18;
+        return text.substr(from,
+                           std::min(text.find(ends, from), text.find_first_of(";<", from)) - from);
+    };
+    for (std::vector<std::string> arguments : cases) {
+        arguments.insert(arguments.end(), {"--model", model, "-o", picture.string()});
+        const Outcome o = run(arguments);
+        ASSERT_EQ(o.status, 0) << arguments[0] << ": " << o.err;
+        std::ifstream file(picture);
+        const std::string svg((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+        EXPECT_EQ(fraction_in(svg, "<"), fraction_in(o.out, " (docs/model.md)"))
+            << arguments[0] << " " << arguments[1] << " " << arguments[2] << " " << arguments[3];
+    }
 }
 
 } // namespace
