@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "cli/run.h"
@@ -198,6 +201,57 @@ TEST_F(CliOutcomes, ArgumentsAreReadExactlyAndRefusedWithTheirReason) {
     EXPECT_NE(below.out, exact.out); // the seeds are told apart, not rounded to one double
     // --step with --binding or two limits is taken.
     EXPECT_EQ(run({"budget", "--vary", "power=10:20:5", "--step", "5", "--binding"}).status, 0);
+}
+
+// The window's own options as the tool takes them, without a display: a second --model refused,
+// "--" ending the options, every option named in a refusal.
+TEST_F(CliOutcomes, WindowTakesItsOptionsAsTheToolDoes) {
+    auto window = [&](const std::string &arguments) {
+        const std::string command = std::string("env -u DISPLAY '") + WINDOW_PROGRAM + "' " +
+                                    arguments + " 2>'" + (folder / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        std::ifstream err(folder / "err");
+        std::string line;
+        std::getline(err, line);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, line);
+    };
+    const auto twice = window("--model models/builtin.toml --model=other.toml");
+    EXPECT_EQ(twice.first, 2);
+    EXPECT_NE(twice.second.find("--model: given more than once"), std::string::npos)
+        << twice.second;
+    const auto after = window("-- --map");
+    EXPECT_EQ(after.first, 2);
+    EXPECT_NE(after.second.find("argument not expected: --map"), std::string::npos) << after.second;
+    const auto unknown = window("--mpa");
+    EXPECT_EQ(unknown.first, 2);
+    for (const char *named : {"--model FILE", "--quiet", "--map", "--help", "--version"})
+        EXPECT_NE(unknown.second.find(named), std::string::npos) << unknown.second;
+}
+
+// sweep --flags in text: the ends of the axes as columns, as the note says, and no note.
+TEST_F(CliOutcomes, SweepFlagsInTextAddTheEndsAsColumns) {
+    for (const char *objective : {"speedup", "energy"}) {
+        const Outcome plain = run({"sweep", "--objective", objective});
+        const Outcome flags = run({"sweep", "--objective", objective, "--flags"});
+        ASSERT_EQ(flags.status, 0) << flags.err;
+        if (std::string(objective) == "speedup") {
+            EXPECT_NE(plain.err.find("--flags gives the ends as columns"), std::string::npos)
+                << plain.err;
+        }
+        EXPECT_EQ(flags.err, "");
+        std::istringstream lines(flags.out);
+        size_t rows = 0, ends = 0;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("edge_cores edge_cache edge_scale") != std::string::npos)
+                rows++;
+            ends += line.find("smallest") != std::string::npos ||
+                    line.find("fewest") != std::string::npos ||
+                    line.find("first") != std::string::npos;
+        }
+        EXPECT_EQ(rows, 1u) << flags.out;
+        // The least energy sits inside every axis; the best speedup often at an end.
+        EXPECT_EQ(ends > 0, std::string(objective) == "speedup") << objective;
+    }
 }
 
 } // namespace
