@@ -222,6 +222,12 @@ TEST_F(CliOutcomes, WindowTakesItsOptionsAsTheToolDoes) {
     const auto after = window("-- --map");
     EXPECT_EQ(after.first, 2);
     EXPECT_NE(after.second.find("argument not expected: --map"), std::string::npos) << after.second;
+    const auto controls = window("'a\xc2\x85"
+                                 "b\xe2\x80\xae"
+                                 "c'");
+    EXPECT_EQ(controls.first, 2);
+    EXPECT_NE(controls.second.find("argument not expected: a\\u0085b\\u202ec;"), std::string::npos)
+        << controls.second;
     const auto unknown = window("--mpa");
     EXPECT_EQ(unknown.first, 2);
     for (const char *named : {"--model FILE", "--quiet", "--map", "--help", "--version"})

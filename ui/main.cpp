@@ -19,6 +19,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "study/choices.h"
 #include "study/design.h"
 #include "study/parallel.h"
 #include "ui/map_window.h"
@@ -40,19 +41,9 @@ struct Options {
 constexpr const char *kAccepted =
     "accepted: --model FILE, --quiet, --map, --help, --version and the GTK options";
 
-// The argument as one line: control characters written as escapes.
+// The argument as one line: control characters written as escapes, as the tool writes them.
 std::string one_line(const char *text) {
-    std::string line;
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; c++) {
-        if (*c >= 0x20 && *c != 0x7f) {
-            line += char(*c);
-            continue;
-        }
-        char escape[8];
-        snprintf(escape, sizeof escape, "\\x%02x", *c);
-        line += escape;
-    }
-    return line;
+    return escape_controls(text);
 }
 
 void say(const std::string &message) {
