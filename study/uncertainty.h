@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "study/sensitivity.h"
@@ -40,9 +42,10 @@ struct UncertaintyRequest {
 std::string uncertainty_error(const UncertaintyRequest &request);
 
 // Reads ranges, one a line: "FIELD LOW HIGH" (blank lines and lines starting with # skipped).
-// False, with why in error ("LINE: PROBLEM"), when a line is not of that form.
+// False, with why in error ("LINE: PROBLEM"), when a line is not of that form or names a field
+// given on an earlier line. lines, when given, gets the line of each field.
 bool parse_ranges(const std::string &text, std::map<std::string, FieldRange> &ranges,
-                  std::string &error);
+                  std::string &error, std::map<std::string, int> *lines = nullptr);
 
 struct UncertaintySample {
     bool feasible;
@@ -76,6 +79,20 @@ struct Uncertainty {
     std::vector<Winner> winners;
 };
 Uncertainty summarise(const std::vector<UncertaintySample> &samples);
+
+// The summary of samples handed over a part at a time, in sample order: the same figures as
+// summarise over all of them. It keeps each feasible sample's best speedup (8 bytes a sample,
+// grouped by the configuration that wins it) and nothing of the others.
+class UncertaintyTally {
+  public:
+    void add(const std::vector<UncertaintySample> &samples);
+    Uncertainty summary();
+
+  private:
+    size_t samples_ = 0, feasible_ = 0;
+    double sum_ = 0; // in sample order
+    std::map<std::tuple<int, int, int>, std::deque<double>> won_;
+};
 
 // The table of the winners: cores, cache_mb, scale, samples, share, median_speedup.
 Table uncertainty_table(const Uncertainty &summary);
