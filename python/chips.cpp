@@ -67,7 +67,7 @@ std::shared_ptr<const ChipTable> chips_of(const py::kwargs &given) {
 std::vector<std::string> fields_of(const py::kwargs &given) {
     const char *accepted = "fields as a model file places them, separated by commas "
                            "(node.65nm.fmax_LOP,node.45nm.core_area_LOP_mm2.ARM,reference_chip."
-                           "Cgate), or a list of them";
+                           "Cgate)";
     if (!given.contains("fit") || given["fit"].is_none())
         refuse("fit", "missing", accepted);
     const py::object fit = given["fit"];
@@ -211,8 +211,14 @@ Computation read_evaluate(const py::kwargs &given) {
             .value_or(1);
     const std::string scale_accepted = "one of " + scale_step_list() + " (default 1.0)";
     r.scale = number_of(given, "scale", scale_accepted);
-    if (r.scale && !scale_step_index(*r.scale))
-        refuse("scale", echoed(given, "scale", *r.scale) + " is not a scale step", scale_accepted);
+    if (r.scale && !scale_step_index(*r.scale)) {
+        // Text as the tool quotes it ('0.75'); a number as it is.
+        const std::string shown = echoed(given, "scale", *r.scale);
+        refuse("scale",
+               (py::isinstance<py::str>(given["scale"]) ? "'" + shown + "'" : shown) +
+                   " is not a scale step",
+               scale_accepted);
+    }
     r.vdd = positive_of(given, "vdd",
                         "a number above 0, above the nominal supply too (default: the step's "
                         "supply)");
