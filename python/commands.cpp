@@ -1,6 +1,8 @@
 #include "python/commands.h"
 
 #include "python/arguments.h"
+#include "python/chips.h"
+#include "python/columns.h"
 #include "python/research.h"
 #include "study/budget.h"
 #include "study/design.h"
@@ -219,6 +221,11 @@ const std::vector<Command> &commands() {
          {OPTION_NAMES, LIMIT_NAMES, "samples", "seed", "spread", "ranges", "per_sample",
           "first_sample", "jobs", "parallel_fraction"},
          read_uncertainty},
+        {"evaluate",
+         {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "breakdown", "parallel_fraction"},
+         read_evaluate},
+        {"validate", {"chips", "summary", "parallel_fraction"}, read_validate},
+        {"calibrate", {"chips", "fit", "output", "parallel_fraction"}, read_calibrate},
     };
     return all;
 }
@@ -228,4 +235,20 @@ const Command *command_named(const std::string &name) {
         if (name == command.name)
             return &command;
     return nullptr;
+}
+
+py::object python_of(const Outcome &outcome) {
+    if (const Table *table = std::get_if<Table>(&outcome))
+        return columns_of(*table);
+    if (const OneRow *row = std::get_if<OneRow>(&outcome))
+        return first_row(row->table);
+    const FittedModel &fitted = std::get<FittedModel>(outcome);
+    if (!fitted.write_failure.empty())
+        raise_value_error("output: cannot write '" + fitted.output + "': " + fitted.write_failure +
+                          "; accepted: a file name that can be written");
+    py::dict result;
+    result["fields"] = columns_of(fitted.fields);
+    result["errors"] = columns_of(fitted.errors);
+    result["model_text"] = fitted.model_text;
+    return result;
 }

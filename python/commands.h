@@ -8,12 +8,26 @@
 
 #include <functional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "study/table.h"
 
-// Makes a command's table from arguments already read: runs without the GIL.
-using Computation = std::function<Table()>;
+// evaluate's one configuration: its row, returned as a dict of scalars.
+struct OneRow {
+    Table table;
+};
+// calibrate's outcome: the fitted fields and the errors as tables, and the model file's text;
+// `write_failure` says why the file asked for was not written (empty: written or not asked).
+struct FittedModel {
+    Table fields, errors;
+    std::string model_text, output, write_failure;
+};
+// What a command makes: a table (returned as a dict of its columns), one row, or a fit.
+using Outcome = std::variant<Table, OneRow, FittedModel>;
+
+// Makes a command's outcome from arguments already read: runs without the GIL.
+using Computation = std::function<Outcome()>;
 
 struct Command {
     const char *name;                   // as the tool's command and the Python function
@@ -23,7 +37,11 @@ struct Command {
     std::function<Computation(const pybind11::kwargs &)> read;
 };
 
-// search, sweep, space, explain, budget, pareto, sensitivity, uncertainty.
+// search, sweep, space, explain, budget, pareto, sensitivity, uncertainty, evaluate, validate,
+// calibrate.
 const std::vector<Command> &commands();
+// An outcome as the function returns it (with the GIL held); a file not written raises
+// ValueError.
+pybind11::object python_of(const Outcome &outcome);
 // The command of that name; none for any other.
 const Command *command_named(const std::string &name);

@@ -24,7 +24,6 @@
 #include "modelfile/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
-#include "python/chips.h"
 #include "python/columns.h"
 #include "python/commands.h"
 #include "python/research.h"
@@ -109,11 +108,11 @@ template <typename Work> auto with_parallel_fraction(double fraction, Work work)
 }
 
 // A command's call: the keywords checked, read under the model and run without the GIL.
-py::dict call_command(const Command &command, const py::kwargs &given) {
+py::object call_command(const Command &command, const py::kwargs &given) {
     check_names(given, command.name, command.keywords);
     auto run = [&] {
         const Computation compute = command.read(given);
-        return columns_of(released(compute));
+        return python_of(released(compute));
     };
     const std::optional<double> fraction = [&] {
         CNumbers numbers; // the model is not needed for this one
@@ -304,18 +303,6 @@ py::dict model_info() {
     });
 }
 
-py::dict evaluate_call(const py::kwargs &given) {
-    return with_model([&] { return evaluate_columns(given); });
-}
-
-py::dict validate_call(const py::kwargs &given) {
-    return with_model([&] { return validate_columns(given); });
-}
-
-py::dict calibrate_call(const py::kwargs &given) {
-    return with_model([&] { return calibrate_result(given); });
-}
-
 } // namespace
 
 PYBIND11_MODULE(_cpuwidget, m) {
@@ -353,6 +340,16 @@ PYBIND11_MODULE(_cpuwidget, m) {
                         "uniform within -/+ spread percent (or within ranges), searched each: a "
                         "row per configuration that is ever the best, most often first; with "
                         "per_sample=True a row per sample."},
+        {"evaluate", "One configuration at any core count and cache size, at a scale step or a "
+                     "given supply and frequency: every figure and the limits it breaks, one row "
+                     "as a dict of scalars; breakdown=True adds the power's terms."},
+        {"validate", "The model against real chips (chips: a table's path, the shipped one by "
+                     "default): a row per chip and published figure, or with summary=True a row "
+                     "per figure."},
+        {"calibrate", "Fits model-file fields (fit) to a chip table's clocks, areas and powers: "
+                      "{\"fields\": columns, \"errors\": columns, \"model_text\": the model "
+                      "file's text}; writes the model file to output when given, whole or not "
+                      "at all."},
     };
     py::dict keywords;
     for (const Command &command : commands()) {
@@ -365,15 +362,6 @@ PYBIND11_MODULE(_cpuwidget, m) {
             names.append(name);
         keywords[command.name] = names;
     }
-    m.def("evaluate", &evaluate_call,
-          "One configuration at any core count and cache size, at a scale step or a given supply "
-          "and frequency: every figure and the limits it breaks, one row.");
-    m.def("validate", &validate_call,
-          "The model against real chips (chips: a table's path, the shipped one by default): a "
-          "row per chip and published figure, or with summary=True a row per figure.");
-    m.def("calibrate", &calibrate_call,
-          "Fits model-file fields (fit) to a chip table's clocks, areas and powers; writes the "
-          "model file to output when given.");
     // What each function takes, for the package's own checks (cpuwidget.dask).
     m.attr("_keywords") = keywords;
     m.def("search_many", &search_many_call, py::arg("tasks"), py::arg("jobs") = py::none(),

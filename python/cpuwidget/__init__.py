@@ -6,7 +6,9 @@ limits area, power, bw, tsv; the held dimensions cores, cache, scale, vdd, freq;
 parallel_fraction; and, where the tool takes them, step, vary, series, best_over, binding,
 pairs, flags, objective, energy, breakdown, jobs ...), but the model file (load_model), the
 output format and pictures; it returns a dict
-of numpy arrays, one per column of the tool's CSV output, that pandas.DataFrame takes as it is.
+of numpy arrays, one per column of the tool's CSV output, that pandas.DataFrame takes as it is
+(evaluate: one row, a dict of plain values; calibrate: the fitted fields' and the errors' columns
+and the model file's text).
 Every figure is the tool's, bit for bit. Bad arguments raise ValueError naming the argument and
 what it accepts.
 

@@ -8,7 +8,8 @@ gathered into one pandas DataFrame; and uncertainty studies of many samples (unc
         frame = run_study(tasks, models={"p95": text}, client=client)
 
 A task is a dict: "command" (a function of cpuwidget: "search", the default, "sweep", "space",
-"explain", "budget", "pareto", "sensitivity" or "uncertainty"), "model" (a name in models, or
+"explain", "budget", "pareto", "sensitivity", "uncertainty", "evaluate", "validate" or
+"calibrate"), "model" (a name in models, or
 None, the default, for the built-in model), and the command's keyword arguments, every one the
 function takes.
 models maps names other than None to a model file's text or its path as pathlib.Path (read
@@ -18,7 +19,9 @@ error with "tasks[INDEX]: " before it.
 Tasks are sent in batches of one model each; Dask schedules them, and a batch's searches are
 answered by one cpuwidget.search_many call (those with keywords other than search_many's
 columns, such as objective or parallel_fraction, by cpuwidget.search each). Each row of the result
-carries "task" (the task's index), "model" and "command", then the command's columns.
+carries "task" (the task's index), "model" and "command", then the command's columns: evaluate
+gives one row; calibrate a row per fitted field (field, before, after), its model file written
+to the task's output when given.
 """
 
 import numbers
@@ -100,6 +103,17 @@ def _searches(model_name, searches):
     return frame
 
 
+def _columns_of(command, result):
+    """A function's result as columns of a study's rows: evaluate's one row as columns of one
+    value; calibrate's fitted fields, a row per field (its model file is written to output when
+    given); any other's columns as they are."""
+    if command == "evaluate":
+        return {name: [value] for name, value in result.items()}
+    if command == "calibrate":
+        result = result["fields"]
+    return {name: values.tolist() for name, values in result.items()}
+
+
 def _run_batch(model_name, model_text, batch):
     """The rows of a batch of tasks of one model, as a list of DataFrames (one per column set)."""
     groups = {}
@@ -110,7 +124,7 @@ def _run_batch(model_name, model_text, batch):
             if command == "search" and _SEARCH_MANY_COLUMNS.issuperset(arguments):
                 searches.append((index, arguments))
                 continue
-            result = getattr(cpuwidget, command)(**arguments)
+            result = _columns_of(command, getattr(cpuwidget, command)(**arguments))
             rows = len(next(iter(result.values()))) if result else 0
             if rows == 0:
                 continue  # columns with no rows: nothing to gather
@@ -120,7 +134,7 @@ def _run_batch(model_name, model_text, batch):
             group["model"] += [model_name] * rows
             group["command"] += [command] * rows
             for name, values in result.items():
-                group.setdefault(name, []).extend(values.tolist())
+                group.setdefault(name, []).extend(list(values))
         frames = [_searches(model_name, searches)] if searches else []
     finally:
         _release_model()

@@ -32,8 +32,8 @@ def test_evaluate_matches_the_tool():
 
 @pytest.mark.parametrize("arguments,message", [
     ({"cores": 0}, "cores: 0 is out of range"),
-    ({"cores": 2.5}, "cores: 2.5 is out of range"),
-    ({"cache": -1}, "cache: -1 MB is out of range"),
+    ({"cores": 2.5}, "cores: 2.5 is not a whole number"),
+    ({"cache": -1}, "cache: -1 is out of range"),
     ({"scale": 0.75}, "scale: 0.75 is not a scale step"),
     ({"vdd": "high"}, "vdd: 'high' is not a number"),
 ])
@@ -71,3 +71,27 @@ def test_calibrate_refuses_and_writes_nothing(tmp_path):
     with pytest.raises(ValueError, match='chip "X" node: the field is missing'):
         cpuwidget.calibrate(chips=bad, fit="node.45nm.fmax_LOP", output=target)
     assert not os.path.exists(target)
+
+
+@pytest.mark.parametrize("written_by", ["output", "text"])
+def test_a_calibration_of_a_model_file_read_by_a_relative_path_extends_it_from_anywhere(tmp_path, monkeypatch,
+                                                                                         written_by):
+    (tmp_path / "models").mkdir()
+    (tmp_path / "elsewhere").mkdir()
+    (tmp_path / "models" / "base.toml").write_text(
+        'format_version = 1\nextends = "built-in"\n[constants]\nparallel_fraction = 0.95\n')
+    monkeypatch.chdir(tmp_path)
+    cpuwidget.load_model("models/base.toml")
+    target = tmp_path / "elsewhere" / "fitted.toml"
+    if written_by == "output":
+        cpuwidget.calibrate(fit="node.45nm.fmax_LOP", output="elsewhere/fitted.toml")
+    else:
+        target.write_text(cpuwidget.calibrate(fit="node.45nm.fmax_LOP")["model_text"])
+    monkeypatch.chdir(tmp_path / "elsewhere")
+    cpuwidget.load_model(target)
+    assert cpuwidget.model_info()["parallel_fraction"] == 0.95
+
+
+def test_calibrate_says_why_its_file_was_not_written(tmp_path):
+    with pytest.raises(ValueError, match="^output: cannot write '.*': .*; accepted: a file name that can be written"):
+        cpuwidget.calibrate(fit="node.45nm.fmax_LOP", output=tmp_path / "no" / "such" / "folder.toml")

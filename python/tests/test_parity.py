@@ -27,6 +27,14 @@ WITHOUT_KEYWORD = {
     "format": "every result is a dict of columns",
     "output": "pictures: Python draws its columns with matplotlib",
 }
+# Options of WITHOUT_KEYWORD that a command's function takes all the same.
+KEYWORD_ALL_THE_SAME = {
+    ("calibrate", "output"): "the model file written, not a picture",
+}
+
+
+def needs_keyword(command, option):
+    return option not in WITHOUT_KEYWORD or (command, option) in KEYWORD_ALL_THE_SAME
 
 
 def help_of(command):
@@ -69,14 +77,14 @@ def accepted_keywords(function):
 
 
 def test_the_tool_s_commands_are_found_and_each_has_a_function_or_a_reason():
-    assert {"search", "sweep", "budget", "uncertainty"} <= set(COMMANDS)
+    assert {"search", "sweep", "budget", "uncertainty", "evaluate", "validate", "calibrate"} <= set(COMMANDS)
     for command in WITH_FUNCTION:
         assert callable(getattr(cpuwidget, command, None)), f"cpu-widget-cli {command} has no cpuwidget.{command}"
     assert set(WITHOUT_FUNCTION) <= set(COMMANDS), "a command without a function that the tool no longer has"
 
 
 # A valid call of each function with nothing to compute but a refusal: arguments added to every call.
-BASE = {"budget": {"vary": "power=10:20:10"}}
+BASE = {"budget": {"vary": "power=10:20:10"}, "calibrate": {"fit": "node.45nm.fmax_LOP"}}
 
 
 def refuses_naming(command, keyword):
@@ -93,7 +101,7 @@ def refuses_naming(command, keyword):
 
 @pytest.mark.parametrize("command", WITH_FUNCTION)
 def test_the_type_error_lists_every_option_and_only_keywords_that_are_read(command):
-    options = [name for name in options_of(command) if name not in WITHOUT_KEYWORD]
+    options = [name for name in options_of(command) if needs_keyword(command, name)]
     accepted = accepted_keywords(getattr(cpuwidget, command))
     assert options and [name for name in options if name not in accepted] == []
     for keyword in accepted:
@@ -101,7 +109,7 @@ def test_the_type_error_lists_every_option_and_only_keywords_that_are_read(comma
 
 
 @pytest.mark.parametrize("command,option", [
-    (command, option) for command in WITH_FUNCTION for option in options_of(command) if option not in WITHOUT_KEYWORD
+    (command, option) for command in WITH_FUNCTION for option in options_of(command) if needs_keyword(command, option)
 ])
 def test_every_option_is_read_and_checked_by_its_function_and_in_a_study(command, option):
     refuses_naming(command, option)
@@ -130,6 +138,22 @@ SAME_REFUSALS = [
     ("explain", ["--step", "0"], {"step": 0}),
     ("uncertainty", ["--samples", "0"], {"samples": 0}),
     ("sensitivity", ["--spread", "100"], {"spread": 100}),
+    ("evaluate", ["--cores", "0"], {"cores": 0}),
+    ("evaluate", ["--cores", "1e10"], {"cores": "1e10"}),
+    ("evaluate", ["--cache", "-1"], {"cache": -1}),
+    ("evaluate", ["--cache", "0"], {"cache": numpy.float32(0)}),
+    ("evaluate", ["--scale", "0.75"], {"scale": "0.75"}),
+    ("evaluate", ["--vdd", "0"], {"vdd": 0}),
+    ("evaluate", ["--freq", "-1"], {"freq": numpy.int8(-1)}),
+    ("evaluate", ["--node", "7nm"], {"node": "7nm"}),
+    ("evaluate", ["--parallel-fraction", "1.5"], {"parallel_fraction": 1.5}),
+    ("validate", ["--chips", ""], {"chips": ""}),
+    ("validate", ["--chips", "/nonexistent/chips.toml"], {"chips": "/nonexistent/chips.toml"}),
+    ("calibrate", ["--fit", "", "-o", "/nonexistent/m.toml"], {"fit": ""}),
+    ("calibrate", ["--fit", "x", "-o", "/nonexistent/m.toml"], {"fit": "x"}),
+    ("calibrate", ["--fit", "constants.parallel_fraction", "-o", "/nonexistent/m.toml"],
+     {"fit": ["constants.parallel_fraction"]}),
+    ("calibrate", ["--fit", "node.45nm.fmax_LOP", "-o", ""], {"fit": "node.45nm.fmax_LOP", "output": ""}),
 ]
 
 
@@ -156,12 +180,18 @@ SAME_ROWS = [
      {"vary": "power=40:120:40", "best_over": ["core", "workload"]}),
     ("budget", ["--vary", "power=40:120:40", "--binding", "--flags"], {"vary": "power=40:120:40", "binding": True, "flags": True}),
     ("pareto", ["--parallel-fraction", "0.95", "--node", "32nm"], {"parallel_fraction": 0.95, "node": "32nm"}),
+    ("validate", ["--parallel-fraction", "0.5"], {"parallel_fraction": 0.5}),
+    ("evaluate", ["--parallel-fraction", "0.5", "--cores", "4", "--node", "45nm", "--breakdown"],
+     {"parallel_fraction": 0.5, "cores": 4, "node": "45nm", "breakdown": True}),
 ]
 
 
 @pytest.mark.parametrize("command,tool,python", SAME_ROWS)
 def test_a_keyword_gives_the_rows_of_its_option(command, tool, python):
-    assert differences(cli_rows(command, *tool), getattr(cpuwidget, command)(**python)) == []
+    result = getattr(cpuwidget, command)(**python)
+    if command == "evaluate":  # one row of plain values
+        result = {name: [value] for name, value in result.items()}
+    assert differences(cli_rows(command, *tool), result) == []
 
 
 def test_parallel_fraction_is_for_the_one_call():
@@ -204,3 +234,37 @@ def test_dask_block_and_batch_sizes_take_numpy_integers():
     rows = cpuwidget.dask.uncertainty(samples=4, block_size=numpy.int64(2), per_sample=True)
     assert rows["sample"].tolist() == [0, 1, 2, 3]
     assert len(cpuwidget.dask.study_graph([{"node": "32nm"}] * 3, batch_size=numpy.int16(2))) == 2
+
+
+@pytest.mark.parametrize("command,plain,with_numpy", [
+    ("evaluate", {"cores": 8, "cache": 3, "vdd": 1.2, "freq": 1.2, "breakdown": True},
+     {"cores": numpy.int64(8), "cache": numpy.float32(3), "vdd": numpy.float64(1.2), "freq": "1.2",
+      "breakdown": numpy.bool_(True)}),
+    ("evaluate", {"scale": 0.5, "area": 50}, {"scale": numpy.float64(0.5), "area": numpy.uint16(50)}),
+    ("validate", {"summary": True, "parallel_fraction": 0.5},
+     {"summary": numpy.bool_(True), "parallel_fraction": numpy.float16(0.5)}),
+    ("calibrate", {"fit": ["node.45nm.fmax_LOP"]}, {"fit": numpy.array(["node.45nm.fmax_LOP"])}),
+])
+def test_the_chip_commands_take_numpy_numbers_and_booleans(command, plain, with_numpy):
+    expected, given = getattr(cpuwidget, command)(**plain), getattr(cpuwidget, command)(**with_numpy)
+    if command == "calibrate":
+        expected, given = expected["fields"], given["fields"]
+    assert list(expected) == list(given)
+    assert [name for name in expected if repr(expected[name]) != repr(given[name])] == []
+
+
+def test_a_study_runs_the_chip_commands_as_their_functions(tmp_path):
+    target = tmp_path / "fitted.toml"
+    tasks = [
+        {"command": "evaluate", "node": "32nm", "cores": 16, "cache": 6},
+        {"command": "validate", "summary": True},
+        {"command": "calibrate", "fit": "node.45nm.fmax_LOP", "output": target},
+    ]
+    frame = cpuwidget.dask.run_study(tasks)
+    assert frame["command"].tolist() == ["evaluate"] + ["validate"] * 3 + ["calibrate"]
+    row = cpuwidget.evaluate(node="32nm", cores=16, cache=6)
+    assert frame.loc[0, "speedup"] == row["speedup"] and frame.loc[0, "power_w"] == row["power_w"]
+    assert frame["median_error"].tolist()[1:4] == cpuwidget.validate(summary=True)["median_error"].tolist()
+    fitted = cpuwidget.calibrate(fit="node.45nm.fmax_LOP")
+    assert frame.loc[4, "field"] == "node.45nm.fmax_LOP" and frame.loc[4, "after"] == fitted["fields"]["after"][0]
+    assert target.read_text() == cpuwidget.calibrate(fit="node.45nm.fmax_LOP", output=target)["model_text"]
