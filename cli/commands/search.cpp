@@ -1,0 +1,84 @@
+// search: the best configuration of one option set within its limits, by the speedup or by
+// another objective.
+#include "cli/command.h"
+#include "cli/commands/best_rows.h"
+#include "cli/research_text.h"
+#include "study/energy.h"
+
+namespace {
+
+int run_search(const Request &r, const std::string &format, bool flags, bool breakdown, Output &out,
+               FILE *err) {
+    const BestConfiguration best = search_best(r);
+    const BestBreakdown terms(r, best, breakdown);
+    if (format != "text") {
+        Table table = best_table(flags);
+        if (breakdown)
+            add_power_columns(table);
+        add_best_row(table, best);
+        if (breakdown)
+            add_power_values(table, terms.given);
+        return write_table(table, format, out, err);
+    }
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    out.text() += request_text(r) + "\n" + best_text(best, least, terms.given);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
+    const int status = finished(out, err);
+    if (!flags && status == 0)
+        note_edges(best, err);
+    return status;
+}
+
+int run_search_by(const Request &r, const Arguments &a, bool flags, bool breakdown,
+                  const std::string &format, Output &out, FILE *err) {
+    const BestConfiguration best = search_best_by(r, a.chosen());
+    const BestBreakdown terms(r, best, breakdown);
+    if (format != "text") {
+        Table table = best_energy_table(flags);
+        const size_t energy = table.columns.size() - 3;
+        if (breakdown)
+            add_power_columns(table);
+        add_best_row(table, best);
+        add_energy_values(table, energy, best.feasible ? &best.figures : nullptr);
+        if (breakdown)
+            add_power_values(table, terms.given);
+        return write_table(table, format, out, err);
+    }
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    out.text() += request_text(r) + objective_line(a.chosen()) + "\n" +
+                  best_text(best, least, terms.given) + best_energy_text(best);
+    const std::string edges = edges_text(best);
+    if (flags && !edges.empty())
+        out.text() += "Edges:    " + edges + "\n";
+    return finished(out, err);
+}
+
+void add_search_options(CLI::App *command, Arguments &a) {
+    add_one_request(command, a);
+    add_flags(command, a);
+    add_breakdown(command, a);
+    add_objective(command, a);
+    add_energy_flag(command, a);
+}
+
+int run_search_command(const Invocation &run) {
+    const Arguments &a = run.a;
+    if (a.energy_columns())
+        return run_search_by(run.r, a, a.flags, a.breakdown, a.format, run.out, run.err);
+    return run_search(run.r, a.format, a.flags, a.breakdown, run.out, run.err);
+}
+
+} // namespace
+
+extern const Command search_command{
+    .name = "search",
+    .summary = "The best configuration of one option set within its limits.",
+    .add_options = add_search_options,
+    .run = run_search_command,
+};
