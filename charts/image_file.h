@@ -3,14 +3,9 @@
 
 #include <cairo.h>
 #include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
 
-enum class ImageFormat { Png, Svg };
-
-// From the file name's extension (.png or .svg, any letter case); none for anything else.
-std::optional<ImageFormat> image_format_of(std::string_view path);
+#include "charts/image_format.h"
 
 // Draws a picture of width x height (pixels, or points for SVG) into path, through a temporary
 // file in the same folder and a rename, so that a failed write leaves no partial picture.
