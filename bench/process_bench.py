@@ -6,11 +6,14 @@
 - `sweep --model FILE` with a model file that changes nothing against `sweep` on the built-in
   model (the scan for figures that are not finite that a model file brings).
 
+With a second program (an earlier build), each of those commands also runs against the same
+command of that build: the figures before and after a change.
+
 The commands of a pair run alternately, REPEATS times each, so that whatever else the machine
 does weighs on both alike; the figures are the medians. Nothing is written but /dev/null and
 one scratch folder.
 
-Usage: python3 bench/process_bench.py build/release/cli/cpu-widget-cli
+Usage: python3 bench/process_bench.py build/release/cli/cpu-widget-cli [EARLIER_CPU_WIDGET_CLI]
 """
 
 import os
@@ -42,7 +45,7 @@ def side_by_side(first, second):
     return statistics.median(times[0]), statistics.median(times[1])
 
 
-def main(cli):
+def main(cli, earlier=None):
     with tempfile.TemporaryDirectory() as folder:
         same = os.path.join(folder, "same.toml")
         with open(same, "w") as f:
@@ -55,6 +58,15 @@ def main(cli):
             ("sweep --model FILE (changes nothing) against sweep",
              [cli, "sweep", "--model", same], [cli, "sweep"]),
         ]
+        if earlier:
+            pairs += [
+                ("search against the earlier build", [cli, "search"], [earlier, "search"]),
+                ("plot --chart scaling -o scaling.png against the earlier build",
+                 [cli, "plot", "--chart", "scaling", "-o", picture],
+                 [earlier, "plot", "--chart", "scaling", "-o", picture]),
+                ("sweep --model FILE against the earlier build", [cli, "sweep", "--model", same],
+                 [earlier, "sweep", "--model", same]),
+            ]
         for name, command, reference in pairs:
             measured, base = side_by_side(command, reference)
             print(f"{name}: {measured * 1e3:.1f} ms against {base * 1e3:.1f} ms, "
@@ -62,4 +74,4 @@ def main(cli):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(*sys.argv[1:3])
