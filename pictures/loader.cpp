@@ -29,6 +29,9 @@ const DrawingModule *open_module(std::string &error) {
     const std::string installed = std::string(CPU_WIDGET_MODULE_DIR) + "/" + kDrawingModuleFile;
     std::string why;
     for (const std::string &path : {beside, relative, installed}) {
+        // Never a bare or relative name, which the loader would look up elsewhere.
+        if (path.empty() || path[0] != '/')
+            continue;
         void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
             if (access(path.c_str(), F_OK) == 0)
