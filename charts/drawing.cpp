@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -96,8 +97,37 @@ void keep_text_of(cairo_surface_t *surface, std::vector<PlacedText> *texts) {
     cairo_surface_set_user_data(surface, &kept_text, texts, nullptr);
 }
 
-void text_at(cairo_t *cr, double x, double y, const std::string &text, double size, Align align,
+std::string valid_utf8(const std::string &text) {
+    std::string valid;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        // The sequence's length from its first byte, and the least code point it may encode.
+        const size_t length = c < 0x80                ? 1
+                              : c >= 0xc2 && c < 0xe0 ? 2
+                              : (c & 0xf0) == 0xe0    ? 3
+                              : c >= 0xf0 && c < 0xf5 ? 4
+                                                      : 0;
+        uint32_t code = length == 1 ? c : length == 2 ? c & 0x1f : length == 3 ? c & 0x0f : c & 7;
+        size_t read = 1;
+        while (length > 1 && read < length && i + read < text.size() &&
+               (static_cast<unsigned char>(text[i + read]) & 0xc0) == 0x80)
+            code = code << 6 | (static_cast<unsigned char>(text[i + read++]) & 0x3f);
+        const bool whole = length != 0 && read == length;
+        const bool shortest = length < 3 || code >= (length == 3 ? 0x800u : 0x10000u);
+        if (whole && shortest && code <= 0x10ffff && !(code >= 0xd800 && code < 0xe000)) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xEF\xBF\xBD"; // U+FFFD in place of what cannot be read
+            i += read;
+        }
+    }
+    return valid;
+}
+
+void text_at(cairo_t *cr, double x, double y, const std::string &given, double size, Align align,
              bool bold, double max_width) {
+    const std::string text = valid_utf8(given);
     select_font(cr, size, bold);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text.c_str(), &extents);
@@ -133,7 +163,7 @@ void text_at(cairo_t *cr, double x, double y, const std::string &text, double si
 double text_width(cairo_t *cr, const std::string &text, double size, bool bold) {
     select_font(cr, size, bold);
     cairo_text_extents_t extents;
-    cairo_text_extents(cr, text.c_str(), &extents);
+    cairo_text_extents(cr, valid_utf8(text).c_str(), &extents);
     return extents.x_advance;
 }
 

@@ -23,6 +23,10 @@ Colour scale_colour(double t);
 // picture's: 1 from 900 x 600 up, at least 0.75 however small, so that text stays legible.
 double text_scale(int width, int height);
 
+// The text with every byte sequence that is not UTF-8 (a file name in another encoding, say)
+// replaced by U+FFFD, as cairo draws only UTF-8.
+std::string valid_utf8(const std::string &text);
+
 enum class Align { Left, Centre, Right };
 // Text with its baseline at y. Wider than max_width, it is drawn smaller to fit.
 void text_at(cairo_t *cr, double x, double y, const std::string &text, double size,

@@ -1,7 +1,7 @@
 #include "charts/image_file.h"
 
 #include "charts/drawing.h"
-#include "modelfile/whole_file.h"
+#include "files/whole_file.h"
 
 #include <algorithm>
 #include <cairo-svg.h>
@@ -12,17 +12,9 @@
 #include <cstring>
 #include <exception>
 #include <fontconfig/fontconfig.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-cairo_status_t write_to_file(void *closure, const unsigned char *data, unsigned int length) {
-    return fwrite(data, 1, length, static_cast<FILE *>(closure)) == length
-               ? CAIRO_STATUS_SUCCESS
-               : CAIRO_STATUS_WRITE_ERROR;
-}
 
 // No exception may leave through cairo.
 cairo_status_t append_to_string(void *closure, const unsigned char *data, unsigned int length) {
@@ -183,8 +175,8 @@ std::string with_text(const std::string &svg, const std::vector<PlacedText> &tex
     return out;
 }
 
-// Draws into an open file; returns the failure, or an empty string.
-std::string draw_into(FILE *file, ImageFormat format, int width, int height,
+// Draws into the file's bytes; returns the failure, or an empty string.
+std::string draw_into(std::string &bytes, ImageFormat format, int width, int height,
                       const std::function<void(cairo_t *, int, int)> &draw) {
     std::string svg;
     std::vector<PlacedText> texts;
@@ -202,14 +194,14 @@ std::string draw_into(FILE *file, ImageFormat format, int width, int height,
         cairo_destroy(cr);
     }
     if (status == CAIRO_STATUS_SUCCESS && format == ImageFormat::Png)
-        status = cairo_surface_write_to_png_stream(surface, write_to_file, file);
+        status = cairo_surface_write_to_png_stream(surface, append_to_string, &bytes);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
     if (status == CAIRO_STATUS_SUCCESS && format == ImageFormat::Svg) {
-        const std::string whole = with_text(svg, texts);
-        if (whole.empty() || fwrite(whole.data(), 1, whole.size(), file) != whole.size())
+        bytes = with_text(svg, texts);
+        if (bytes.empty())
             status = CAIRO_STATUS_WRITE_ERROR;
     }
     return status == CAIRO_STATUS_SUCCESS ? std::string() : cairo_status_to_string(status);
@@ -221,31 +213,11 @@ std::string write_image(const std::string &path, ImageFormat format, int width, 
                         const std::function<void(cairo_t *, int, int)> &draw) {
     if (width <= 0 || height <= 0)
         return "cannot write " + path + ": a picture needs a positive width and height";
-    std::string temporary = temporary_template(path);
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0)
-        return "cannot write " + path + ": " + strerror(errno);
-    // mkstemp makes the file private; a picture gets the permissions of any new file.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(descriptor, 0666 & ~mask);
-    FILE *file = fdopen(descriptor, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(descriptor);
-        unlink(temporary.c_str());
-        return "cannot write " + path + ": " + strerror(error);
-    }
-    std::string failure = draw_into(file, format, width, height, draw);
-    if (fclose(file) != 0 && failure.empty())
-        failure = strerror(errno);
-    if (failure.empty() && rename(temporary.c_str(), path.c_str()) != 0)
-        failure = strerror(errno);
-    if (!failure.empty()) {
-        unlink(temporary.c_str());
-        return "cannot write " + path + ": " + failure;
-    }
-    return {};
+    std::string bytes;
+    std::string failure = draw_into(bytes, format, width, height, draw);
+    if (failure.empty())
+        failure = replace_file(path, bytes);
+    return failure.empty() ? std::string() : "cannot write " + path + ": " + failure;
 }
 
 void release_drawing_caches() {

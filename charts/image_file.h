@@ -7,9 +7,10 @@
 
 #include "charts/image_format.h"
 
-// Draws a picture of width x height (pixels, or points for SVG) into path, through a temporary
-// file in the same folder and a rename, so that a failed write leaves no partial picture.
-// Returns an empty string or why the file was not written.
+// Draws a picture of width x height (pixels, or points for SVG) into path, whole or not at all
+// (replace_file: a symbolic link's target replaced, the old file's permissions kept), so that a
+// failed write leaves no partial picture. Returns an empty string or why the file was not
+// written.
 std::string write_image(const std::string &path, ImageFormat format, int width, int height,
                         const std::function<void(cairo_t *, int, int)> &draw);
 

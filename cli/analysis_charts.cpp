@@ -96,12 +96,16 @@ std::string series_label(const BudgetSeries &s, std::optional<Choice> series) {
 CurveChart curve_chart(const Budget &b) {
     const BudgetRequest &r = b.request;
     const LimitRange &x = r.varied[0];
+    // The curves run over the workloads: the model's fraction and every workload's own, as the
+    // text says.
+    const bool workloads_over =
+        r.series == Choice::Workload ||
+        std::find(r.best_over.begin(), r.best_over.end(), Choice::Workload) != r.best_over.end();
     CurveChart chart;
     chart.title = std::string("Best speedup as the ") + caption_of(x.limit) + " limit varies";
     chart.notes = {
         options_note(r.request.options, r.series), limits_note(r.request, {x.limit}, r.series),
-        model_note(r.series == Choice::Workload ? std::nullopt
-                                                : std::optional<int>(r.request.options.workload))};
+        model_note(workloads_over ? std::nullopt : std::optional<int>(r.request.options.workload))};
     chart.x_label = axis_label(x.limit);
     for (const BudgetSeries &s : b.series) {
         Curve curve{series_label(s, r.series), {}};
@@ -193,9 +197,8 @@ std::string write_scaling_chart(const std::vector<BestConfiguration> &best, cons
     chart.notes = {"Options: " + describe_except(request.options, {series, Choice::Node}) +
                        "; a line per " + choice_title(series),
                    limits_note(request, {}, Choice::Node),
-                   model_note(series == Choice::Workload
-                                  ? std::nullopt
-                                  : std::optional<int>(request.options.workload))};
+                   // As the rows' text says it: the model's and every workload's own.
+                   model_note(std::nullopt)};
     chart.nodes = nodes;
     for (size_t v = 0; v < values.size(); v++) {
         ScalingSeries line{values[v], {}, {}, {}};

@@ -97,11 +97,12 @@ void TableWriter::append_number(size_t c, double value) {
 }
 
 bool TableWriter::write(const Table &table) {
+    // The header comes with the first table, rows or none: an empty result keeps its columns.
+    if (!started_)
+        start(table);
     const size_t rows = table.rows();
     if (rows == 0)
         return out_.flush_when_full();
-    if (!started_)
-        start(table);
     const bool csv = format_ == TableFormat::Csv;
     const std::vector<Column> &columns = table.columns;
     for (size_t r = 0; r < rows; r++) {

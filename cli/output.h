@@ -39,10 +39,10 @@ class Output {
 
 enum class TableFormat { Csv, Json };
 
-// CSV: a header row, then a line per row; numbers read back to the same double, a Names set is
-// its labels joined with '+', a missing value is an empty field. JSON: an array of objects, one
-// per line, keys in column order, a missing value null. Every table written must have the
-// columns of the first.
+// CSV: a header row (written with the first table, even one without rows), then a line per row;
+// numbers read back to the same double, a Names set is its labels joined with '+', a missing value
+// is an empty field. JSON: an array of objects, one per line, keys in column order, a missing value
+// null. Every table written must have the columns of the first.
 class TableWriter {
   public:
     TableWriter(Output &out, TableFormat format) : out_(out), format_(format) {}

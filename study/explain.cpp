@@ -43,7 +43,7 @@ double gain_percent(double relaxed, double best) {
 }
 
 Explanation explain(const Request &request, double step, bool pairs) {
-    Explanation e{request, step, search_best(request), {}, {}, {}};
+    Explanation e{request, step, search_best(request), {}, {}, {}, pairs};
     const SearchSpec spec = spec_of(request);
     const LimitQueries queries(spec);
     const int best = queries.best_index(spec.limits);
@@ -117,7 +117,7 @@ Table explain_table(const Explanation &e, bool breakdown) {
     for (const char *name : {"relaxed_scale", "gain_percent", "changes_at", "needed_together"})
         t.add(name, ColumnType::Number);
 
-    const bool pairs = !e.pairs.empty();
+    const bool pairs = e.pairs_asked || !e.pairs.empty();
     if (pairs) {
         t.add("relaxed_with", ColumnType::Name, {"area", "power", "bandwidth", "tsv"});
         t.add("binds_beyond_alone", ColumnType::Flag);

@@ -47,6 +47,7 @@ struct Explanation {
     std::vector<std::pair<Limit, double>> together;
     // With pairs asked for and something found: every pair of limits relaxed together.
     std::vector<PairAnalysis> pairs;
+    bool pairs_asked = false; // the pairs' columns are in its table, found or not
 };
 
 // step: the relative relaxation (0.1 relaxes each limit by 10 %); pairs: also relax every pair

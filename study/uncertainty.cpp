@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
+#include <set>
 #include <sstream>
 
 #include "study/choices.h"
@@ -17,19 +19,46 @@ uint64_t mix(uint64_t z) {
 
 constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ULL;
 
-// Linear between order statistics of sorted values, worked out step by step as numpy's
-// quantile does by default, so that a study summarised in Python gives the same figures.
-double quantile(const std::vector<double> &sorted, double p) {
-    const double n = double(sorted.size());
+// Linear between order statistics of n sorted values, value_at(i) the i-th smallest, worked
+// out step by step as numpy's quantile does by default, so that a study summarised in Python
+// gives the same figures.
+template <typename ValueAt> double quantile(size_t size, const ValueAt &value_at, double p) {
+    const double n = double(size);
     const double position = (n * p + (1 + p * -1.0)) - 1;
     const double below = std::floor(position);
     const double gamma = position - below;
     const size_t i = size_t(std::max(below, 0.0));
-    const size_t j = std::min(i + 1, sorted.size() - 1);
-    const double a = sorted[std::min(i, sorted.size() - 1)], b = sorted[j];
+    const size_t j = std::min(i + 1, size - 1);
+    const double a = value_at(std::min(i, size - 1)), b = value_at(j);
     const double difference = b - a;
     return gamma >= 0.5 ? b - difference * (1 - gamma) : a + difference * gamma;
 }
+
+// The values at the given ranks of the union of sorted sequences, walked through in order once.
+std::map<size_t, double> values_at_ranks(const std::vector<const std::deque<double> *> &sorted,
+                                         const std::set<size_t> &ranks) {
+    using Head = std::pair<double, size_t>; // a sequence's next value, and which one
+    std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
+    std::vector<size_t> next(sorted.size(), 0);
+    for (size_t s = 0; s < sorted.size(); s++)
+        if (!sorted[s]->empty())
+            heads.emplace((*sorted[s])[0], s);
+    std::map<size_t, double> found;
+    auto wanted = ranks.begin();
+    for (size_t rank = 0; wanted != ranks.end() && !heads.empty(); rank++) {
+        const auto [value, s] = heads.top();
+        heads.pop();
+        if (rank == *wanted) {
+            found[rank] = value;
+            ++wanted;
+        }
+        if (++next[s] < sorted[s]->size())
+            heads.emplace((*sorted[s])[next[s]], s);
+    }
+    return found;
+}
+
+constexpr double kQuantiles[] = {0.0, 0.05, 0.25, 0.5, 0.75, 0.95, 1.0};
 
 } // namespace
 
@@ -120,38 +149,58 @@ std::vector<UncertaintySample> uncertainty_samples(const UncertaintyRequest &r, 
     return samples;
 }
 
-Uncertainty summarise(const std::vector<UncertaintySample> &samples) {
-    Uncertainty u;
-    u.samples = samples.size();
-    std::vector<double> speedups;
-    std::map<std::tuple<int, int, int>, std::vector<double>> won;
+void UncertaintyTally::add(const std::vector<UncertaintySample> &samples) {
+    samples_ += samples.size();
     for (const UncertaintySample &s : samples) {
         if (!s.feasible)
             continue;
-        speedups.push_back(s.speedup);
-        won[{s.scale, s.cache, s.cores}].push_back(s.speedup);
+        feasible_++;
+        sum_ += s.speedup;
+        won_[{s.scale, s.cache, s.cores}].push_back(s.speedup);
     }
-    u.feasible = speedups.size();
-    if (speedups.empty())
+}
+
+Uncertainty UncertaintyTally::summary() {
+    Uncertainty u;
+    u.samples = samples_;
+    u.feasible = feasible_;
+    if (feasible_ == 0)
         return u;
-    double sum = 0;
-    for (double s : speedups)
-        sum += s;
-    u.mean = sum / double(speedups.size());
-    std::sort(speedups.begin(), speedups.end());
-    for (double p : {0.0, 0.05, 0.25, 0.5, 0.75, 0.95, 1.0})
-        u.quantiles.emplace_back(p, quantile(speedups, p));
-    for (auto &[key, values] : won) {
+    u.mean = sum_ / double(feasible_);
+    std::vector<const std::deque<double> *> sorted;
+    for (auto &[key, values] : won_) {
         std::sort(values.begin(), values.end());
-        u.winners.push_back(Uncertainty::Winner{std::get<0>(key), std::get<1>(key),
-                                                std::get<2>(key), values.size(),
-                                                quantile(values, 0.5)});
+        sorted.push_back(&values);
+        u.winners.push_back(
+            Uncertainty::Winner{std::get<0>(key), std::get<1>(key), std::get<2>(key), values.size(),
+                                quantile(
+                                    values.size(), [&](size_t i) { return values[i]; }, 0.5)});
     }
+    // The quantiles over every feasible sample read only the ranks they need.
+    std::set<size_t> ranks;
+    for (double p : kQuantiles)
+        quantile(
+            feasible_,
+            [&](size_t i) {
+                ranks.insert(i);
+                return 0.0;
+            },
+            p);
+    const std::map<size_t, double> at = values_at_ranks(sorted, ranks);
+    for (double p : kQuantiles)
+        u.quantiles.emplace_back(p, quantile(
+                                        feasible_, [&](size_t i) { return at.at(i); }, p));
     std::stable_sort(u.winners.begin(), u.winners.end(),
                      [](const Uncertainty::Winner &a, const Uncertainty::Winner &b) {
                          return a.count > b.count;
                      });
     return u;
+}
+
+Uncertainty summarise(const std::vector<UncertaintySample> &samples) {
+    UncertaintyTally tally;
+    tally.add(samples);
+    return tally.summary();
 }
 
 Table uncertainty_table(const Uncertainty &u) {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "study/sensitivity.h"
@@ -76,6 +78,20 @@ struct Uncertainty {
     std::vector<Winner> winners;
 };
 Uncertainty summarise(const std::vector<UncertaintySample> &samples);
+
+// The summary of samples handed over a part at a time, in sample order: the same figures as
+// summarise over all of them. It keeps each feasible sample's best speedup (8 bytes a sample,
+// grouped by the configuration that wins it) and nothing of the others.
+class UncertaintyTally {
+  public:
+    void add(const std::vector<UncertaintySample> &samples);
+    Uncertainty summary();
+
+  private:
+    size_t samples_ = 0, feasible_ = 0;
+    double sum_ = 0; // in sample order
+    std::map<std::tuple<int, int, int>, std::deque<double>> won_;
+};
 
 // The table of the winners: cores, cache_mb, scale, samples, share, median_speedup.
 Table uncertainty_table(const Uncertainty &summary);

@@ -4,10 +4,13 @@
 // reproducibility whatever the number of threads, and the commands' bad arguments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/run.h"
@@ -350,6 +353,58 @@ TEST(Uncertainty, SameSeedSameBytesWhateverTheThreads) {
     EXPECT_EQ(a.status, 0);
     EXPECT_EQ(a.out, b.out);
     EXPECT_NE(a.out.find("How often each configuration is the best"), std::string::npos);
+}
+
+// The summary tallied a part at a time, against every sample kept and sorted: numpy's linear
+// quantile read off the sorted speedups, and each winner's median off its own.
+TEST(Uncertainty, TallyOverPartsIsTheSummaryOfEverySampleSorted) {
+    auto linear = [](std::vector<double> v, double p) {
+        std::sort(v.begin(), v.end());
+        const double position = (double(v.size()) * p + (1 + p * -1.0)) - 1;
+        const double below = std::floor(position), gamma = position - below;
+        const size_t i = size_t(std::max(below, 0.0)), j = std::min(i + 1, v.size() - 1);
+        const double a = v[std::min(i, v.size() - 1)], b = v[j];
+        return gamma >= 0.5 ? b - (b - a) * (1 - gamma) : a + (b - a) * gamma;
+    };
+    std::mt19937_64 random(7);
+    for (size_t count : {1, 2, 3, 10, 257, 5000}) {
+        std::vector<UncertaintySample> samples;
+        for (size_t i = 0; i < count; i++) {
+            // Few distinct speedups and winners, so that ties are common.
+            const bool feasible = random() % 5 != 0;
+            samples.push_back(UncertaintySample{feasible, feasible ? double(random() % 9) / 4 : 0,
+                                                int(random() % 2), int(random() % 3), 1});
+        }
+        UncertaintyTally tally;
+        for (size_t first = 0; first < count; first += 7)
+            tally.add(std::vector<UncertaintySample>(samples.begin() + first,
+                                                     samples.begin() + std::min(count, first + 7)));
+        const Uncertainty u = tally.summary();
+        std::vector<double> feasible;
+        std::map<std::tuple<int, int, int>, std::vector<double>> won;
+        for (const UncertaintySample &s : samples) {
+            if (s.feasible) {
+                feasible.push_back(s.speedup);
+                won[{s.scale, s.cache, s.cores}].push_back(s.speedup);
+            }
+        }
+        EXPECT_EQ(u.samples, count);
+        ASSERT_EQ(u.feasible, feasible.size());
+        ASSERT_EQ(u.quantiles.size(), feasible.empty() ? 0u : 7u);
+        for (const auto &[p, value] : u.quantiles)
+            EXPECT_EQ(value, linear(feasible, p)) << count << " samples, quantile " << p;
+        ASSERT_EQ(u.winners.size(), won.size());
+        for (size_t i = 0; i < u.winners.size(); i++) {
+            const Uncertainty::Winner &w = u.winners[i];
+            const std::vector<double> &values = won.at({w.scale, w.cache, w.cores});
+            EXPECT_EQ(w.count, values.size());
+            EXPECT_EQ(w.median, linear(values, 0.5));
+            EXPECT_GE(u.winners[i > 0 ? i - 1 : 0].count, w.count); // most often first
+        }
+        const Uncertainty whole = summarise(samples);
+        EXPECT_EQ(whole.quantiles, u.quantiles);
+        EXPECT_EQ(whole.mean, u.mean);
+    }
 }
 
 TEST(Uncertainty, RangesFileAndSamplesWithinTheirRanges) {

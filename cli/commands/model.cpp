@@ -1,8 +1,8 @@
 // model export: the model in use as a model file, to a file or to standard output.
 #include "model/model.h"
 #include "cli/command.h"
+#include "files/whole_file.h"
 #include "modelfile/model_file.h"
-#include "modelfile/whole_file.h"
 
 namespace {
 
@@ -10,8 +10,9 @@ int write_model(const std::string &path, FILE *out, FILE *err) {
     const std::string text = export_model(active_model());
     if (path.empty())
         return emit(out, err, text) ? 0 : 1;
-    // Whole or not at all: a failed write leaves the file that was there.
-    const std::string failure = write_whole_file(path, text);
+    // Whole or not at all: a failed write leaves the file that was there; a link's target is
+    // written.
+    const std::string failure = replace_file(path, text);
     if (!failure.empty()) {
         say(err, "cannot write '" + path + "': " + failure);
         return 1;

@@ -1,5 +1,6 @@
 // uncertainty: draws models around the one in use, searches each, and gives the spread of the
 // best speedup and how often each configuration is the best.
+#include <algorithm>
 #include <fstream>
 
 #include "cli/command.h"
@@ -7,6 +8,10 @@
 #include "study/uncertainty.h"
 
 namespace {
+
+// Samples worked out before their rows are written: enough to keep every thread busy, few
+// enough to stay small (about 2 MB).
+constexpr size_t kSamplesPerPart = 65536;
 
 int run_uncertainty(const Request &r, const Arguments &a, Output &out, FILE *err) {
     if (a.per_sample && a.format == "text") {
@@ -50,10 +55,25 @@ int run_uncertainty(const Request &r, const Arguments &a, Output &out, FILE *err
             return 2;
         }
     }
-    const std::vector<UncertaintySample> samples = uncertainty_samples(u, jobs_of(a));
-    if (a.per_sample)
-        return write_table(uncertainty_samples_table(samples), a.format, out, err);
-    const Uncertainty summary = summarise(samples);
+    // The samples are worked out a part at a time and each part written or tallied before the
+    // next: memory does not grow with the samples' rows.
+    TableWriter writer(out, table_format(a.format));
+    UncertaintyTally tally;
+    UncertaintyRequest part = u;
+    for (size_t done = 0; done < u.samples; done += part.samples) {
+        part.first = u.first + done;
+        part.samples = std::min(kSamplesPerPart, u.samples - done);
+        const std::vector<UncertaintySample> samples = uncertainty_samples(part, jobs_of(a));
+        if (!a.per_sample)
+            tally.add(samples);
+        else if (!writer.write(uncertainty_samples_table(samples, part.first)))
+            return finished(out, err);
+    }
+    if (a.per_sample) {
+        writer.finish();
+        return finished(out, err);
+    }
+    const Uncertainty summary = tally.summary();
     if (a.format == "text") {
         out.text() += uncertainty_text(u, summary, drawn_fields(u).size());
         return finished(out, err);
@@ -65,7 +85,9 @@ void add_uncertainty_options(CLI::App *command, Arguments &a) {
     add_model(command, a);
     add_option_set(command, a);
     add_limits(command, a);
-    add(command, "--samples", a.samples, "N", "models to draw",
+    add(command, "--samples", a.samples, "N",
+        "models to draw (the summary keeps 8 bytes a sample that meets the limits; "
+        "--per-sample rows are written as they are worked out)",
         "a whole number from 1 to 100,000,000 (default 1000)", whole_check(1, kMostSamples));
     add(command, "--seed", a.seed, "S", "the random seed",
         "a whole number from 0 to 9007199254740992 (default 1); the same seed gives the same "
