@@ -48,9 +48,16 @@ test: build debug web
 	$(MAKE) web-test
 
 # The web page in headless Chromium (Selenium): its figures against the engine run natively and
-# the command-line tool, bit for bit, with no console error.
+# the command-line tool, bit for bit, with no console error; its engine under hostile input
+# (model files against the program's reader, text of any length, a forced trap); then the
+# class exercise (budget table, comparison, saved files, links and history) against the
+# tool's CSV.
 web-test: build web
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/engine_hardening_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/exercise_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
@@ -88,7 +95,9 @@ memcheck: debug
 
 # Benchmarks of the optimised build: the searches, the window's worst option change on a
 # virtual display, the command-line tool's sweep, the analysis queries, the research analyses,
-# batches of searches against a search each (bench_batch)
+# batches of searches against a search each (bench_batch), the model against real chips
+# (bench_chips, and bench/chips_bench.py: validate and calibrate as whole processes, evaluate
+# from Python)
 # (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
 # output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), whole
 # processes side by side (bench/process_bench.py: search against /bin/true, a picture command
@@ -110,10 +119,12 @@ bench: build
 	$(BUILD_DIR)/bench/bench_analysis $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_research $(BENCH_ARGS)
 	$(BUILD_DIR)/bench/bench_batch $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/bench_chips $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/process_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/chips_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	$(MAKE) web
 	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
 
@@ -123,7 +134,7 @@ bench: build
 # tests/fuzz/<target>/regressions, which make test replays.
 FUZZ_DIR ?= build/fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = cli_args search_options model_file
+FUZZ_TARGETS = cli_args search_options model_file page_model_file
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPU_WIDGET_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
@@ -146,9 +157,12 @@ WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_mat
   search/engine.cpp search/search.cpp search/limit_queries.cpp \
   study/choices.cpp study/design.cpp study/explain.cpp study/budget.cpp study/table.cpp \
   study/result_columns.cpp study/energy.cpp \
-  spacemap/space_map.cpp modelfile/model_file.cpp ui/window.cpp ui/handlers.cpp \
+  spacemap/space_map.cpp ui/window.cpp ui/handlers.cpp \
+  modelfile/text.cpp modelfile/syntax_guard.cpp modelfile/read_model.cpp modelfile/load.cpp \
+  modelfile/plausibility.cpp modelfile/export.cpp modelfile/number_fields.cpp \
   web/shim/gtk_shim.cpp web/session.cpp web/engine_api.cpp web/quiet_trace.cpp \
-  web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp
+  web/map_number.cpp web/compat/shortest_chars.cpp web/page_exports.cpp web/json_text.cpp \
+  web/model_open.cpp web/exercise_api.cpp
 WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # Optimised for size (a smaller engine compiles sooner in the browser: the first result comes
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
@@ -158,9 +172,12 @@ WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -f
   -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
+WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
+WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
+WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
 WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
-  -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64
+  -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8
 WEB_PAGE = $(wildcard web/page/*)
 
 $(WEB_OBJ)/include/toml++:

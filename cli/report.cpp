@@ -64,6 +64,13 @@ std::string model_line(std::optional<int> workload) {
            ", parallel fraction " + parallel_fraction_text(workload) + " (docs/model.md)\n";
 }
 
+// A term of a breakdown with its share of the whole.
+static std::string share_line(const char *caption, double value, const char *unit, double whole) {
+    const double share = value / whole * 100;
+    return format("    %-16s %9.2f %-2s %s\n", caption, value, unit,
+                  std::isfinite(share) ? format("%5.1f %%", share).c_str() : "    -");
+}
+
 std::string power_terms_text(const PowerBreakdown &b) {
     const PowerTerms &p = b.chip;
     const std::pair<const char *, double> terms[] = {
@@ -73,22 +80,25 @@ std::string power_terms_text(const PowerBreakdown &b) {
         {"memory stack", b.memory_stack}};
     std::string text;
     for (const auto &term : terms) {
-        const double share = term.second / b.power * 100;
-        text += format("    %-16s %9.2f W  %s\n", term.first, term.second,
-                       std::isfinite(share) ? format("%5.1f %%", share).c_str() : "    -");
+        if (term.first == std::string_view("memory stack") && has_uncore(active_model()))
+            text += share_line("uncore", p.uncore, "W", b.power);
+        text += share_line(term.first, term.second, "W", b.power);
     }
     return text;
 }
 
 std::string power_columns_header() {
     return format(" %9s %9s %9s %9s %9s %9s %9s", "core sw W", "shared W", "L2 sw W", "core lk W",
-                  "L2 lk W", "mem if W", "stack W");
+                  "L2 lk W", "mem if W", "stack W") +
+           (has_uncore(active_model()) ? format(" %9s %9s", "uncore W", "unc mm^2") : "");
 }
 
 std::string power_columns(const PowerBreakdown &b) {
     const PowerTerms &p = b.chip;
     return format(" %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f", p.core_switching, p.shared_logic,
-                  p.l2_switching, p.core_leakage, p.l2_leakage, p.memory_interface, b.memory_stack);
+                  p.l2_switching, p.core_leakage, p.l2_leakage, p.memory_interface,
+                  b.memory_stack) +
+           (has_uncore(active_model()) ? format(" %9.2f %9.2f", p.uncore, b.uncore_area) : "");
 }
 
 std::string best_text(const BestConfiguration &b, const std::vector<double> &least,
@@ -128,6 +138,8 @@ std::string best_text(const BestConfiguration &b, const std::vector<double> &lea
                       shortest(limit_value(b.limits, limit)).c_str());
     };
     text += figure("area", f.area, Limit::Area);
+    if (breakdown != nullptr && has_uncore(active_model()))
+        text += share_line("uncore", breakdown->uncore_area, "mm^2", f.area);
     text += figure("power", f.power, Limit::Power);
     if (breakdown != nullptr)
         text += power_terms_text(*breakdown);

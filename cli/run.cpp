@@ -26,7 +26,8 @@
 #include "search/trace.h"
 
 extern const Command search_command, sweep_command, space_command, explain_command, budget_command,
-    plot_command, model_command, pareto_command, sensitivity_command, uncertainty_command;
+    plot_command, model_command, pareto_command, sensitivity_command, uncertainty_command,
+    evaluate_command, validate_command, calibrate_command;
 
 namespace {
 
@@ -34,6 +35,7 @@ namespace {
 const Command *const kCommands[] = {
     &search_command, &sweep_command, &space_command,  &explain_command,     &budget_command,
     &plot_command,   &model_command, &pareto_command, &sensitivity_command, &uncertainty_command,
+    &evaluate_command, &validate_command, &calibrate_command,
 };
 
 // A model read for one run is given back when the run ends, so that an in-process caller finds

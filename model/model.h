@@ -70,7 +70,15 @@ struct NodeRecord : OptionName {
     std::vector<double> core_area_LOP;              // mm^2 per core, by core kind
     std::array<double, kCacheSizes> l2_latency_HP;  // ns, by cache size
     std::array<double, kCacheSizes> l2_latency_LOP; // ns, by cache size
+    // What a real die has beyond the cores and the L2 cache (memory controllers, I/O, the
+    // rest of the shared logic): 0, the built-in model's, leaves the figures as they are.
+    double uncore_area_mm2 = 0; // mm^2, added to the die area
+    double uncore_power_W = 0;  // W at the cores' nominal supply and fmax, scaled like switching
 };
+
+// How a scale step's supply sets the cores' frequency: the table of supply ratios
+// (voltage_frequency), or the alpha-power law f ~ (V - Vth)^alpha / V on the supply applied.
+enum class FrequencyLaw { Table, AlphaPower };
 
 // The chip every power figure is scaled from (8 Niagara cores at 1.2 GHz and 1.2 V, 90 nm HP,
 // in the built-in model), with the workload and node figures its power was measured at.
@@ -116,6 +124,8 @@ struct Model {
     // Voltage ratio to frequency ratio; freq_ratios pairs with the first kScaleSteps ratios.
     std::array<double, 11> vdd_ratios;
     std::array<double, kScaleSteps> freq_ratios;
+    FrequencyLaw frequency_law = FrequencyLaw::Table;
+    double alpha = 0; // the alpha-power law's exponent, read with that law only
 
     std::array<MemoryKindName, 2> memory_kinds; // plain, 3D-stacked
     std::array<OptionName, 3> transistor_kinds; // LOP, LOP/HP, HP
@@ -132,6 +142,14 @@ struct Model {
 inline double parallel_fraction_of(const Model &m, int workload) {
     const std::optional<double> &own = m.workloads[size_t(workload)].parallel_fraction;
     return own ? *own : m.parallel_fraction;
+}
+
+// Whether any node of the model has an uncore area or power: the breakdowns then show them.
+inline bool has_uncore(const Model &m) {
+    for (const NodeRecord &n : m.nodes)
+        if (n.uncore_area_mm2 != 0 || n.uncore_power_W != 0)
+            return true;
+    return false;
 }
 
 namespace model_detail {

@@ -31,12 +31,23 @@ struct PowerTerms {
     double l2_switching;     // t3: the L2 cache and the interconnect
     double l2_leakage;       // t4
     double memory_interface; // t5
+    double uncore = 0;       // t6: the node's uncore power; 0 unless the model gives one
 
     double total() const {
-        return core_leakage +
-               ((((core_switching + shared_logic) + l2_switching) + l2_leakage) + memory_interface);
+        const double chip =
+            core_leakage +
+            ((((core_switching + shared_logic) + l2_switching) + l2_leakage) + memory_interface);
+        // Not added when 0, so that a model without uncore power keeps every bit (a -0 too).
+        return uncore != 0 ? chip + uncore : chip;
     }
 };
+
+// The node's uncore power (t6) at an operating point: given at the cores' nominal supply and
+// fmax, it scales as switching power does, with the square of the supply (a float product) and
+// the frequency.
+inline double uncore_power_term(double uncore_power, double vdd_ratio, double f_ratio) {
+    return uncore_power * power_terms::float_square(vdd_ratio) * f_ratio;
+}
 
 // power_W_stacked term by term.
 inline PowerTerms power_terms_stacked(

@@ -3,6 +3,8 @@
 // inline them.
 #pragma once
 
+#include <cmath>
+
 #include "model/model.h"
 #include "model/speedup.h"
 #include "model/tables.h"
@@ -24,6 +26,28 @@ inline double f_scal(const Model &model, double vdd_ratio) {
 // The same with the active model's table.
 inline double f_scal(double vdd_ratio) {
     return f_scal(active_model(), vdd_ratio);
+}
+
+// The alpha-power law: a core's frequency goes as (V - Vth)^alpha / V. The ratio of the
+// frequency at voltage ratio vdd_ratio to the one at the nominal supply; 0 where the supply does
+// not exceed the threshold (nothing switches).
+inline double alpha_power_ratio(double vdd_nom, double vth, double alpha, double vdd_ratio) {
+    const double vdd = vdd_nom * vdd_ratio;
+    if (!(vdd > vth))
+        return 0.0;
+    return std::pow(vdd - vth, alpha) / vdd / (std::pow(vdd_nom - vth, alpha) / vdd_nom);
+}
+
+// The cores' frequency ratio under the model's law: the table's for table_ratio (a scale step's
+// target, or the ratio of a supply given), or the alpha-power law's at the voltage ratio applied
+// to the cores. transistor: 0 LOP, 1 LOP/HP, anything else HP (HP cores but with LOP).
+inline double frequency_ratio(const Model &model, const TranTechRecord &node, int transistor,
+                              double table_ratio, double vdd_ratio) {
+    if (model.frequency_law != FrequencyLaw::AlphaPower)
+        return f_scal(model, table_ratio);
+    const bool core_lop = transistor == 0;
+    return alpha_power_ratio(core_lop ? node.Vdd_LOP : node.Vdd_HP,
+                             core_lop ? node.Vth_LOP : node.Vth_HP, model.alpha, vdd_ratio);
 }
 
 // A scaled supply must stay at or above 2.3 times the threshold voltage of what it feeds.

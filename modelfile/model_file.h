@@ -55,7 +55,8 @@ std::string export_model(const Model &model);
 // "memory_stack.layers". value(model) is that number in a model.
 struct ModelNumberField {
     std::string name;
-    std::string section;      // constants, workload, core_kind, node, reference_chip, memory_stack
+    std::string section;      // constants, workload, core_kind, node, reference_chip, memory_stack,
+                              // voltage_frequency (its alpha, with the alpha-power law)
     int entry;                // the workload, core kind or node; -1 in the other sections
     std::string key;          // the field: "miss_alpha", "core_area_LOP_mm2.Niagara"
     double low, high;         // the accepted values: from low to high,
@@ -74,4 +75,5 @@ struct ModelNumberField {
 
 // Every single number of a model (not the axes, the voltage table or the latency rows), in the
 // order of an exported file; a workload's own parallel fraction where it has one.
+// A node's uncore_area_mm2 and uncore_power_W are listed (0 when not given).
 std::vector<ModelNumberField> model_number_fields(const Model &model);

@@ -14,6 +14,7 @@
 #include "charts/research_charts.h"
 #include "charts/scaling_chart.h"
 #include "charts/space_chart.h"
+#include "charts/validation_chart.h"
 
 struct DrawingModule {
     decltype(&::write_image) write_image;
@@ -25,6 +26,7 @@ struct DrawingModule {
     decltype(&::draw_pareto_chart) draw_pareto_chart;
     decltype(&::draw_tornado_chart) draw_tornado_chart;
     decltype(&::tornado_chart_height) tornado_chart_height;
+    decltype(&::draw_validation_chart) draw_validation_chart;
     decltype(&::release_drawing_caches) release_drawing_caches;
 };
 

@@ -1,9 +1,11 @@
 #include "python/arguments.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "model/model.h"
+#include "python/research.h"
 #include "study/choices.h"
 #include "study/parallel.h"
 
@@ -21,8 +23,14 @@ constexpr int kMostJobs = 1024;
 
 // The tool's own messages name its options ("--vdd: ..."); here they name the arguments.
 [[noreturn]] void refuse(std::string message) {
-    for (size_t at = message.find("--"); at != std::string::npos; at = message.find("--", at))
+    // "--best-over" is best_over here.
+    for (size_t at = message.find("--"); at != std::string::npos; at = message.find("--", at)) {
         message.erase(at, 2);
+        for (size_t c = at; c + 1 < message.size() && message[c] >= 'a' && message[c] <= 'z'; c++)
+            if (message[c + 1] == '-' && c + 2 < message.size() && message[c + 2] >= 'a' &&
+                message[c + 2] <= 'z')
+                message[c + 1] = '_';
+    }
     raise_value_error(message);
 }
 
@@ -59,8 +67,16 @@ std::optional<std::string> text_of(const py::kwargs &given, const char *name,
     return text;
 }
 
+} // namespace
+
+py::handle numpy_type(const char *name) {
+    // Kept for the life of the process, as numpy itself.
+    return py::object(py::module_::import("numpy").attr(name)).release();
+}
+
 // A real number of any kind Python knows (int, float, numpy's integers and floats, which the
-// module's own columns are; not bool), or text read the way the command line reads it.
+// module's own columns are; not bool, nor numpy's time spans and dates, which are integers to
+// Python but no figure of this model), or text read the way the command line reads it.
 std::optional<double> number_of(const py::kwargs &given, const char *name,
                                 const std::string &accepted) {
     const py::object value = given_value(given, name);
@@ -68,11 +84,14 @@ std::optional<double> number_of(const py::kwargs &given, const char *name,
         return std::nullopt;
     static const py::handle real =
         py::object(py::module_::import("numbers").attr("Real")).release();
+    static const py::handle time_span = numpy_type("timedelta64");
+    static const py::handle date = numpy_type("datetime64");
     std::optional<double> number;
     if (py::isinstance<py::str>(value)) {
         if (const std::optional<std::string> text = utf8_of(value))
             number = parse_number(*text);
-    } else if (py::isinstance(value, real) && !py::isinstance<py::bool_>(value)) {
+    } else if (py::isinstance(value, real) && !is_flag(value) &&
+               !py::isinstance(value, time_span) && !py::isinstance(value, date)) {
         // float() of an int too large for a double raises OverflowError: not a number here.
         PyObject *converted = PyNumber_Float(value.ptr());
         if (converted == nullptr) {
@@ -89,6 +108,51 @@ std::optional<double> number_of(const py::kwargs &given, const char *name,
     return number;
 }
 
+bool is_flag(const py::handle &value) {
+    static const py::handle numpy_bool = numpy_type("bool_");
+    return py::isinstance<py::bool_>(value) || py::isinstance(value, numpy_bool);
+}
+
+std::optional<py::int_> whole_value(const py::handle &value) {
+    static const py::handle numpy_integer = numpy_type("integer");
+    if (is_flag(value) || !(PyLong_Check(value.ptr()) || py::isinstance(value, numpy_integer)))
+        return std::nullopt;
+    return py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+}
+
+std::string echoed(const py::kwargs &given, const char *name, double value, Echo style) {
+    const py::object given_as = given_value(given, name);
+    if (py::isinstance<py::str>(given_as))
+        if (const std::optional<std::string> text = utf8_of(given_as))
+            return *text;
+    // Whole numbers digit for digit, 10**6 as 1000000 and 2**64 - 1 as it is, not as a double.
+    if (const std::optional<py::int_> whole = whole_value(given_as))
+        return py::str(py::object(*whole)).cast<std::string>();
+    return style == Echo::Repr ? shown(given_as) : shortest(value);
+}
+
+std::optional<double> whole_number_of(const py::kwargs &given, const char *name, double low,
+                                      double high, const std::string &accepted, Echo style) {
+    const std::optional<double> value = number_of(given, name, accepted);
+    if (!value)
+        return std::nullopt;
+    const std::string shown_value = echoed(given, name, *value, style);
+    if (*value != std::floor(*value))
+        refuse(name, shown_value + " is not a whole number", accepted);
+    bool in_range = *value >= low && *value <= high;
+    // A Python int is compared as it is: 2**53 + 1 is above 2**53, though not as a double.
+    if (const std::optional<py::int_> whole = whole_value(given_value(given, name))) {
+        const py::int_ lowest(static_cast<long long>(low)), highest(static_cast<long long>(high));
+        in_range = PyObject_RichCompareBool(whole->ptr(), lowest.ptr(), Py_GE) == 1 &&
+                   PyObject_RichCompareBool(whole->ptr(), highest.ptr(), Py_LE) == 1;
+    }
+    if (!in_range)
+        refuse(name, shown_value + " is out of range", accepted);
+    return value;
+}
+
+namespace {
+
 int choice_of(const py::kwargs &given, const char *name, Choice choice, const char *kind,
               const std::string &fallback) {
     const std::string accepted = "one of " + choice_list(choice) + " (default " + fallback + ")";
@@ -104,7 +168,7 @@ int choice_of(const py::kwargs &given, const char *name, Choice choice, const ch
 std::optional<double> limit_of(const py::kwargs &given, const char *name, const char *accepted) {
     const std::optional<double> value = number_of(given, name, accepted);
     if (value && *value < 0)
-        refuse(name, shortest(*value) + " is out of range", accepted);
+        refuse(name, echoed(given, name, *value) + " is out of range", accepted);
     return value;
 }
 
@@ -117,7 +181,7 @@ std::optional<int> axis_of(const py::kwargs &given, const char *name,
         return std::nullopt;
     const std::optional<int> index = index_of(*value);
     if (!index)
-        refuse(name, shortest(*value) + " is not " + kind, accepted);
+        refuse(name, echoed(given, name, *value) + " is not " + kind, accepted);
     return index;
 }
 
@@ -159,7 +223,7 @@ std::string file_name_of(const py::handle &path, const char *argument) {
 }
 
 void check_names(const py::kwargs &given, const char *function,
-                 std::initializer_list<const char *> names) {
+                 const std::vector<const char *> &names) {
     for (const auto &item : given) {
         const std::optional<std::string> text = utf8_of(item.first);
         const std::string name = text ? *text : std::string();
@@ -224,21 +288,72 @@ double step_of(const py::kwargs &given) {
     const char *accepted = "a number of percent above 0 (default 10)";
     const std::optional<double> step = number_of(given, "step", accepted);
     if (step && *step <= 0)
-        refuse("step", shortest(*step) + " is out of range", accepted);
+        refuse("step", echoed(given, "step", *step) + " is out of range", accepted);
     return step.value_or(10) / 100;
 }
 
 int jobs_of(const py::kwargs &given) {
     const std::string accepted =
         "a whole number from 1 to " + std::to_string(kMostJobs) + " (default: one per core)";
-    const std::optional<double> jobs = number_of(given, "jobs", accepted);
-    if (!jobs)
-        return all_cores();
-    if (*jobs != std::floor(*jobs))
-        refuse("jobs", shortest(*jobs) + " is not a whole number", accepted);
-    if (*jobs < 1 || *jobs > kMostJobs)
-        refuse("jobs", shortest(*jobs) + " is out of range", accepted);
-    return int(*jobs);
+    const std::optional<double> jobs = whole_number_of(given, "jobs", 1, kMostJobs, accepted);
+    return jobs ? int(*jobs) : all_cores();
+}
+
+OptionFilter option_filter_of(const py::kwargs &given) {
+    struct Filter {
+        const char *name, *kind;
+        Choice choice;
+        std::vector<int> OptionFilter::*values;
+    };
+    constexpr Filter filters[] = {
+        {"workload", "a workload", Choice::Workload, &OptionFilter::workloads},
+        {"memory", "a memory kind", Choice::Memory, &OptionFilter::memories},
+        {"transistor", "a transistor kind", Choice::Transistor, &OptionFilter::transistors},
+        {"core", "a core kind", Choice::CoreKind, &OptionFilter::core_kinds},
+        {"node", "a technology node", Choice::Node, &OptionFilter::nodes},
+    };
+    OptionFilter filter;
+    for (const Filter &f : filters) {
+        const std::string accepted =
+            "one of " + choice_list(f.choice) + " (a name or a list of names; default: every one)";
+        const py::object value = given_value(given, f.name);
+        if (value.is_none())
+            continue;
+        // A name, or a list or tuple of names: the tool's option given once or several times.
+        std::vector<py::object> names;
+        if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
+            for (const py::handle name : value)
+                names.push_back(py::reinterpret_borrow<py::object>(name));
+            if (names.empty())
+                refuse(f.name, "[] names nothing", accepted);
+        } else {
+            names.push_back(value);
+        }
+        std::vector<int> &indices = filter.*f.values;
+        for (const py::object &name : names) {
+            py::kwargs one;
+            one[f.name] = name;
+            if (name.is_none())
+                refuse(f.name, "None is not text", accepted);
+            const std::optional<std::string> text = text_of(one, f.name, accepted);
+            const std::optional<int> index = find_choice(f.choice, *text);
+            if (!index)
+                refuse(f.name, shown(name) + " is not " + f.kind, accepted);
+            indices.push_back(*index);
+        }
+        std::sort(indices.begin(), indices.end());
+        indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    }
+    return filter;
+}
+
+std::optional<double> parallel_fraction_of(const py::kwargs &given) {
+    const char *accepted = "a number from 0 to 1 (default: the model's, 0.99 in the built-in one)";
+    const std::optional<double> p = number_of(given, "parallel_fraction", accepted);
+    if (p && (*p < 0 || *p > 1))
+        refuse("parallel_fraction", echoed(given, "parallel_fraction", *p) + " is out of range",
+               accepted);
+    return p;
 }
 
 BudgetRequest budget_request_of(const py::kwargs &given, const Request &request) {
@@ -265,6 +380,32 @@ BudgetRequest budget_request_of(const py::kwargs &given, const Request &request)
         if (!b.series)
             refuse("series", "'" + *series + "' is not an option", series_accepted);
     }
+    const char *best_over_accepted =
+        "options among workload, memory, transistor, core, node, each once, other than series; "
+        "with one limit in vary";
+    // A list of names is the tool's text joined with commas.
+    py::kwargs best_over_given;
+    const py::object best_over_value = given_value(given, "best_over");
+    if (py::isinstance<py::list>(best_over_value) || py::isinstance<py::tuple>(best_over_value)) {
+        std::string joined;
+        for (const py::handle name : best_over_value) {
+            py::kwargs one;
+            one["best_over"] = name;
+            joined += (joined.empty() ? "" : ",") + *text_of(one, "best_over", best_over_accepted);
+        }
+        best_over_given["best_over"] = py::str(joined);
+    } else if (!best_over_value.is_none()) {
+        best_over_given["best_over"] = best_over_value;
+    }
+    if (const std::optional<std::string> best_over =
+            text_of(best_over_given, "best_over", best_over_accepted)) {
+        std::string error;
+        const std::optional<std::vector<Choice>> over = parse_best_over(*best_over, error);
+        if (!over)
+            refuse("best_over", error, best_over_accepted);
+        b.best_over = *over;
+    }
+    b.binding = flag_of(given, "binding");
     const std::string refused = budget_error(b);
     if (!refused.empty())
         refuse(refused);

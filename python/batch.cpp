@@ -20,45 +20,134 @@ const char *const kNumbers[] = {"area",  "power", "bw",  "tsv", "cores",
 constexpr Choice kChoices[] = {Choice::Workload, Choice::Memory, Choice::Transistor,
                                Choice::CoreKind, Choice::Node};
 
+// pandas.NA, the value not given of pandas' nullable columns. Looked up once pandas is
+// imported: before that no such value can exist.
+bool is_pandas_na(const py::handle &item) {
+    static PyObject *na = nullptr;
+    if (na == nullptr) {
+        PyObject *pandas = PyImport_GetModule(py::str("pandas").ptr());
+        if (pandas == nullptr) {
+            PyErr_Clear();
+            return false;
+        }
+        na = PyObject_GetAttrString(pandas, "NA"); // kept for the life of the process
+        Py_DECREF(pandas);
+        if (na == nullptr) {
+            PyErr_Clear();
+            return false;
+        }
+    }
+    return item.ptr() == na;
+}
+
+bool is_numpy_float(const py::handle &item) {
+    static const py::handle floating = numpy_type("floating");
+    return PyObject_TypeCheck(item.ptr(), reinterpret_cast<PyTypeObject *>(floating.ptr()));
+}
+
+// A value a row does not give: None, pandas.NA, or a NaN of any float type.
 bool is_missing(const py::handle &item) {
-    return item.is_none() ||
-           (PyFloat_Check(item.ptr()) && std::isnan(PyFloat_AsDouble(item.ptr())));
+    if (PyUnicode_Check(item.ptr()))
+        return false;
+    if (item.is_none() || is_pandas_na(item))
+        return true;
+    if (PyFloat_Check(item.ptr()))
+        return std::isnan(PyFloat_AsDouble(item.ptr()));
+    if (is_numpy_float(item)) {
+        PyObject *converted = PyNumber_Float(item.ptr());
+        if (converted == nullptr) {
+            PyErr_Clear();
+            return false;
+        }
+        const bool nan = std::isnan(PyFloat_AsDouble(converted));
+        Py_DECREF(converted);
+        return nan;
+    }
+    return false;
 }
 
 // One task column: what each row gives, read once for every row. Values that the quick reading
 // below cannot settle are left to search's own argument reading (slow, but exact).
 struct TaskColumn {
     std::string name;
-    py::list
-        items; // the column as Python objects (options, and numbers that are not numeric arrays)
+    py::list items; // the column as Python objects (options, and numbers not in a numeric array)
     std::vector<double> numbers; // numeric arrays: NaN where not given
     bool numeric = false;
+    size_t size() const { return numeric ? numbers.size() : items.size(); }
 };
 
-size_t length_of(const py::handle &column, const std::string &name) {
-    try {
-        return py::len(column);
-    } catch (const py::error_already_set &) {
-        throw py::value_error("tasks: column " + name +
-                              " is not a sequence; accepted: a column per argument, a value per "
-                              "task");
-    }
+[[noreturn]] void refuse_column(const std::string &name, const std::string &why) {
+    raise_value_error("tasks: column " + name + " " + why +
+                      "; accepted: a column per argument (a list, a tuple, a numpy array or a "
+                      "pandas Series) with a value per task in task order");
 }
 
-TaskColumn column_of(const std::string &name, const py::handle &values, bool option) {
+py::object numpy_ma(const char *name) {
+    return py::module_::import("numpy.ma").attr(name);
+}
+
+// repr, cut short: a column of text may be long.
+std::string shown_short(const py::handle &value) {
+    const std::string text = py::repr(value).cast<std::string>();
+    return text.size() <= 60 ? text : text.substr(0, 50) + "...";
+}
+
+// A column read through numpy's own conversion: any strides, byte order or numeric dtype; the
+// mask of a masked array as values not given. Text, sets and mappings are refused: text would
+// be read a character per task, and a set has no order.
+TaskColumn column_of(const std::string &name, const py::handle &given, bool option) {
+    PyObject *object = given.ptr();
+    if (PyUnicode_Check(object) || PyBytes_Check(object) || PyByteArray_Check(object))
+        refuse_column(name, "is text (" + shown_short(given) + "), not a column");
+    if (PyAnySet_Check(object))
+        refuse_column(name, "is a set, which has no order");
+    if (PyDict_Check(object) || (!PySequence_Check(object) && !py::isinstance<py::array>(given)))
+        refuse_column(name, "is not a sequence (" +
+                                py::str(py::type::of(given).attr("__name__")).cast<std::string>() +
+                                ")");
     TaskColumn c;
     c.name = name;
-    if (!option && py::isinstance<py::array>(values)) {
+    py::object values = py::reinterpret_borrow<py::object>(given);
+    py::object mask = py::none();
+    if (py::isinstance(values, numpy_ma("MaskedArray"))) {
+        mask = numpy_ma("getmaskarray")(values);
+        values = numpy_ma("getdata")(values);
+    }
+    if (py::isinstance<py::array>(values)) {
         const py::array array = py::reinterpret_borrow<py::array>(values);
+        if (array.ndim() != 1)
+            refuse_column(name, "has " + std::to_string(array.ndim()) +
+                                    " dimensions, not one value per task");
         const char kind = array.dtype().kind();
-        if (array.ndim() == 1 && (kind == 'f' || kind == 'i' || kind == 'u')) {
-            const py::array_t<double, py::array::forcecast> as_double(array);
-            c.numbers.assign(as_double.data(), as_double.data() + as_double.size());
+        if (!option && (kind == 'f' || kind == 'i' || kind == 'u')) {
+            // A contiguous float64 copy whatever the strides (a frame's column of a 2-D block,
+            // a reversed or sliced view); numpy does the conversion.
+            const auto as_double =
+                py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
+            if (!as_double)
+                throw py::error_already_set();
+            c.numbers.assign(as_double.data(), as_double.data() + as_double.shape(0));
             c.numeric = true;
-            return c;
         }
     }
-    c.items = py::list(py::reinterpret_borrow<py::object>(values));
+    if (!c.numeric) {
+        // Iteration is numpy's (or the sequence's) own: items as the column holds them.
+        c.items = py::list(values);
+    }
+    if (!mask.is_none()) {
+        const auto masked =
+            py::array_t<bool, py::array::c_style | py::array::forcecast>::ensure(mask);
+        if (!masked || size_t(masked.shape(0)) != c.size())
+            refuse_column(name, "has a mask that does not match its values");
+        for (size_t r = 0; r < c.size(); r++) {
+            if (!masked.data()[r])
+                continue;
+            if (c.numeric)
+                c.numbers[r] = std::nan("");
+            else
+                c.items[r] = py::none();
+        }
+    }
     return c;
 }
 
@@ -170,7 +259,8 @@ std::vector<Request> requests_of_tasks(const py::dict &given) {
             throw py::type_error("search_many() got an unexpected column '" + name +
                                  "'; accepted: workload, memory, transistor, core, node, area, "
                                  "power, bw, tsv, cores, cache, scale, vdd, freq");
-        const size_t length = length_of(values, name);
+        columns.push_back(column_of(name, values, option));
+        const size_t length = columns.back().size();
         if (!first && length != rows)
             throw py::value_error("tasks: column " + name + " has " + std::to_string(length) +
                                   " values and column " + first_name + " " + std::to_string(rows) +
@@ -179,7 +269,6 @@ std::vector<Request> requests_of_tasks(const py::dict &given) {
         if (first)
             first_name = name;
         rows = length, first = false;
-        columns.push_back(column_of(name, values, option));
     }
     std::vector<std::unordered_map<std::string_view, int>> names(columns.size());
     std::vector<Request> requests(rows);

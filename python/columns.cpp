@@ -39,6 +39,20 @@ std::string joined(const Column &column, uint64_t set) {
 
 py::object column_array(const Column &c) {
     const size_t rows = c.size();
+    if (rows == 0) {
+        // No rows: the column's own type, as when every row has a value.
+        switch (c.type()) {
+        case ColumnType::Number:
+            return py::array_t<double>(0);
+        case ColumnType::Integer:
+            return py::array_t<long long>(0);
+        case ColumnType::Flag:
+            return py::array_t<bool>(0);
+        case ColumnType::Name:
+        case ColumnType::Names:
+            return objects(0, {});
+        }
+    }
     bool all_missing = true;
     for (size_t r = 0; r < rows && all_missing; r++)
         all_missing = !c.present(r);
@@ -83,8 +97,6 @@ py::object column_array(const Column &c) {
 
 py::dict columns_of(const Table &table) {
     py::dict columns;
-    if (table.rows() == 0)
-        return columns;
     for (const Column &column : table.columns)
         columns[column.name().c_str()] = column_array(column);
     return columns;

@@ -14,6 +14,7 @@
 #include <clocale>
 #include <cstdio>
 #include <locale.h>
+#include <map>
 #include <mutex>
 #include <shared_mutex>
 
@@ -23,7 +24,9 @@
 #include "modelfile/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
+#include "python/chips.h"
 #include "python/columns.h"
+#include "python/commands.h"
 #include "python/research.h"
 #include "search/trace.h"
 #include "study/budget.h"
@@ -78,92 +81,45 @@ template <typename Compute> auto released(Compute compute) {
     return compute();
 }
 
-#define OPTION_NAMES "workload", "memory", "transistor", "core", "node"
-#define LIMIT_NAMES "area", "power", "bw", "tsv"
-#define HOLD_NAMES "cores", "cache", "scale", "vdd", "freq"
-
-Request request_of(const py::kwargs &given) {
-    Request r;
-    r.options = options_of(given);
-    r.limits = limits_of(given);
-    r.holds = holds_of(given, r.options);
-    return r;
+// Runs work with the model in use changed for this call alone, every workload's parallel
+// fraction replaced as the tool's --parallel-fraction replaces it: the model lock is held
+// exclusively (the other calls wait, as for load_model), and the model loaded comes back
+// afterwards.
+template <typename Work> auto with_parallel_fraction(double fraction, Work work) {
+    CNumbers numbers;
+    std::unique_lock<std::mutex> waiting(turnstile, std::defer_lock);
+    std::unique_lock<std::shared_mutex> held(model_lock, std::defer_lock);
+    {
+        py::gil_scoped_release released;
+        waiting.lock();
+        held.lock();
+    }
+    struct PutBack {
+        ~PutBack() {
+            set_active_model(loaded_model);
+            reset_design_state();
+        }
+    } put_back;
+    auto changed = std::make_shared<Model>(active_model());
+    changed->parallel_fraction = fraction;
+    for (WorkloadRecord &w : changed->workloads)
+        w.parallel_fraction.reset();
+    set_active_model(changed);
+    return work();
 }
 
-py::dict search_call(const py::kwargs &given) {
-    check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
-    return with_model([&] {
-        const Request r = request_of(given);
-        return columns_of(released([&] {
-            Table table = best_table();
-            add_best_row(table, search_best(r));
-            return table;
-        }));
-    });
-}
-
-py::dict space_call(const py::kwargs &given) {
-    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
-    return with_model([&] {
-        const Request r = request_of(given);
-        return columns_of(released([&] {
-            Table table = space_table(true);
-            for (const SpaceRow &row : space(r))
-                add_space_row(table, r.options, row);
-            return table;
-        }));
-    });
-}
-
-py::dict sweep_call(const py::kwargs &given) {
-    check_names(given, "sweep", {LIMIT_NAMES, "cores", "cache", "scale", "jobs"});
-    return with_model([&] {
-        Request r;
-        r.limits = limits_of(given);
-        r.holds = holds_of(given, r.options);
-        const int jobs = jobs_of(given);
-        return columns_of(released([&] {
-            Table table = best_table();
-            sweep_in_batches(r.limits, r.holds, jobs,
-                             [&](const std::vector<BestConfiguration> &rows) {
-                                 for (const BestConfiguration &row : rows)
-                                     add_best_row(table, row);
-                                 return true;
-                             });
-            return table;
-        }));
-    });
-}
-
-py::dict explain_call(const py::kwargs &given) {
-    check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step", "breakdown"});
-    return with_model([&] {
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        const double step = step_of(given);
-        const bool breakdown = flag_of(given, "breakdown");
-        return columns_of(released([&] { return explain_table(explain(r, step), breakdown); }));
-    });
-}
-
-py::dict budget_call(const py::kwargs &given) {
-    check_names(given, "budget", {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs"});
-    return with_model([&] {
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        const BudgetRequest b = budget_request_of(given, r);
-        const int jobs = jobs_of(given);
-        return columns_of(released([&] {
-            Table table = budget_table(b);
-            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
-                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
-                return true;
-            });
-            return table;
-        }));
-    });
+// A command's call: the keywords checked, read under the model and run without the GIL.
+py::dict call_command(const Command &command, const py::kwargs &given) {
+    check_names(given, command.name, command.keywords);
+    auto run = [&] {
+        const Computation compute = command.read(given);
+        return columns_of(released(compute));
+    };
+    const std::optional<double> fraction = [&] {
+        CNumbers numbers; // the model is not needed for this one
+        return parallel_fraction_of(given);
+    }();
+    return fraction ? with_parallel_fraction(*fraction, run) : with_model(run);
 }
 
 py::dict search_many_call(const py::dict &tasks, const py::object &jobs_given) {
@@ -233,30 +189,21 @@ void load_model(const py::object &path, const py::object &text, bool quiet) {
 }
 
 // Reads the arguments of a call as the call itself does, without running it.
-void check_call(const std::string &command, const py::kwargs &given) {
-    if (command == "search") {
-        check_names(given, "search", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES});
-        request_of(given);
-    } else if (command == "explain") {
-        check_names(given, "explain", {OPTION_NAMES, LIMIT_NAMES, "step"});
-        options_of(given), limits_of(given), step_of(given);
-    } else if (command == "budget") {
-        check_names(given, "budget", {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs"});
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        budget_request_of(given, r);
-        jobs_of(given);
-    } else {
-        raise_value_error("command '" + command + "'; accepted: one of search, explain, budget");
+void check_call(const std::string &name, const py::kwargs &given) {
+    const Command *command = command_named(name);
+    if (command == nullptr) {
+        std::string names;
+        for (const Command &each : commands())
+            names += (names.empty() ? "" : ", ") + std::string(each.name);
+        raise_value_error("command '" + name + "'; accepted: one of " + names);
     }
+    check_names(given, command->name, command->keywords);
+    parallel_fraction_of(given);
+    command->read(given);
 }
 
-// Checks the arguments of a study's tasks of one model (a model file's text; None for the
-// built-in model) without running them: the model is made active for this check alone, and the
-// first bad task raises its error with "tasks[INDEX]: " before it. Each task is (index,
-// command, keyword arguments).
-void check_tasks(const py::object &model_text, const py::list &tasks) {
+// Runs check with `model_text`'s model active (None: the built-in model) for the check alone.
+template <typename Check> void under_model_text(const py::object &model_text, Check check) {
     CNumbers numbers;
     std::shared_ptr<const Model> model;
     if (!model_text.is_none()) {
@@ -281,21 +228,37 @@ void check_tasks(const py::object &model_text, const py::list &tasks) {
         ~PutBack() { set_active_model(loaded_model); }
     } put_back;
     set_active_model(model);
-    for (const py::handle &task : tasks) {
-        const py::tuple item = py::reinterpret_borrow<py::tuple>(task);
-        const std::string index = py::str(item[0]).cast<std::string>();
-        try {
-            check_call(py::str(item[1]).cast<std::string>(),
-                       py::reinterpret_borrow<py::kwargs>(item[2]));
-        } catch (py::error_already_set &e) {
-            const std::string message = py::str(e.value()).cast<std::string>();
-            if (e.matches(PyExc_TypeError))
-                throw py::type_error("tasks[" + index + "]: " + message);
-            raise_value_error("tasks[" + index + "]: " + message);
-        } catch (const py::type_error &e) {
-            throw py::type_error("tasks[" + index + "]: " + e.what());
+    check();
+}
+
+// Checks the arguments of a study's tasks of one model (a model file's text; None for the
+// built-in model) without running them: the model is made active for this check alone, and the
+// first bad task raises its error with "tasks[INDEX]: " before it. Each task is (index,
+// command, keyword arguments).
+void check_tasks(const py::object &model_text, const py::list &tasks) {
+    under_model_text(model_text, [&] {
+        for (const py::handle &task : tasks) {
+            const py::tuple item = py::reinterpret_borrow<py::tuple>(task);
+            const std::string index = py::str(item[0]).cast<std::string>();
+            try {
+                check_call(py::str(item[1]).cast<std::string>(),
+                           py::reinterpret_borrow<py::kwargs>(item[2]));
+            } catch (py::error_already_set &e) {
+                const std::string message = py::str(e.value()).cast<std::string>();
+                if (e.matches(PyExc_TypeError))
+                    throw py::type_error("tasks[" + index + "]: " + message);
+                raise_value_error("tasks[" + index + "]: " + message);
+            } catch (const py::type_error &e) {
+                throw py::type_error("tasks[" + index + "]: " + e.what());
+            }
         }
-    }
+    });
+}
+
+// Checks one call's arguments under a model's text without running it.
+void check_one_call(const py::object &model_text, const std::string &command,
+                    const py::kwargs &given) {
+    under_model_text(model_text, [&] { check_call(command, given); });
 }
 
 py::object export_model_call(const py::object &path) {
@@ -326,6 +289,11 @@ py::dict model_info() {
         for (size_t w = 0; w < m.workloads.size(); w++)
             by_workload[py::str(m.workloads[w].name)] = parallel_fraction_of(m, int(w));
         info["workload_parallel_fractions"] = by_workload;
+        // The design space's axes in the model's order, the order in which the searches go
+        // through them (and so settle ties).
+        info["core_counts"] = std::vector<double>(m.core_counts.begin(), m.core_counts.end());
+        info["cache_sizes_mb"] = std::vector<double>(m.cache_sizes.begin(), m.cache_sizes.end());
+        info["scale_steps"] = std::vector<double>(m.scale_steps.begin(), m.scale_steps.end());
         for (auto [key, choice] : {std::pair{"workload", Choice::Workload},
                                    {"memory", Choice::Memory},
                                    {"transistor", Choice::Transistor},
@@ -336,165 +304,16 @@ py::dict model_info() {
     });
 }
 
-// The research commands: search, sweep and space with the energy figures and objectives
-// (called by the package's search, sweep and space when objective or energy is given), the
-// Pareto front, sensitivity and uncertainty.
-
-py::dict search_by_call(const py::kwargs &given) {
-    check_names(given, "search",
-                {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objective", "energy", "breakdown"});
-    return with_model([&] {
-        const Request r = request_of(given);
-        const Objective objective = objective_of(given);
-        // As on the command line: the energy columns when asked for or when the objective is
-        // not the speedup, then the power's terms when asked for.
-        const bool energy = flag_of(given, "energy") || objective != Objective::Speedup;
-        const bool breakdown = flag_of(given, "breakdown");
-        return columns_of(released([&] {
-            Table table = best_table();
-            const size_t energy_first = table.columns.size();
-            if (energy)
-                add_energy_columns(table);
-            if (breakdown)
-                add_power_columns(table);
-            const BestConfiguration best = search_best_by(r, objective);
-            add_best_row(table, best);
-            if (energy)
-                add_energy_values(table, energy_first, best.feasible ? &best.figures : nullptr);
-            if (breakdown) {
-                const PowerBreakdown terms =
-                    best.feasible ? power_breakdown(spec_of(r), best.scale, best.cache, best.cores)
-                                  : PowerBreakdown{};
-                add_power_values(table, best.feasible ? &terms : nullptr);
-            }
-            return table;
-        }));
-    });
+py::dict evaluate_call(const py::kwargs &given) {
+    return with_model([&] { return evaluate_columns(given); });
 }
 
-py::dict sweep_by_call(const py::kwargs &given) {
-    check_names(given, "sweep",
-                {LIMIT_NAMES, "cores", "cache", "scale", "jobs", "objective", "energy"});
-    return with_model([&] {
-        Request r;
-        r.limits = limits_of(given);
-        r.holds = holds_of(given, r.options);
-        const int jobs = jobs_of(given);
-        const Objective objective = objective_of(given);
-        const bool energy = flag_of(given, "energy") || objective != Objective::Speedup;
-        return columns_of(released([&] {
-            Table table = best_table();
-            if (energy)
-                add_energy_columns(table);
-            sweep_in_batches_by(r.limits, r.holds, objective, jobs,
-                                [&](const std::vector<BestConfiguration> &rows) {
-                                    for (const BestConfiguration &row : rows) {
-                                        add_best_row(table, row);
-                                        if (energy)
-                                            add_energy_values(table, row.feasible ? &row.figures
-                                                                                  : nullptr);
-                                    }
-                                    return true;
-                                });
-            return table;
-        }));
-    });
+py::dict validate_call(const py::kwargs &given) {
+    return with_model([&] { return validate_columns(given); });
 }
 
-py::dict space_energy_call(const py::kwargs &given) {
-    check_names(given, "space", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "energy", "breakdown"});
-    return with_model([&] {
-        const Request r = request_of(given);
-        const bool energy = flag_of(given, "energy");
-        const bool breakdown = flag_of(given, "breakdown");
-        return columns_of(released([&] {
-            Table table = space_table(true);
-            const size_t energy_first = table.columns.size();
-            if (energy)
-                add_energy_columns(table);
-            if (breakdown)
-                add_power_columns(table);
-            const SearchSpec spec = spec_of(r);
-            for (const SpaceRow &row : space(r)) {
-                add_space_row(table, r.options, row);
-                if (energy)
-                    add_energy_values(table, energy_first, &row.figures);
-                if (breakdown) {
-                    const PowerBreakdown terms =
-                        power_breakdown(spec, row.scale, row.cache, row.cores);
-                    add_power_values(table, &terms);
-                }
-            }
-            return table;
-        }));
-    });
-}
-
-py::dict budget_by_call(const py::kwargs &given) {
-    check_names(given, "budget",
-                {OPTION_NAMES, LIMIT_NAMES, "vary", "series", "step", "jobs", "objective"});
-    return with_model([&] {
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        BudgetRequest b = budget_request_of(given, r);
-        b.objective = objective_of(given);
-        const int jobs = jobs_of(given);
-        return columns_of(released([&] {
-            Table table = budget_table(b);
-            budget_in_chunks(b, jobs, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
-                add_budget_rows(table, b, s, chunk, 0, chunk.best.size());
-                return true;
-            });
-            return table;
-        }));
-    });
-}
-
-py::dict pareto_call(const py::kwargs &given) {
-    check_names(given, "pareto", {OPTION_NAMES, LIMIT_NAMES, HOLD_NAMES, "objectives"});
-    return with_model([&] {
-        const ParetoRequest p{request_of(given), pareto_objectives_of(given)};
-        return columns_of(released([&] {
-            const ParetoFront front = pareto_front(p);
-            Table table = pareto_table(true);
-            for (size_t i : front.front)
-                add_pareto_row(table, p.request.options, front.space[i]);
-            return table;
-        }));
-    });
-}
-
-py::dict sensitivity_call(const py::kwargs &given) {
-    check_names(given, "sensitivity", {OPTION_NAMES, LIMIT_NAMES, "spread", "jobs"});
-    return with_model([&] {
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        const double spread = spread_of(given);
-        const int jobs = jobs_of(given);
-        return columns_of(
-            released([&] { return sensitivity_table(sensitivity(r, spread, jobs)); }));
-    });
-}
-
-py::dict uncertainty_call(const py::kwargs &given) {
-    check_names(given, "uncertainty",
-                {OPTION_NAMES, LIMIT_NAMES, "samples", "seed", "spread", "ranges", "per_sample",
-                 "first_sample", "jobs"});
-    return with_model([&] {
-        Request r;
-        r.options = options_of(given);
-        r.limits = limits_of(given);
-        const UncertaintyRequest u = uncertainty_request_of(given, r);
-        const bool per_sample = flag_of(given, "per_sample");
-        const int jobs = jobs_of(given);
-        return columns_of(released([&] {
-            const std::vector<UncertaintySample> samples = uncertainty_samples(u, jobs);
-            return per_sample ? uncertainty_samples_table(samples, u.first)
-                              : uncertainty_table(summarise(samples));
-        }));
-    });
+py::dict calibrate_call(const py::kwargs &given) {
+    return with_model([&] { return calibrate_result(given); });
 }
 
 } // namespace
@@ -503,21 +322,60 @@ PYBIND11_MODULE(_cpuwidget, m) {
     // The model's trace lines belong to the window's console; nothing is printed here.
     trace_set_enabled(false);
     m.doc() = "The design-space explorer's model and searches (the compiled part of cpuwidget).";
-    m.def("search", &search_call,
-          "The best configuration of one option set within its limits: one row.");
-    m.def("space", &space_call,
-          "Every configuration of one option set (18,760 rows) with its figures and the limits "
-          "it breaks.");
-    m.def("sweep", &sweep_call,
-          "The best configuration of every option combination (360 rows with the built-in "
-          "model).");
-    m.def("explain", &explain_call,
-          "Which limit holds the best configuration of one option set back: a row per limit; "
-          "breakdown=True adds the power's terms of the optimum and of the relaxed "
-          "configuration.");
-    m.def("budget", &budget_call,
-          "The best configuration as one limit varies over a range (a curve, or a curve per value "
-          "of series) or as two limits vary (a map): a row per point.");
+    // The tool's commands, a function each, taking its options as keyword arguments (every
+    // one also parallel_fraction, the model's replaced for the one call).
+    const std::map<std::string, const char *> documents = {
+        {"search", "The best configuration of one option set within its limits: one row. "
+                   "objective (\"speedup\", the default, \"speedup_per_watt\", \"energy\" or "
+                   "\"edp\") says what the best is; energy=True, or any other objective, adds "
+                   "the columns speedup_per_watt, energy_j, edp_js; breakdown=True the power's "
+                   "terms, power_core_switching_w to power_memory_stack_w; flags=True the ends "
+                   "of axes it sits at (edge_cores, edge_cache, edge_scale)."},
+        {"space", "Every configuration of one option set (18,760 rows) with its figures and the "
+                  "limits it breaks; energy=True and breakdown=True as in search."},
+        {"sweep", "The best configuration of every option combination (360 rows with the "
+                  "built-in model), or of those workload ... node name (a name or a list "
+                  "each); objective, energy and flags as in search."},
+        {"explain", "Which limit holds the best configuration of one option set back: a row per "
+                    "limit; pairs=True relaxes every pair of limits together too; breakdown=True "
+                    "adds the power's terms of the optimum and of the relaxed configuration."},
+        {"budget", "The best configuration as one limit varies over a range (a curve, a curve "
+                   "per value of series, or the best over best_over's options at each point, "
+                   "with binding=True the limits that bind) or as two limits vary (a map): a "
+                   "row per point; objective and flags as in search."},
+        {"pareto", "The configurations of one option set within its limits that no other beats "
+                   "on every objective at once (objectives, by default speedup, power and area): "
+                   "space's columns with the energy figures, best first by the first objective."},
+        {"sensitivity", "Each number of the model that one option set uses moved down and up by "
+                        "spread percent (default 10): a row per number with the best "
+                        "configuration at either end, largest effect first."},
+        {"uncertainty", "samples models (default 1000), every number the option set uses "
+                        "uniform within -/+ spread percent (or within ranges), searched each: a "
+                        "row per configuration that is ever the best, most often first; with "
+                        "per_sample=True a row per sample."},
+    };
+    py::dict keywords;
+    for (const Command &command : commands()) {
+        const Command *named = &command;
+        m.def(
+            command.name, [named](const py::kwargs &given) { return call_command(*named, given); },
+            documents.at(command.name));
+        py::list names;
+        for (const char *name : command.keywords)
+            names.append(name);
+        keywords[command.name] = names;
+    }
+    m.def("evaluate", &evaluate_call,
+          "One configuration at any core count and cache size, at a scale step or a given supply "
+          "and frequency: every figure and the limits it breaks, one row.");
+    m.def("validate", &validate_call,
+          "The model against real chips (chips: a table's path, the shipped one by default): a "
+          "row per chip and published figure, or with summary=True a row per figure.");
+    m.def("calibrate", &calibrate_call,
+          "Fits model-file fields (fit) to a chip table's clocks, areas and powers; writes the "
+          "model file to output when given.");
+    // What each function takes, for the package's own checks (cpuwidget.dask).
+    m.attr("_keywords") = keywords;
     m.def("search_many", &search_many_call, py::arg("tasks"), py::arg("jobs") = py::none(),
           "The best configuration of many searches at once: tasks is a dict of columns named as "
           "search's keyword arguments, a row per search; the answers are search's columns, a "
@@ -532,27 +390,10 @@ PYBIND11_MODULE(_cpuwidget, m) {
           "Writes the model in use as a model file to path; returns its text without a path.");
     m.def("_check_tasks", &check_tasks, py::arg("model_text"), py::arg("tasks"),
           "Checks a study's tasks of one model without running them (cpuwidget.dask).");
+    m.def("_check_call", &check_one_call, py::arg("model_text"), py::arg("command"),
+          "Checks one call's arguments under a model's text without running it.");
     m.def("model_info", &model_info,
-          "The model in use: its source, parallel fraction and option names.");
-    m.def("_search_by", &search_by_call,
-          "search with objective (what the best configuration is), the energy columns and the "
-          "power's terms (breakdown=True).");
-    m.def("_sweep_by", &sweep_by_call,
-          "sweep with objective (what the best configuration is) and the energy columns.");
-    m.def("_budget_by", &budget_by_call, "budget with objective (what the best configuration is).");
-    m.def("_space_energy", &space_energy_call,
-          "space with the energy columns when energy=True, the power's terms when "
-          "breakdown=True.");
-    m.def("pareto", &pareto_call,
-          "The configurations of one option set within its limits that no other beats on every "
-          "objective at once (objectives, by default speedup, power and area): space's columns "
-          "with the energy figures, best first by the first objective.");
-    m.def("sensitivity", &sensitivity_call,
-          "Each number of the model that one option set uses moved down and up by spread "
-          "percent (default 10): a row per number with the best configuration at either end, "
-          "largest effect first.");
-    m.def("uncertainty", &uncertainty_call,
-          "samples models (default 1000), every number the option set uses uniform within "
-          "-/+ spread percent (or within ranges), searched each: a row per configuration that "
-          "is ever the best, most often first; with per_sample=True a row per sample.");
+          "The model in use: its source, parallel fraction, option names and the design space's "
+          "axes (core_counts, cache_sizes_mb, scale_steps) in the order the searches go "
+          "through them.");
 }

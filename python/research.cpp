@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "python/arguments.h"
 #include "study/choices.h"
 #include "study/sensitivity.h"
 
@@ -11,38 +12,11 @@ namespace {
 
 [[noreturn]] void refuse(const std::string &name, const std::string &why,
                          const std::string &accepted) {
-    throw py::value_error(name + ": " + why + "; accepted: " + accepted);
+    raise_value_error(name + ": " + why + "; accepted: " + accepted);
 }
 
 std::string shown(const py::handle &value) {
     return py::repr(value).cast<std::string>();
-}
-
-// A number given as an int or a float (not a bool), or none when not given.
-std::optional<double> number_of(const py::kwargs &given, const char *name,
-                                const std::string &accepted) {
-    if (!given.contains(name) || given[name].is_none())
-        return std::nullopt;
-    const py::object value = given[name];
-    if (py::isinstance<py::bool_>(value) ||
-        !(py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)))
-        refuse(name, shown(value) + " is not a number", accepted);
-    const double number = value.cast<double>();
-    if (!std::isfinite(number))
-        refuse(name, shown(value) + " is not a number", accepted);
-    return number;
-}
-
-std::optional<double> whole_of(const py::kwargs &given, const char *name, double low, double high,
-                               const std::string &accepted) {
-    const std::optional<double> value = number_of(given, name, accepted);
-    if (!value)
-        return std::nullopt;
-    if (*value != std::floor(*value))
-        refuse(name, shown(given[name]) + " is not a whole number", accepted);
-    if (*value < low || *value > high)
-        refuse(name, shown(given[name]) + " is out of range", accepted);
-    return value;
 }
 
 } // namespace
@@ -57,7 +31,7 @@ Objective objective_of(const py::kwargs &given) {
         refuse("objective", shown(value) + " is not text", accepted);
     const std::optional<Objective> o = objective_named(value.cast<std::string>());
     if (!o)
-        refuse("objective", "'" + value.cast<std::string>() + "' is not an objective", accepted);
+        refuse("objective", shown(value) + " is not an objective", accepted);
     return *o;
 }
 
@@ -65,9 +39,9 @@ bool flag_of(const py::kwargs &given, const char *name) {
     if (!given.contains(name) || given[name].is_none())
         return false;
     const py::object value = given[name];
-    if (!py::isinstance<py::bool_>(value))
+    if (!is_flag(value))
         refuse(name, shown(value) + " is not True or False", "True or False (default False)");
-    return value.cast<bool>();
+    return PyObject_IsTrue(value.ptr()) == 1;
 }
 
 std::vector<ParetoObjective> pareto_objectives_of(const py::kwargs &given) {
@@ -99,22 +73,26 @@ double spread_of(const py::kwargs &given) {
     if (!value)
         return 0.1;
     if (!(*value > 0 && *value < 100))
-        refuse("spread", shown(given["spread"]) + " is out of range", kSpreadAccepted);
+        refuse("spread", echoed(given, "spread", *value, Echo::Repr) + " is out of range",
+               kSpreadAccepted);
     return *value / 100;
 }
 
 UncertaintyRequest uncertainty_request_of(const py::kwargs &given, const Request &request) {
     UncertaintyRequest u;
     u.request = Request{request.options, request.limits, {}};
-    u.samples = size_t(whole_of(given, "samples", 1, kMostSamples,
-                                "a whole number from 1 to 100,000,000 (default 1000)")
-                           .value_or(1000));
-    u.seed = uint64_t(whole_of(given, "seed", 0, 9007199254740992.0,
-                               "a whole number from 0 to 9007199254740992 (default 1); the same "
-                               "seed gives the same output whatever jobs")
-                          .value_or(1));
-    u.first = size_t(whole_of(given, "first_sample", 0, kMostSamples,
-                              "a whole number from 0 to 100,000,000 (default 0)")
+    u.samples =
+        size_t(whole_number_of(given, "samples", 1, kMostSamples,
+                               "a whole number from 1 to 100,000,000 (default 1000)", Echo::Repr)
+                   .value_or(1000));
+    u.seed =
+        uint64_t(whole_number_of(given, "seed", 0, 9007199254740992.0,
+                                 "a whole number from 0 to 9007199254740992 (default 1); the same "
+                                 "seed gives the same output whatever jobs",
+                                 Echo::Repr)
+                     .value_or(1));
+    u.first = size_t(whole_number_of(given, "first_sample", 0, kMostSamples,
+                                     "a whole number from 0 to 100,000,000 (default 0)", Echo::Repr)
                          .value_or(0));
     u.spread = spread_of(given);
     if (given.contains("ranges") && !given["ranges"].is_none()) {
@@ -132,19 +110,22 @@ UncertaintyRequest uncertainty_request_of(const py::kwargs &given, const Request
             double ends[2];
             for (int i = 0; i < 2; i++) {
                 const py::object end = pair[size_t(i)];
-                if (py::isinstance<py::bool_>(end) ||
-                    !(py::isinstance<py::int_>(end) || py::isinstance<py::float_>(end)))
+                static const py::handle numpy_number = numpy_type("number");
+                if (is_flag(end) ||
+                    !(py::isinstance<py::int_>(end) || py::isinstance<py::float_>(end) ||
+                      py::isinstance(end, numpy_number)) ||
+                    py::isinstance<py::str>(end))
                     refuse("ranges",
                            shown(name) + ": " + shown(range) + " is not a (low, high) pair",
                            accepted);
-                ends[i] = end.cast<double>();
+                ends[i] = py::float_(end).cast<double>();
             }
             u.ranges[name.cast<std::string>()] = FieldRange{ends[0], ends[1]};
         }
         std::string refused = uncertainty_error(u);
         if (!refused.empty()) {
             refused.erase(0, 2); // "--ranges: " names the tool's option
-            throw py::value_error(refused);
+            raise_value_error(refused);
         }
     }
     return u;

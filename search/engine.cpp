@@ -31,11 +31,15 @@ struct Selection {
     int transistor;                                        // 0 LOP, 1 LOP/HP, anything else HP
     bool core_lop, cache_lop; // which flavour feeds the cores and the L2 cache
     double core_area, l2_area_per_mb;
-    const double *l2_latency; // the node's row of the cache technology's latencies
-    double stack_miss_rate;   // share of the L2 misses that miss in the memory stack too
+    const double *l2_latency;         // the node's row of the cache technology's latencies
+    double stack_miss_rate;           // share of the L2 misses that miss in the memory stack too
+    double uncore_area, uncore_power; // the node's; 0 leaves the figures as they are
+    FrequencyLaw frequency_law;
+    double alpha; // the alpha-power law's exponent
 
     double fmax_core() const { return core_lop ? node.fmax_LOP : node.fmax_HP; }
     double vdd_core() const { return core_lop ? node.Vdd_LOP : node.Vdd_HP; }
+    double vth_core() const { return core_lop ? node.Vth_LOP : node.Vth_HP; }
     double cgate_core() const { return core_lop ? node.Cgate_LOP : node.Cgate_HP; }
     double ileak_core() const { return core_lop ? node.Ileak_LOP : node.Ileak_HP; }
     double wgate_core() const { return core_lop ? node.Wgate_LOP : node.Wgate_HP; }
@@ -63,6 +67,12 @@ struct Selection {
 
     double voltage_step(double target) const;
     double f_scal(double vdd_ratio) const;
+    // The frequency ratio of a step under the model's law, vdd_ratio the voltage_step of target.
+    double step_f_ratio(double target, double vdd_ratio) const {
+        if (frequency_law == FrequencyLaw::AlphaPower)
+            return alpha_power_ratio(vdd_core(), vth_core(), alpha, vdd_ratio);
+        return f_scal(target);
+    }
 };
 
 double Selection::voltage_step(double target) const {
@@ -111,6 +121,10 @@ Selection selection_of(const SearchSpec &spec) {
         stack_miss_rate(workload.miss_alpha, m.stack.layer_capacity, m.stack.layers,
                         m.working_set_growth, record.year, m.base_year, workload.miss_beta,
                         workload.miss_gamma),
+        entry.uncore_area_mm2,
+        entry.uncore_power_W,
+        m.frequency_law,
+        m.alpha,
     };
 }
 
@@ -126,13 +140,15 @@ OperatingPoint operating_point(const Selection &s, const SearchSpec &spec, int s
     OperatingPoint op;
     op.vdd_ratio = MUX(fix_scale, s.voltage_step(target), spec.vdd_ratio);
     op.ok = guard_check(op.vdd_ratio, s.vdd_l2(), s.vth_l2());
-    op.f_ratio = MUX(fix_scale, s.f_scal(target), spec.f_ratio);
+    op.f_ratio = MUX(fix_scale, s.step_f_ratio(target, op.vdd_ratio), spec.f_ratio);
     return op;
 }
 
 double area_of(const Selection &s, double n_cores, double cache_mb, double stack_area) {
     double area = area_cores_L2(n_cores, s.core_area, L2_mm(cache_mb, s.l2_area_per_mb));
-    return s.stacked ? stack_area + area : area;
+    area = s.stacked ? stack_area + area : area;
+    // Not added when 0, so that a model without uncore area keeps every bit.
+    return s.uncore_area != 0 ? area + s.uncore_area : area;
 }
 
 struct Range {
@@ -151,7 +167,7 @@ PowerTerms power_terms_of(const Selection &s, double n_cores, double cache_mb, d
     const WorkloadFigures &w = s.workload;
     const CoreKindFigures &k = s.kind;
     const ReferenceChip &r = s.ref;
-    return power_terms_stacked(
+    PowerTerms terms = power_terms_stacked(
         n_cores, k.core_power, s.cgate_core(), r.Cgate, s.vdd_core(), vdd_ratio, k.ref_Vdd, f_ratio,
         s.fmax_core(), k.ref_freq, k.reference_uncore_power, r.Vdd, r.freq, r.l2_dyn_power, r.cores,
         r.icn_power_a, r.icn_power_b, k.core_perf, w.cpi, w.l2_access_rate, w.latency_hidden,
@@ -160,6 +176,9 @@ PowerTerms power_terms_of(const Selection &s, double n_cores, double cache_mb, d
         miss_rate_ref, r.mem_if_power, n.mem_data_rate, r.mem_rate, n.bw_offchip, r.bw_offchip,
         s.core_area, s.density_core(), s.wgate_core(), s.cgate_l2(), s.fmax_l2(), s.ileak_l2(),
         s.vdd_l2(), k.uncore_power);
+    if (s.uncore_power != 0)
+        terms.uncore = uncore_power_term(s.uncore_power, vdd_ratio, f_ratio);
+    return terms;
 }
 
 // Off-chip demand: with the memory stack, only what the stack does not serve.
@@ -216,8 +235,9 @@ class Terms {
     void enter_step_figures();
 
     double area(int cache, int cores) const {
-        const double area = core_area_[cores] + l2_area_[cache];
-        return s_.stacked ? stack_area_ + area : area;
+        double area = core_area_[cores] + l2_area_[cache];
+        area = s_.stacked ? stack_area_ + area : area;
+        return s_.uncore_area != 0 ? area + s_.uncore_area : area;
     }
 
     // Whether every speedup of a cache size's row (the counts in range) is below `best` or NaN,
@@ -251,7 +271,8 @@ class Terms {
         const double at_traffic =
             memory_interface_ * ((power_stack_miss_rate_ * traffic) / miss_rate_ref_);
         const double t5 = min(at_traffic, full_use_);
-        return leakage_[cores] + ((switching_[cores] + l2_leakage_[cache]) + t5);
+        const double chip = leakage_[cores] + ((switching_[cores] + l2_leakage_[cache]) + t5);
+        return uncore_ != 0 ? chip + uncore_ : chip; // as PowerTerms::total()
     }
 
     // Off-chip and, with the memory stack, through-silicon-via bandwidth.
@@ -356,6 +377,7 @@ class Terms {
     OperatingPoint op_{};
     int ok_ = 0;
     double full_use_ = 0, memory_interface_ = 0; // full_use; at_traffic's first factor
+    double uncore_ = 0;                          // t6
     // By core count.
     double perf_[kCoreCounts];      // core_performance
     double greatest_perf_ = 0;      // of perf_ in range, NaN left out; -infinity if all are NaN
@@ -469,6 +491,7 @@ void Terms::enter_step_figures() {
     const double vdd_ratio = op_.vdd_ratio, f_ratio = op_.f_ratio;
     const double fmax = s.fmax_core(), fmax_l2 = s.fmax_l2();
     const double ref_supply2 = ref_supply2_;
+    uncore_ = s.uncore_power != 0 ? uncore_power_term(s.uncore_power, vdd_ratio, f_ratio) : 0.0;
 
     // power_W_stacked's terms that depend on the step alone.
     const double supply2 = float_square(s.vdd_core() * vdd_ratio);
@@ -518,7 +541,8 @@ void Terms::enter_step_figures() {
               finite_and_at_least(miss_rate_ref_, 0) && miss_rate_ref_ > 0 &&
               finite_and_at_least(memory_interface_, 0) && !std::isnan(full_use_) &&
               finite_and_at_least(s.stack_miss_rate, 0) && finite_and_at_least(w.bw_norm, 0) &&
-              w.bw_norm > 0 && std::isfinite(stack_area_);
+              w.bw_norm > 0 && std::isfinite(stack_area_) && finite_and_at_least(uncore_, 0) &&
+              finite_and_at_least(s.uncore_area, 0);
     std::fill(std::begin(rising_row_), std::end(rising_row_), -1);
 }
 
@@ -597,6 +621,8 @@ bool Terms::figures_bounded(double max_vdd_ratio, double max_f_ratio) const {
         return false;
     const double t5 = at_traffic > full_use ? at_traffic : full_use; // either may be the min
     double power = leakage + ((switching + l2_leakage) + t5);
+    if (s.uncore_power != 0) // uncore_power_term
+        power = power + fabs(s.uncore_power) * float_square(V) * F;
     if (s.stacked)
         power = power + fabs(s.stack_power());
     const double bandwidth_traffic = count_demand * miss_rate;
@@ -606,6 +632,8 @@ bool Terms::figures_bounded(double max_vdd_ratio, double max_f_ratio) const {
     double area = largest_size(core_area_, cores_) + largest_size(l2_area_, caches_);
     if (s.stacked)
         area = fabs(stack_area_) + area;
+    if (s.uncore_area != 0)
+        area = area + fabs(s.uncore_area);
     return std::isfinite(power) && std::isfinite(bandwidth) && std::isfinite(stacked_bandwidth) &&
            std::isfinite(area);
 }
@@ -629,7 +657,8 @@ bool Terms::rising_row_checked(int cache) const {
         const double at_traffic = memory_interface_ * per_reference;
         const double t5 = min(at_traffic, full_use_);
         const double switching = switching_[c] + l2_leakage_[cache];
-        const double chip = leakage_[c] + (switching + t5);
+        const double chip_only = leakage_[c] + (switching + t5);
+        const double chip = uncore_ != 0 ? chip_only + uncore_ : chip_only;
         const double demand = demand_[c] * miss_rate;
         ConfigurationFigures f;
         bandwidths(cache, c, f);
@@ -896,6 +925,11 @@ double voltage_step(const TranTechRecord &node, int transistor, double target) {
     return Vdd_scale_HP_LOP(node.Vdd_HP, target, node.Vdd_min_HP, node.Vdd_HP, node.Vth_HP);
 }
 
+double step_frequency_ratio(const Model &model, const TranTechRecord &node, int transistor,
+                            double target) {
+    return frequency_ratio(model, node, transistor, target, voltage_step(node, transistor, target));
+}
+
 double figure_of(const ConfigurationFigures &f, Limit limit) {
     return limit == Limit::Area        ? f.area
            : limit == Limit::Power     ? f.power
@@ -933,6 +967,7 @@ PowerBreakdown power_breakdown(const SearchSpec &spec, int scale, int cache, int
     double chip_power;
     b.power = figures_of(s, spec, scale, cache, cores, chip_power, &b.chip).power;
     b.memory_stack = s.stacked ? s.stack_power() : 0.0;
+    b.uncore_area = s.uncore_area;
     return b;
 }
 

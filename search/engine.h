@@ -9,6 +9,7 @@
 
 #include "model/model.h"
 #include "model/power.h"
+#include "model/scaling.h"
 
 // The figures of one configuration. A figure whose check is switched off is not computed by
 // the searches and stays 0.
@@ -112,7 +113,8 @@ ConfigurationFigures evaluate_design_point(const SearchSpec &spec, int scale, in
 struct PowerBreakdown {
     PowerTerms chip;
     double memory_stack;
-    double power; // ConfigurationFigures::power
+    double power;           // ConfigurationFigures::power
+    double uncore_area = 0; // mm^2 of the area that is the node's uncore
 };
 PowerBreakdown power_breakdown(const SearchSpec &spec, int scale, int cache, int cores);
 
@@ -137,3 +139,14 @@ NonFiniteConfigurations non_finite_configurations(const SearchSpec &spec);
 
 // Voltage ratio of a scale step's target under the transistor kind's floor rule.
 double voltage_step(const TranTechRecord &node, int transistor, double target);
+
+// Frequency ratio of a scale step under the model's law (model/scaling.h frequency_ratio): the
+// table's for the target, or the alpha-power law's at voltage_step's ratio.
+double step_frequency_ratio(const Model &model, const TranTechRecord &node, int transistor,
+                            double target);
+
+// Frequency ratio a supply given as a ratio to the nominal one allows, under the model's law.
+inline double supply_frequency_ratio(const Model &model, const TranTechRecord &node, int transistor,
+                                     double vdd_ratio) {
+    return frequency_ratio(model, node, transistor, vdd_ratio, vdd_ratio);
+}

@@ -59,7 +59,8 @@ double speedup_max(int fix_cores, int fix_cache, int fix_scale) {
     if (fix_scale == 0) {
         const double target = m.scale_steps[best.scale];
         VDD_G = VDD_MAX * voltage_step(m.nodes[User_Option[4]].tech, User_Option[2], target);
-        FRE = FRE_MAX * f_scal(target);
+        FRE =
+            FRE_MAX * step_frequency_ratio(m, m.nodes[User_Option[4]].tech, User_Option[2], target);
     }
     return best.speedup;
 }
@@ -74,4 +75,9 @@ SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scal
 
 ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale) {
     return evaluate_design_point(spec_from_design_state(0, 0, fix_scale), scale, cache, cores);
+}
+
+double held_supply_frequency_ratio(double vdd_ratio) {
+    const Model &m = active_model();
+    return supply_frequency_ratio(m, m.nodes[User_Option[4]].tech, User_Option[2], vdd_ratio);
 }

@@ -26,3 +26,7 @@ SearchOutcome find_best_configuration(int fix_cores, int fix_cache, int fix_scal
 // Every figure of one configuration under the current options, whatever the checks and
 // limits. A held scale (fix_scale not 0) evaluates at the current operating point.
 ConfigurationFigures evaluate_configuration(int scale, int cache, int cores, int fix_scale);
+
+// The frequency ratio a supply (as a ratio to VDD_MAX) allows the cores of the design state's
+// node and transistor kind, under the model's frequency law, as the voltage slider applies it.
+double held_supply_frequency_ratio(double vdd_ratio);

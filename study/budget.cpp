@@ -239,7 +239,7 @@ BestConfiguration best_at(const BudgetSeries &s, const LimitValues &limits, int 
     b.edges = edges_of(o.cores, o.cache, o.scale, Holds{});
     const Ceilings c = ceilings_of(s.options);
     b.vdd = c.vdd * step_voltage_ratio(s.options, o.scale);
-    b.freq = c.freq * f_scal(active_model().scale_steps[o.scale]);
+    b.freq = c.freq * step_frequency_ratio(s.options, o.scale);
     return b;
 }
 

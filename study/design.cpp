@@ -148,6 +148,16 @@ double step_voltage_ratio(const OptionSet &o, int scale) {
     return Vdd_scale_HP_LOP(n.Vdd_HP, target, n.Vdd_min_HP, n.Vdd_HP, n.Vth_HP);
 }
 
+double step_frequency_ratio(const OptionSet &o, int scale) {
+    const Model &m = active_model();
+    return ::step_frequency_ratio(m, m.nodes[o.node].tech, o.transistor, m.scale_steps[scale]);
+}
+
+double held_frequency_ratio(const OptionSet &o, double vdd_ratio) {
+    const Model &m = active_model();
+    return supply_frequency_ratio(m, m.nodes[o.node].tech, o.transistor, vdd_ratio);
+}
+
 OperatingPoint held_operating_point(const OptionSet &o, const Holds &h) {
     const Ceilings c = ceilings_of(o);
     const int scale = h.scale.value_or(0);
@@ -158,9 +168,9 @@ OperatingPoint held_operating_point(const OptionSet &o, const Holds &h) {
     if (h.freq)
         freq = *h.freq;
     else if (h.vdd)
-        freq = c.freq * f_scal(*h.vdd / c.vdd);
+        freq = c.freq * held_frequency_ratio(o, *h.vdd / c.vdd);
     else
-        freq = c.freq * f_scal(active_model().scale_steps[scale]);
+        freq = c.freq * step_frequency_ratio(o, scale);
     return OperatingPoint{vdd, freq};
 }
 
@@ -172,8 +182,8 @@ std::string operating_point_error(const OptionSet &o, const Holds &h) {
                shortest(c.vdd) + " V (the nominal " + core_technology(o) + " supply at " + node +
                ")";
     if (h.freq) {
-        const double top = h.vdd ? c.freq * f_scal(*h.vdd / c.vdd)
-                                 : c.freq * f_scal(active_model().scale_steps[h.scale.value_or(0)]);
+        const double top = h.vdd ? c.freq * held_frequency_ratio(o, *h.vdd / c.vdd)
+                                 : c.freq * step_frequency_ratio(o, h.scale.value_or(0));
         if (!(*h.freq > 0 && *h.freq <= top * (1 + kCeilingSlack)))
             return "--freq: " + shortest(*h.freq) +
                    " GHz is out of range; accepted: above 0 and at most " + rounded(top) +
@@ -279,7 +289,7 @@ BestConfiguration best_of(const Request &r, const SearchSpec &spec, const Search
     } else {
         // The operating point the library's speedup_max records for the step it chose.
         best.vdd = c.vdd * step_voltage_ratio(o, outcome.scale);
-        best.freq = c.freq * f_scal(active_model().scale_steps[outcome.scale]);
+        best.freq = c.freq * step_frequency_ratio(o, outcome.scale);
     }
     return best;
 }
@@ -431,7 +441,7 @@ std::vector<SpaceRow> space(const Request &r) {
     double step_vdd[kScaleSteps], step_freq[kScaleSteps];
     for (int i = 0; i < kScaleSteps; i++) {
         step_vdd[i] = spec.hold_scale ? held.vdd : c.vdd * step_voltage_ratio(o, i);
-        step_freq[i] = spec.hold_scale ? held.freq : c.freq * f_scal(active_model().scale_steps[i]);
+        step_freq[i] = spec.hold_scale ? held.freq : c.freq * step_frequency_ratio(o, i);
     }
     const std::vector<EvaluatedConfiguration> all = evaluate_design_space(spec);
     std::vector<SpaceRow> rows;

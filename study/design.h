@@ -51,6 +51,10 @@ Ceilings ceilings_of(const OptionSet &options);
 
 // Voltage ratio of a scale step under the transistor kind's floor rule, as the search uses it.
 double step_voltage_ratio(const OptionSet &options, int scale);
+// The cores' frequency ratio of a scale step, and the one a supply (as a ratio to the nominal
+// one) allows, under the model's frequency law.
+double step_frequency_ratio(const OptionSet &options, int scale);
+double held_frequency_ratio(const OptionSet &options, double vdd_ratio);
 
 // The operating point a held scale step runs at: the step's own supply and frequency, or the
 // given supply (with the frequency that supply allows) and/or the given frequency.

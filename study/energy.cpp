@@ -114,7 +114,7 @@ BestConfiguration search_best_by(const Request &r, Objective objective) {
         b.below_voltage_floor = b.speedup == 0;
     } else {
         b.vdd = c.vdd * step_voltage_ratio(r.options, b.scale);
-        b.freq = c.freq * f_scal(active_model().scale_steps[b.scale]);
+        b.freq = c.freq * step_frequency_ratio(r.options, b.scale);
     }
     return b;
 }

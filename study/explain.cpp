@@ -28,7 +28,7 @@ void add_power_breakdowns(Table &t, const Explanation &e) {
         add_power_values(t, first, b.feasible ? &best : nullptr);
         const PowerBreakdown relaxed =
             found ? power_breakdown(spec, scale, cache, cores) : PowerBreakdown{};
-        add_power_values(t, first + kPowerColumns, found ? &relaxed : nullptr);
+        add_power_values(t, first + power_column_count(), found ? &relaxed : nullptr);
     };
     for (const LimitAnalysis &l : e.limits)
         add(l.relaxed_found, l.relaxed_scale, l.relaxed_cache, l.relaxed_cores);

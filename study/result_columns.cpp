@@ -166,16 +166,25 @@ void add_space_row(Table &t, const OptionSet &o, const SpaceRow &row) {
     t.columns[c++].add_flag(row.feasible());
 }
 
+size_t power_column_count() {
+    return has_uncore(active_model()) ? 9 : 7;
+}
+
 void add_power_columns(Table &t, const std::string &prefix) {
     for (const char *name : {"power_core_switching_w", "power_shared_logic_w",
                              "power_l2_switching_w", "power_core_leakage_w", "power_l2_leakage_w",
                              "power_memory_interface_w", "power_memory_stack_w"})
         t.add(prefix + name, ColumnType::Number);
+    if (power_column_count() > 7) {
+        t.add(prefix + "power_uncore_w", ColumnType::Number);
+        t.add(prefix + "area_uncore_mm2", ColumnType::Number);
+    }
 }
 
 void add_power_values(Table &t, size_t first, const PowerBreakdown *b) {
+    const size_t count = power_column_count();
     if (b == nullptr) {
-        for (size_t i = 0; i < kPowerColumns; i++)
+        for (size_t i = 0; i < count; i++)
             t.columns[first + i].add_none();
         return;
     }
@@ -183,8 +192,12 @@ void add_power_values(Table &t, size_t first, const PowerBreakdown *b) {
     for (double term : {p.core_switching, p.shared_logic, p.l2_switching, p.core_leakage,
                         p.l2_leakage, p.memory_interface, b->memory_stack})
         t.columns[first++].add_number(term);
+    if (count > 7) {
+        t.columns[first++].add_number(p.uncore);
+        t.columns[first++].add_number(b->uncore_area);
+    }
 }
 
 void add_power_values(Table &t, const PowerBreakdown *b) {
-    add_power_values(t, t.columns.size() - kPowerColumns, b);
+    add_power_values(t, t.columns.size() - power_column_count(), b);
 }

@@ -40,10 +40,12 @@ void add_space_row(Table &table, const OptionSet &options, const SpaceRow &row);
 // power_core_switching_w + power_shared_logic_w) + power_l2_switching_w) + power_l2_leakage_w)
 // + power_memory_interface_w), plus power_memory_stack_w with 3D memory, bit for bit. prefix
 // names the columns of another configuration ("relaxed_").
-constexpr size_t kPowerColumns = 7;
+// A model with an uncore (has_uncore) adds two: power_uncore_w (t6, added to the power last)
+// and area_uncore_mm2 (the share of the area that is the node's uncore).
+size_t power_column_count();
 void add_power_columns(Table &table, const std::string &prefix = "");
-// A row's values in the seven columns from column `first` on; empty when there is no
-// configuration.
+// A row's values in the power_column_count() columns from column `first` on; empty when there
+// is no configuration.
 void add_power_values(Table &table, size_t first, const PowerBreakdown *breakdown);
-// Appends them to the last seven columns.
+// Appends them to the last power_column_count() columns.
 void add_power_values(Table &table, const PowerBreakdown *breakdown);

@@ -38,6 +38,12 @@ std::set<std::string> used_node_keys(const OptionSet &o, const Model &m) {
         keys.insert({"Vdd_HP", "Vdd_min_HP", "Vth_HP"});
     }
     keys.insert(std::string("core_area_") + core + "_mm2." + m.core_kinds[o.core_kind].name);
+    // The node's uncore where the model gives one (0 moves by nothing).
+    const NodeRecord &n = m.nodes[size_t(o.node)];
+    if (n.uncore_area_mm2 != 0)
+        keys.insert("uncore_area_mm2");
+    if (n.uncore_power_W != 0)
+        keys.insert("uncore_power_W");
     return keys;
 }
 

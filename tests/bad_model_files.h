@@ -113,6 +113,20 @@ inline constexpr BadModelFile kBadModelFiles[] = {
      5, "node \"10nm\" based_on"},
     {"based_on_itself", BUILT_IN_PLUS "[[node]]\nname = \"20nm\"\nbased_on = \"20NM\"\n", 5,
      "node \"20nm\" based_on"},
+    {"based_on_not_text", BUILT_IN_PLUS "[[node]]\nname = \"14nm\"\nbased_on = 20\n", 5,
+     "node \"14nm\" based_on"},
+    {"unknown_frequency_law", BUILT_IN_PLUS "[voltage_frequency]\nfrequency_law = \"cubic\"\n", 4,
+     "voltage_frequency frequency_law"},
+    {"alpha_power_without_alpha",
+     BUILT_IN_PLUS "[voltage_frequency]\nfrequency_law = \"alpha_power\"\n", 4,
+     "voltage_frequency alpha"},
+    {"zero_alpha",
+     BUILT_IN_PLUS "[voltage_frequency]\nfrequency_law = \"alpha_power\"\nalpha = 0\n", 5,
+     "voltage_frequency alpha"},
+    {"negative_uncore_area", BUILT_IN_PLUS "[[node]]\nname = \"32nm\"\nuncore_area_mm2 = -5\n", 5,
+     "node \"32nm\" uncore_area_mm2"},
+    {"uncore_power_as_text", BUILT_IN_PLUS "[[node]]\nname = \"32nm\"\nuncore_power_W = \"9\"\n", 5,
+     "node \"32nm\" uncore_power_W"},
 };
 
 #undef BUILT_IN_PLUS

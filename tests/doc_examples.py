@@ -22,6 +22,9 @@ FILES = {
                  '[[workload]]\nname = "DB2/TPCC"\ncpi = -3\n',
     "fast.toml": 'format_version = 1\nextends = "built-in"\n[[node]]\nname = "20nm"\nfmax_HP = 12\n'
                  'Vth_HP = 0.95\n',
+    "die.toml": 'format_version = 1\nextends = "models/node-14nm.toml"\n[voltage_frequency]\n'
+                'frequency_law = "alpha_power"\nalpha = 1.3\n[[node]]\nname = "14nm"\n'
+                'uncore_area_mm2 = 60\nuncore_power_W = 15\n',
 }
 
 

@@ -89,7 +89,7 @@ TEST(FiniteScan, BuiltInModelHasNoneInAnyOptionSet) {
 // Models whose figures overflow in different places: each scan finds what evaluating every
 // configuration finds, some of them everywhere, some only at many cores or one step.
 TEST(FiniteScan, ModelsThatOverflowGiveTheCountAndFirstOfEvaluatingAll) {
-    std::vector<std::pair<const char *, Model>> models(6, {"", builtin_model()});
+    std::vector<std::pair<const char *, Model>> models(9, {"", builtin_model()});
     models[0].first = "power NaN";
     for (CoreKindRecord &kind : models[0].second.core_kinds)
         kind.core_power = 0, kind.uncore_power = 0, kind.ref_Vdd = 1e-30;
@@ -110,6 +110,15 @@ TEST(FiniteScan, ModelsThatOverflowGiveTheCountAndFirstOfEvaluatingAll) {
     models[5].first = "supply squared overflows a float";
     for (NodeRecord &node : models[5].second.nodes)
         node.tech.Vdd_HP = 1e20;
+    models[6].first = "a node's uncore power overflows";
+    for (NodeRecord &node : models[6].second.nodes)
+        node.uncore_power_W = 1e308;
+    models[7].first = "a node's uncore area overflows";
+    for (NodeRecord &node : models[7].second.nodes)
+        node.uncore_area_mm2 = 1.7e308;
+    models[8].first = "the alpha-power law with a huge exponent";
+    models[8].second.frequency_law = FrequencyLaw::AlphaPower;
+    models[8].second.alpha = 1e3;
     std::mt19937 random(7);
     for (const auto &[name, model] : models) {
         size_t with_some = 0;
@@ -131,6 +140,14 @@ TEST(FiniteScan, NumbersAtTheEndsOfTheRangeGiveTheCountAndFirstOfEvaluatingAll) 
     for (int trial = 0; trial < 150; trial++) {
         Model model = builtin_model();
         std::string changed;
+        // Every third model with a node's uncore and the alpha-power law, whose fields are off
+        // (0) in the built-in model and would stay so however far they were scaled.
+        if (trial % 3 == 0) {
+            for (NodeRecord &node : model.nodes)
+                node.uncore_area_mm2 = 40, node.uncore_power_W = 12;
+            model.frequency_law = FrequencyLaw::AlphaPower;
+            model.alpha = 1.3;
+        }
         for (int n = std::uniform_int_distribution<int>(1, 3)(random); n > 0; n--) {
             const ModelNumberField &f =
                 fields[std::uniform_int_distribution<size_t>(0, fields.size() - 1)(random)];

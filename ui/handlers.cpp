@@ -71,7 +71,7 @@ void set_slider_top(GtkWidget **scales, Slider slot, double top) {
 
 // The frequency slider reaches as far as the current supply allows.
 void set_frequency_top(GtkWidget **scales) {
-    set_slider_top(scales, kFrequency, FRE_MAX * f_scal(VDD_G / VDD_MAX));
+    set_slider_top(scales, kFrequency, FRE_MAX * held_supply_frequency_ratio(VDD_G / VDD_MAX));
 }
 
 // A positive peak becomes the top of the speedup slider and the gauge's 100 %.
@@ -255,7 +255,7 @@ void performance_cal2(GtkRange *slider, GtkWidget **scales) {
         return;
     VDD_G = gtk_range_get_value(slider);
     show_voltage();
-    FRE = FRE_MAX * f_scal(VDD_G / VDD_MAX);
+    FRE = FRE_MAX * held_supply_frequency_ratio(VDD_G / VDD_MAX);
     const double s = speedup_max(check[0], check[1], 1);
     set_slider(scales, kSpeedup, s);
     set_slider(scales, kCores, User_Option[8]);

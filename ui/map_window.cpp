@@ -47,7 +47,8 @@ MapInputs inputs_of_design_state() {
     if (!in.on_show) {
         const double target = m.scale_steps[in.spec.scale];
         in.spec.vdd_ratio = voltage_step(m.nodes[in.spec.node].tech, in.spec.transistor, target);
-        in.spec.f_ratio = f_scal(target);
+        in.spec.f_ratio =
+            step_frequency_ratio(m, m.nodes[in.spec.node].tech, in.spec.transistor, target);
         in.vdd = VDD_MAX * in.spec.vdd_ratio;
         in.freq = FRE_MAX * in.spec.f_ratio;
     }

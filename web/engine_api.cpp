@@ -1,5 +1,6 @@
 #include "web/engine_api.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "spacemap/space_map.h"
 #include "study/budget.h"
 #include "study/explain.h"
+#include "web/model_open.h"
 #include "web/session.h"
 
 // The window's controls are made again with the model.
@@ -21,6 +23,8 @@ namespace {
 std::unique_ptr<Session> session;
 SpaceChart latest_map;
 std::vector<double> map_speedups;
+// The notice of figures that are not finite with the model file in use, while it is made.
+std::unique_ptr<NonFiniteScan> scan;
 
 Session &current() {
     if (!session)
@@ -140,7 +144,7 @@ std::string engine_map_json() {
     if (!on_show) {
         const double target = m.scale_steps[spec.scale];
         spec.vdd_ratio = voltage_step(m.nodes[spec.node].tech, spec.transistor, target);
-        spec.f_ratio = f_scal(target);
+        spec.f_ratio = step_frequency_ratio(m, m.nodes[spec.node].tech, spec.transistor, target);
         vdd = VDD_MAX * spec.vdd_ratio;
         freq = FRE_MAX * spec.f_ratio;
     }
@@ -255,14 +259,21 @@ std::string engine_budget_json(int limit, double start, double end, double step)
     return j + "]}";
 }
 
-std::string engine_load_model(const std::string &text, const std::string &name) {
-    const ModelFileResult loaded = parse_model_text(text, name);
-    if (!loaded.model)
-        return "{\"ok\":false,\"errors\":" + names(loaded.errors) + "}";
-    session.reset();
-    set_active_model(loaded.model);
-    engine_restart();
-    return "{\"ok\":true,\"errors\":[]}";
+std::string engine_load_model(std::string_view bytes, const std::string &name) {
+    return open_model_file(bytes, name,
+                           [](std::shared_ptr<const Model> model) {
+                               session.reset();
+                               set_active_model(std::move(model));
+                               engine_restart();
+                               scan = std::make_unique<NonFiniteScan>();
+                           })
+        .answer;
+}
+
+std::string engine_scan_step(int option_sets) {
+    const bool done = !scan || scan->step(size_t(std::max(option_sets, 1)));
+    return "{\"done\":" + std::string(done ? "true" : "false") +
+           ",\"notice\":" + json_string(scan ? scan->notice() : "") + "}";
 }
 
 std::string engine_export_model() {

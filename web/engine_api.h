@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Starts the explorer afresh on the active model, as the program opens its window.
 void engine_restart();
@@ -34,9 +35,14 @@ std::string engine_explain_json(double step);
 // step, the rest as on show; or {"error": why}.
 std::string engine_budget_json(int limit, double start, double end, double step);
 
-// Reads a model file's text; on success the model becomes active and the explorer restarts.
-// {"ok": true} or {"ok": false, "errors": [...]} with the reader's messages.
-std::string engine_load_model(const std::string &text, const std::string &name);
+// Reads a model file's bytes (web/model_open.h); on success the model becomes active and the
+// explorer restarts.
+std::string engine_load_model(std::string_view bytes, const std::string &name);
+
+// Goes through up to `option_sets` more option sets for configurations whose figures are not
+// finite with the model file in use (web/model_open.h): {"done": true|false, "notice": "..."},
+// the notice as the window gives it once done. With the built-in model, done at once.
+std::string engine_scan_step(int option_sets);
 
 // The model in use as a model file.
 std::string engine_export_model();

@@ -1,12 +1,16 @@
-// The engine's calls as the page's JavaScript reaches them: C strings in, a C string out, valid
-// until the next call.
+// The engine's calls as the page's JavaScript reaches them: text in as bytes and a length in the
+// engine's heap (the page's web/page/engine_guard.js puts it there: never on the engine's stack,
+// which a large text would overrun, and NUL bytes included), a C string out, valid until the
+// next call.
 #include <emscripten/emscripten.h>
 
 #include <string>
 
 #include <exception>
 
+#include "modelfile/model_file.h"
 #include "web/engine_api.h"
+#include "web/exercise_api.h"
 #include "web/session.h"
 
 namespace {
@@ -15,6 +19,10 @@ const char *give(std::string text) {
     answer = std::move(text);
     return answer.c_str();
 }
+
+// Set by the page's tests only: the next action traps, as a fault in the engine would, so that
+// the page's recovery can be seen at work.
+bool trap_on_next_action = false;
 
 // A call that fails inside the engine answers with why, as JSON, instead of an exception that
 // would end up in the page's console.
@@ -32,8 +40,13 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void web_restart() {
     engine_restart();
 }
-EMSCRIPTEN_KEEPALIVE const char *web_act(const char *line) {
-    return guarded([&] { return engine_act(line); });
+EMSCRIPTEN_KEEPALIVE const char *web_act(const char *line, size_t length) {
+    if (trap_on_next_action)
+        __builtin_trap();
+    return guarded([&] { return engine_act(std::string(line, length)); });
+}
+EMSCRIPTEN_KEEPALIVE void web_test_trap_on_next_action() {
+    trap_on_next_action = true;
 }
 EMSCRIPTEN_KEEPALIVE const char *web_model() {
     return guarded([&] { return engine_model_json(); });
@@ -53,10 +66,32 @@ EMSCRIPTEN_KEEPALIVE const char *web_explain(double step) {
 EMSCRIPTEN_KEEPALIVE const char *web_budget(int limit, double start, double end, double step) {
     return guarded([&] { return engine_budget_json(limit, start, end, step); });
 }
-EMSCRIPTEN_KEEPALIVE const char *web_load_model(const char *text, const char *name) {
-    return guarded([&] { return engine_load_model(text, name); });
+EMSCRIPTEN_KEEPALIVE const char *web_load_model(const char *bytes, size_t size, const char *name,
+                                                size_t name_size) {
+    return guarded([&] {
+        return engine_load_model(std::string_view(bytes, size), std::string(name, name_size));
+    });
+}
+// The most of a file the page hands to the engine: one byte beyond the reader's limit tells a file
+// that is too large, as the program reads one.
+EMSCRIPTEN_KEEPALIVE size_t web_model_file_read_bytes() {
+    return kModelFileMaxBytes + 1;
+}
+EMSCRIPTEN_KEEPALIVE const char *web_scan_step(int option_sets) {
+    return guarded([&] { return engine_scan_step(option_sets); });
 }
 EMSCRIPTEN_KEEPALIVE const char *web_export_model() {
     return guarded([&] { return engine_export_model(); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_request_csv(const char *request, size_t request_size) {
+    return guarded([&] { return engine_request_csv(std::string(request, request_size)); });
+}
+EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, size_t request_size,
+                                                const char *vary, size_t vary_size,
+                                                int check_only) {
+    return guarded([&] {
+        return engine_budget_csv(std::string(request, request_size),
+                                 std::string(vary, vary_size), check_only != 0);
+    });
 }
 }

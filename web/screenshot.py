@@ -1,6 +1,8 @@
 """A picture of the page in headless Chromium, for the README:
 
-    screenshot.py PAGE_DIR OUT.png WIDTH HEIGHT [QUERY]
+    screenshot.py PAGE_DIR OUT.png WIDTH HEIGHT [QUERY [ELEMENT_ID]]
+
+With an element's id, the page is scrolled to put that element at the top first.
 """
 import os
 import subprocess
@@ -13,6 +15,7 @@ from selenium.webdriver.chrome.service import Service
 
 page_dir, out, width, height = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 query = sys.argv[5] if len(sys.argv) > 5 else ''
+element = sys.argv[6] if len(sys.argv) > 6 else ''
 server = subprocess.Popen(['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
                           cwd=page_dir, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                           env=dict(os.environ, PYTHONUNBUFFERED='1'))
@@ -33,6 +36,9 @@ try:
     while not driver.execute_script('return !!(window.cpuWidget && window.cpuWidget.ready)'):
         time.sleep(0.05)
     time.sleep(0.3)  # the analysis follows the first result
+    if element:
+        driver.execute_script('document.getElementById(arguments[0]).scrollIntoView()', element)
+        time.sleep(0.2)
     driver.save_screenshot(out)
 finally:
     driver.quit()

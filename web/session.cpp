@@ -1,7 +1,6 @@
 #include "web/session.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -44,23 +43,6 @@ const char *kFieldNames[] = {
     "power_w", "bandwidth_gbps", "tsv_bandwidth_gbps", "feasible"};
 
 } // namespace
-
-std::string json_string(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04x", c);
-            out += code;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 Session::Session() : window_(build_explorer_window()) {
     gtk_widget_show_all(window_.window);
@@ -135,9 +117,11 @@ std::string Session::act(std::string_view line) {
         const double own_vdd =
             VDD_MAX * voltage_step(m.nodes[User_Option[4]].tech, User_Option[2], target);
         const double new_vdd = vdd ? *vdd : own_vdd;
-        const double new_freq = freq  ? *freq
-                                : vdd ? FRE_MAX * f_scal(*vdd / VDD_MAX)
-                                      : FRE_MAX * f_scal(target);
+        const double new_freq =
+            freq  ? *freq
+            : vdd ? FRE_MAX * held_supply_frequency_ratio(*vdd / VDD_MAX)
+                  : FRE_MAX * step_frequency_ratio(m, m.nodes[User_Option[4]].tech, User_Option[2],
+                                                   target);
         // As a search leaves them: the handlers that the sliders' changes run find the guard
         // taken and return.
         flag = 0;
@@ -145,7 +129,7 @@ std::string Session::act(std::string_view line) {
         VDD_G = new_vdd;
         FRE = new_freq;
         gtk_range_set_value(GTK_RANGE(scale_global[3]), *scale);
-        const double top = FRE_MAX * f_scal(VDD_G / VDD_MAX);
+        const double top = FRE_MAX * held_supply_frequency_ratio(VDD_G / VDD_MAX);
         if (top > 0)
             gtk_range_set_range(GTK_RANGE(scale_global[4]), 0, top);
         gtk_range_set_value(GTK_RANGE(scale_global[4]), FRE);

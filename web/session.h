@@ -22,6 +22,7 @@
 
 #include "search/engine.h"
 #include "ui/window.h"
+#include "web/json_text.h"
 
 class Session {
   public:
@@ -48,6 +49,3 @@ class Session {
 
     void record(int hold_cores, int hold_cache, int hold_scale);
 };
-
-// JSON string literal of a text.
-std::string json_string(std::string_view text);

@@ -1,11 +1,34 @@
 // search: the best configuration of one option set within its limits, by the speedup or by
 // another objective.
+#include "chips/evaluation.h"
 #include "cli/command.h"
 #include "cli/commands/best_rows.h"
+#include "cli/evaluate_text.h"
 #include "cli/research_text.h"
 #include "study/energy.h"
 
 namespace {
+
+// With every dimension held the search evaluates one configuration; when it breaks a limit the
+// search reports no configuration, and this gives that configuration's figures and the limits
+// it breaks (docs/model.md, "Evaluation mode").
+std::string held_configuration(const Request &r, const BestConfiguration &best) {
+    const Holds &h = r.holds;
+    if (best.feasible || !h.cores || !h.cache || !h.scale)
+        return {};
+    const Model &m = active_model();
+    EvaluationRequest e;
+    e.options = r.options;
+    e.limits = r.limits;
+    e.cores = m.core_counts[size_t(*h.cores)];
+    e.cache_mb = m.cache_sizes[size_t(*h.cache)];
+    e.scale = m.scale_steps[size_t(*h.scale)];
+    // At the held operating point, as the search evaluated it.
+    const OperatingPoint op = held_operating_point(r.options, h);
+    e.vdd = op.vdd;
+    e.freq = op.freq;
+    return "\n" + held_configuration_text(evaluate(m, e));
+}
 
 int run_search(const Request &r, const std::string &format, bool flags, bool breakdown, Output &out,
                FILE *err) {
@@ -23,7 +46,8 @@ int run_search(const Request &r, const std::string &format, bool flags, bool bre
     std::vector<double> least;
     for (Limit limit : best.unmeetable)
         least.push_back(least_figure(r, limit));
-    out.text() += request_text(r) + "\n" + best_text(best, least, terms.given);
+    out.text() +=
+        request_text(r) + "\n" + best_text(best, least, terms.given) + held_configuration(r, best);
     const std::string edges = edges_text(best);
     if (flags && !edges.empty())
         out.text() += "Edges:    " + edges + "\n";
@@ -52,7 +76,8 @@ int run_search_by(const Request &r, const Arguments &a, bool flags, bool breakdo
     for (Limit limit : best.unmeetable)
         least.push_back(least_figure(r, limit));
     out.text() += request_text(r) + objective_line(a.chosen()) + "\n" +
-                  best_text(best, least, terms.given) + best_energy_text(best);
+                  best_text(best, least, terms.given) + best_energy_text(best) +
+                  held_configuration(r, best);
     const std::string edges = edges_text(best);
     if (flags && !edges.empty())
         out.text() += "Edges:    " + edges + "\n";

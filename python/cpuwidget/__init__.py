@@ -1,8 +1,11 @@
 """The multicore chip design-space explorer's model and searches in Python.
 
-Every function takes the command-line tool's options as keyword arguments (workload, memory,
-transistor, core, node; the limits area, power, bw, tsv; the held dimensions cores, cache,
-scale, vdd, freq; and, where the tool takes them, step, vary, series, jobs) and returns a dict
+Every function is a command of the command-line tool and takes every option of that command as
+a keyword argument of the same name, '_' for '-' (workload, memory, transistor, core, node; the
+limits area, power, bw, tsv; the held dimensions cores, cache, scale, vdd, freq;
+parallel_fraction; and, where the tool takes them, step, vary, series, best_over, binding,
+pairs, flags, objective, energy, breakdown, jobs ...), but the model file (load_model), the
+output format and pictures; it returns a dict
 of numpy arrays, one per column of the tool's CSV output, that pandas.DataFrame takes as it is.
 Every figure is the tool's, bit for bit. Bad arguments raise ValueError naming the argument and
 what it accepts.
@@ -11,47 +14,25 @@ One model is active per process: load_model replaces it for every thread, after 
 flight have ended. Searches release the GIL, so threads run them in parallel.
 """
 
-from ._cpuwidget import budget as _budget, explain, export_model, load_model, model_info
-from ._cpuwidget import pareto, sensitivity, uncertainty
-from ._cpuwidget import search as _search, space as _space, sweep as _sweep
-from ._cpuwidget import _budget_by, _search_by, _space_energy, _sweep_by
+import numpy
+
+from ._cpuwidget import budget, explain, export_model, load_model, model_info
+from ._cpuwidget import pareto, search, sensitivity, space, sweep, uncertainty
+from ._cpuwidget import calibrate, evaluate, validate
 from ._cpuwidget import search_many as _search_many
 
 
-def search(**arguments):
-    """The best configuration of one option set within its limits: one row. objective
-    ("speedup", the default, "speedup_per_watt", "energy" or "edp") says what the best is;
-    energy=True, or any other objective, adds the columns speedup_per_watt, energy_j, edp_js;
-    breakdown=True adds the power's terms, power_core_switching_w to power_memory_stack_w, which
-    add up to power_w in the order docs/model.md gives."""
-    if "objective" in arguments or "energy" in arguments or "breakdown" in arguments:
-        return _search_by(**arguments)
-    return _search(**arguments)
-
-
-def sweep(**arguments):
-    """The best configuration of every option combination (360 rows with the built-in model);
-    objective and energy as in search."""
-    if "objective" in arguments or "energy" in arguments:
-        return _sweep_by(**arguments)
-    return _sweep(**arguments)
-
-
-def budget(**arguments):
-    """The best configuration as one limit varies over a range (a curve, or a curve per value of
-    series) or as two limits vary (a map): a row per point; objective as in search."""
-    if "objective" in arguments:
-        return _budget_by(**arguments)
-    return _budget(**arguments)
-
-
-def space(**arguments):
-    """Every configuration of one option set (18,760 rows) with its figures and the limits it
-    breaks; energy=True adds the energy columns, breakdown=True the power's terms (as in
-    search)."""
-    if "energy" in arguments or "breakdown" in arguments:
-        return _space_energy(**arguments)
-    return _space(**arguments)
+def _column(values):
+    """A pandas column (Series, Index or array) as numpy holds it: the numbers of a nullable
+    integer or float column as float64 with NaN for pandas.NA; any other as its own numpy array
+    (objects with pandas.NA where a value is missing). Anything else as it is."""
+    if not hasattr(values, "to_numpy"):
+        return values
+    dtype = getattr(values, "dtype", None)  # a frame has none: its 2-D array is refused
+    if dtype is not None and getattr(dtype, "kind", "") in "iuf" and not isinstance(dtype, numpy.dtype):
+        # pandas' nullable Int64, UInt64, Float64 ...: NA is a value not given.
+        return values.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
+    return values.to_numpy()
 
 
 def search_many(tasks, jobs=None):
@@ -64,16 +45,30 @@ def search_many(tasks, jobs=None):
     value raises ValueError naming the task ("tasks[3]: power: ...") before any search runs.
     """
     if hasattr(tasks, "columns") and hasattr(tasks, "__getitem__") and not isinstance(tasks, dict):
-        tasks = {str(name): tasks[name].to_numpy() for name in tasks.columns}
+        names = [str(name) for name in tasks.columns]
+        for name in names:
+            if names.count(name) > 1:
+                raise ValueError(f"tasks: column {name} is given {names.count(name)} times; "
+                                 "accepted: each column once")
+        if not names and len(tasks) > 0:
+            raise ValueError(
+                f"tasks: {len(tasks)} rows and no columns; accepted: a column per argument "
+                "(workload, memory, transistor, core, node, area, power, bw, tsv, cores, cache, "
+                "scale, vdd, freq), a value per task"
+            )
+        tasks = {name: tasks[column] for name, column in zip(names, tasks.columns)}
     if not isinstance(tasks, dict):
         raise TypeError(
             f"tasks: {type(tasks).__name__}; accepted: a pandas DataFrame or a dict of columns"
         )
+    tasks = {name: _column(values) for name, values in tasks.items()}
     return _search_many(tasks, jobs)
 
 
 __all__ = [
     "budget",
+    "calibrate",
+    "evaluate",
     "explain",
     "export_model",
     "load_model",
@@ -85,4 +80,5 @@ __all__ = [
     "space",
     "sweep",
     "uncertainty",
+    "validate",
 ]

@@ -7,17 +7,21 @@ gathered into one pandas DataFrame; and uncertainty studies of many samples (unc
     with LocalCluster(n_workers=2, threads_per_worker=1) as cluster, Client(cluster) as client:
         frame = run_study(tasks, models={"p95": text}, client=client)
 
-A task is a dict: "command" ("search", the default, "explain" or "budget"), "model" (a name
-in models, or None, the default, for the built-in model), and the command's keyword arguments.
+A task is a dict: "command" (a function of cpuwidget: "search", the default, "sweep", "space",
+"explain", "budget", "pareto", "sensitivity" or "uncertainty"), "model" (a name in models, or
+None, the default, for the built-in model), and the command's keyword arguments, every one the
+function takes.
 models maps names other than None to a model file's text or its path as pathlib.Path (read
 here); a name's text that is one line and no model file is refused as a file name given as
 text. Every task's arguments are checked before anything runs: a bad one raises the module's
 error with "tasks[INDEX]: " before it.
 Tasks are sent in batches of one model each; Dask schedules them, and a batch's searches are
-answered by one cpuwidget.search_many call. Each row of the result
+answered by one cpuwidget.search_many call (those with keywords other than search_many's
+columns, such as objective or parallel_fraction, by cpuwidget.search each). Each row of the result
 carries "task" (the task's index), "model" and "command", then the command's columns.
 """
 
+import numbers
 import os
 import threading
 
@@ -26,9 +30,18 @@ import numpy
 import pandas
 
 import cpuwidget
-from cpuwidget._cpuwidget import _check_tasks
+from cpuwidget._cpuwidget import _check_call, _check_tasks, _keywords
 
-COMMANDS = ("search", "explain", "budget")
+# Every command of the package, each with every keyword its function takes.
+COMMANDS = tuple(_keywords)
+# The keywords search_many takes as columns; a search with others runs on its own.
+_SEARCH_MANY_COLUMNS = frozenset(("workload", "memory", "transistor", "core", "node", "area", "power", "bw", "tsv",
+                                  "cores", "cache", "scale", "vdd", "freq"))
+
+
+def _whole(value):
+    """Whether value is a whole number as Python or numpy write one (not a bool)."""
+    return isinstance(value, numbers.Integral) and not isinstance(value, (bool, numpy.bool_))
 
 # One model is active per process: a batch of another model waits until the batches running on
 # the process's other threads have ended. The first batch of a run loads its model even when
@@ -94,11 +107,13 @@ def _run_batch(model_name, model_text, batch):
     _acquire_model(model_text)
     try:
         for index, command, arguments in batch.items:
-            if command == "search":
+            if command == "search" and _SEARCH_MANY_COLUMNS.issuperset(arguments):
                 searches.append((index, arguments))
                 continue
             result = getattr(cpuwidget, command)(**arguments)
             rows = len(next(iter(result.values()))) if result else 0
+            if rows == 0:
+                continue  # columns with no rows: nothing to gather
             key = (command,) + tuple(result)
             group = groups.setdefault(key, {"task": [], "model": [], "command": []})
             group["task"] += [index] * rows
@@ -146,7 +161,7 @@ def _model_texts(models):
 
 def study_graph(tasks, models=None, batch_size=250):
     """The study as a list of dask.delayed batches (run_study computes and gathers them)."""
-    if not isinstance(batch_size, int) or batch_size < 1:
+    if not _whole(batch_size) or batch_size < 1:
         raise ValueError(f"batch_size: {batch_size!r}; accepted: a whole number from 1")
     texts = _model_texts(models)
     by_model = {}
@@ -160,7 +175,7 @@ def study_graph(tasks, models=None, batch_size=250):
             raise ValueError(f"tasks[{index}]: command {command!r}; accepted: one of {', '.join(COMMANDS)}")
         if model not in texts:
             raise ValueError(f"tasks[{index}]: model {model!r}; accepted: None or a name in models")
-        if command == "budget":
+        if "jobs" in _keywords[command]:
             arguments.setdefault("jobs", 1)  # the cluster gives the parallelism
         by_model.setdefault(model, []).append((index, command, arguments))
     # Every task's arguments are read here, under its model, before anything runs.
@@ -209,53 +224,59 @@ def uncertainty(client=None, block_size=5000, per_sample=False, model=None, **ar
     scale, samples, share, median_speedup), most often first, as cpuwidget.uncertainty gives it.
     model is a model file's text or a pathlib.Path (read here and sent to the workers), None
     for the built-in model. Arguments are checked before anything is sent."""
-    if not isinstance(block_size, int) or isinstance(block_size, bool) or block_size < 1:
+    if not _whole(block_size) or block_size < 1:
         raise ValueError(f"block_size: {block_size!r}; accepted: a whole number from 1")
     for name in ("per_sample", "first_sample", "jobs"):
         if name in arguments:
             raise TypeError(f"uncertainty() got an unexpected keyword argument '{name}'; "
                             "accepted: the arguments of cpuwidget.uncertainty but first_sample and jobs")
     samples = arguments.pop("samples", 1000)
-    accepted = "accepted: a whole number from 1 to 100,000,000 (default 1000)"
-    if isinstance(samples, bool) or not isinstance(samples, (int, float)) or samples != samples:
-        raise ValueError(f"samples: {samples!r} is not a number; {accepted}")
-    if samples != int(samples):
-        raise ValueError(f"samples: {samples!r} is not a whole number; {accepted}")
-    if not 1 <= samples <= 100_000_000:
-        raise ValueError(f"samples: {samples!r} is out of range; {accepted}")
-    samples = int(samples)
     model_text = _model_texts({"model": model})["model"]
-    _acquire_model(model_text)
-    try:
-        cpuwidget.uncertainty(samples=1, **arguments)  # the other arguments checked here
-    finally:
-        _release_model()
+    # Every argument checked under the model, as cpuwidget.uncertainty checks them.
+    _check_call(model_text, "uncertainty", samples=samples, **arguments)
+    samples = int(float(samples))  # a whole number from 1 to 100,000,000, as checked
+    axes = _axes_of(model_text)
     run = dask.delayed(_uncertainty_block, pure=False)
     graph = [run(model_text, arguments, first, min(block_size, samples - first)) for first in range(0, samples, block_size)]
     parts = client.gather(client.compute(graph)) if client is not None else dask.compute(*graph)
     rows = pandas.concat(parts, ignore_index=True)
     if per_sample:
         return rows
-    return summarise_samples(rows)
+    return summarise_samples(rows, axes)
 
 
-def summarise_samples(rows):
+def _axes_of(model_text):
+    """The design space's axes of a model, in the order its searches go through them."""
+    _acquire_model(model_text)
+    try:
+        info = cpuwidget.model_info()
+    finally:
+        _release_model()
+    return {name: info[name] for name in ("scale_steps", "cache_sizes_mb", "core_counts")}
+
+
+def summarise_samples(rows, axes=None):
     """A row per configuration that is ever the best in per-sample rows, as cpuwidget.uncertainty
     gives it: cores, cache_mb, scale, samples, share (of every sample), median_speedup, most
-    often first; equal counts in the search's order (scale steps as the built-in axes list
-    them, from 1.0 down, then cache sizes and core counts ascending)."""
+    often first; equal counts in the search's order: scale steps, then cache sizes, then core
+    counts, each in the order the model lists them (axes, as model_info gives them; by default
+    the model in use's)."""
+    if axes is None:
+        axes = cpuwidget.model_info()
+    place = [{value: i for i, value in enumerate(axes[name])} for name in ("scale_steps", "cache_sizes_mb", "core_counts")]
     won = rows[rows.feasible.astype(bool)]
     groups = []
     for (scale, cache, cores), group in won.groupby(["scale", "cache_mb", "cores"], sort=False):
-        groups.append((-len(group), -scale, cache, cores, numpy.quantile(group.speedup.to_numpy(), 0.5)))
-    groups.sort(key=lambda g: g[:4])
+        order = (place[0][scale], place[1][cache], place[2][cores])
+        groups.append((-len(group), order, scale, cache, cores, numpy.quantile(group.speedup.to_numpy(), 0.5)))
+    groups.sort(key=lambda g: g[:2])
     return pandas.DataFrame(
         {
-            "cores": numpy.array([g[3] for g in groups], dtype=numpy.int64),
-            "cache_mb": numpy.array([g[2] for g in groups], dtype=numpy.int64),
-            "scale": numpy.array([-g[1] for g in groups], dtype=float),
+            "cores": numpy.array([g[4] for g in groups], dtype=numpy.int64),
+            "cache_mb": numpy.array([g[3] for g in groups], dtype=numpy.int64),
+            "scale": numpy.array([g[2] for g in groups], dtype=float),
             "samples": numpy.array([-g[0] for g in groups], dtype=numpy.int64),
             "share": numpy.array([-g[0] / len(rows) for g in groups], dtype=float),
-            "median_speedup": numpy.array([g[4] for g in groups], dtype=float),
+            "median_speedup": numpy.array([g[5] for g in groups], dtype=float),
         }
     )

@@ -17,7 +17,16 @@ TASKS = [
     {"command": "explain", "model": "p95", "workload": "Apache/Web"},
     {"command": "budget", "vary": "power=20:200:20", "series": "core"},
     {"model": "p95", "area": 1},
-] + [{"model": m, "core": c, "power": p} for m in (None, "p95") for c in ("ARM", "FPGA") for p in (30, 90)]
+] + [{"model": m, "core": c, "power": p} for m in (None, "p95") for c in ("ARM", "FPGA") for p in (30, 90)] + [
+    # Every command, and searches with keywords beyond search_many's columns.
+    {"command": "sweep", "node": ["32nm", "20nm"], "core": "ARM", "flags": True},
+    {"command": "space", "node": "20nm", "cores": 8, "cache": 4, "energy": True},
+    {"command": "pareto", "model": "p95", "node": "32nm", "objectives": "speedup,power"},
+    {"command": "sensitivity", "node": "32nm"},
+    {"command": "uncertainty", "samples": 5, "per_sample": True},
+    {"objective": "energy", "node": "32nm"},
+    {"model": "p95", "parallel_fraction": 0.9, "flags": True},
+]
 
 
 def expected():

@@ -90,3 +90,33 @@ def test_uncertainty_on_dask_is_one_call():
     assert summary.equals(pandas.DataFrame(cpuwidget.uncertainty(**arguments)))
     with pytest.raises(ValueError, match="samples: 0 is out of range"):
         cpuwidget.dask.uncertainty(samples=0)
+
+
+ASCENDING_SCALES = 'format_version = 1\nextends = "built-in"\n[axes]\nscale_steps = [0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0]\n'
+
+
+@pytest.mark.parametrize("model", [None, ASCENDING_SCALES])
+def test_uncertainty_on_dask_orders_tied_rows_as_the_model_does(model):
+    """Winners with equal counts come in the search's order of the model's axes."""
+    arguments = {"samples": 40, "spread": 30, "node": "32nm"}
+    cpuwidget.load_model(text=model) if model else cpuwidget.load_model()
+    alone = pandas.DataFrame(cpuwidget.uncertainty(**arguments))
+    cpuwidget.load_model()
+    on_dask = cpuwidget.dask.uncertainty(model=model, block_size=7, **arguments)
+    assert alone["samples"].duplicated().any()  # there are ties to order
+    pandas.testing.assert_frame_equal(on_dask, alone, check_exact=True)
+
+
+def test_empty_uncertainty_has_the_typed_columns_of_the_dask_study():
+    alone = pandas.DataFrame(cpuwidget.uncertainty(power=0.001, samples=5))
+    on_dask = cpuwidget.dask.uncertainty(power=0.001, samples=5)
+    assert len(alone) == 0
+    pandas.testing.assert_frame_equal(alone, on_dask)
+
+
+def test_empty_pareto_front_has_space_s_typed_columns():
+    empty = cpuwidget.pareto(node="32nm", memory="3d", power=0.001)
+    full = cpuwidget.pareto(node="32nm", memory="3d")
+    assert [(name, values.dtype) for name, values in empty.items()] == [
+        (name, values.dtype) for name, values in full.items()]
+    assert all(len(values) == 0 for values in empty.values())

@@ -59,3 +59,11 @@ def test_a_call_made_while_a_load_waits_uses_the_new_model():
         assert later.result() == p95 != builtin
         long_call.result()
         load.result()
+
+
+def test_a_call_s_parallel_fraction_never_reaches_the_calls_beside_it():
+    with_fraction = [dict(options, parallel_fraction=0.9) for options in SETS]
+    alone = [speedup(options) for options in SETS + with_fraction]
+    with ThreadPoolExecutor(4) as pool:
+        assert list(pool.map(speedup, (SETS + with_fraction) * 4)) == alone * 4
+    assert cpuwidget.model_info()["parallel_fraction"] == 0.99

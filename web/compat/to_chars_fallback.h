@@ -3,7 +3,12 @@
 // shortest text that reads back to the same double (web/compat/shortest_chars.cpp), a fixed
 // number of decimals (printf's, in the page's only locale, "C"), and a double read from the
 // whole of a decimal text in the general format.
+//
+// The model-file reader (toml++) reads a float literal through from_chars here, not through a
+// string stream as in the native build (web/compat/toml_float.h says why).
 #pragma once
+
+#define TOML_FLOAT_CHARCONV 1
 
 #ifdef __cplusplus
 #include <cerrno>
@@ -15,6 +20,7 @@
 #include <system_error>
 
 #include "web/compat/shortest_chars.h"
+#include "web/compat/toml_float.h"
 
 namespace std {
 inline to_chars_result to_chars(char *first, char *last, double value) {
@@ -26,9 +32,21 @@ inline to_chars_result to_chars(char *first, char *last, double value) {
 
 inline to_chars_result to_chars(char *first, char *last, double value, chars_format format,
                                 int precision) {
-    if (format != chars_format::fixed)
-        return {last, errc::invalid_argument};
-    const int length = snprintf(first, size_t(last - first), "%.*f", precision, value);
+    const char *form = format == chars_format::fixed        ? "%.*f"
+                       : format == chars_format::scientific ? "%.*e"
+                       : format == chars_format::hex        ? "%.*a"
+                                                            : "%.*g";
+    const int length = snprintf(first, size_t(last - first), form, precision, value);
+    if (length < 0 || length >= last - first)
+        return {last, errc::value_too_large};
+    return {first + length, errc()};
+}
+
+// What toml++ writes a float with when it prints a document (the engine does not).
+inline to_chars_result to_chars(char *first, char *last, double value, chars_format format) {
+    if (format != chars_format::hex)
+        return to_chars(first, last, value);
+    const int length = snprintf(first, size_t(last - first), "%a", value);
     if (length < 0 || length >= last - first)
         return {last, errc::value_too_large};
     return {first + length, errc()};
@@ -86,6 +104,14 @@ inline from_chars_result from_chars(const char *first, const char *last, double 
         return {end, errc::result_out_of_range};
     value = read;
     return {end, errc()};
+}
+
+// toml++ hands a float literal over in a writable buffer, which picks this overload
+// (web/compat/toml_float.h); one that is not a value it says "could not be interpreted".
+inline from_chars_result from_chars(char *first, char *last, double &value) {
+    if (!read_toml_float(first, last, value))
+        return {first, errc::invalid_argument};
+    return {last, errc()};
 }
 } // namespace std
 #endif

@@ -3,7 +3,13 @@
 // files, and links that reproduce a view. Every figure comes from the engine; nothing of the
 // model is worked out here.
 import createEngine from './engine.js';
-import { drawMap, mapCellAt, drawCurve, resized } from './draw.js';
+import { startEngine } from './engine_guard.js';
+import { drawMap, mapCellAt, resized } from './draw.js';
+import { setupExercise, refreshBudget, redrawBudget, budgetCsv, curveSvg, budgetLinkValue,
+  restoreBudget } from './exercise.js';
+import { setupCompare, pinDesign, compareCsv, pinsLinkValue, restorePins } from './compare.js';
+import { setupDownloads, mapSvg } from './downloads.js';
+import { toolNumber, singleParams, checkedOperatingPoint, startHistory, recordView } from './history.js';
 
 const FIELDS = [
   ['speedup', 'Speedup', (v) => v.toFixed(4)],
@@ -21,7 +27,7 @@ const FIELDS = [
 const OPTION_PARAMS = ['workload', 'memory', 'transistor', 'core', 'node'];
 const LIMIT_PARAMS = ['area', 'power', 'bw', 'tsv']; // spin buttons 2 to 5
 const HOLD_PARAMS = ['cores', 'cache', 'scale', 'vdd', 'freq'];
-const LIMIT_NAMES = ['area', 'power', 'bandwidth', 'tsv'];
+const LOCK_PARAMS = ['cores', 'cache', 'vdd']; // the lock boxes, as a link names them
 
 const $ = (id) => document.getElementById(id);
 const page = {
@@ -35,7 +41,7 @@ window.cpuWidget = page;
 page.model = () => model;
 page.flushLink = () => writeLink();
 
-let engine, call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
+let call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
 
 function message(text, keep = false) {
   const box = $('messages');
@@ -51,6 +57,7 @@ function message(text, keep = false) {
 function act(line) {
   page.log.push(line);
   const answer = JSON.parse(call.act(line));
+  if (answer.not_done) page.log.pop(); // the engine was restarted without it
   if (answer.state) state = answer.state; // an engine that refused keeps what is on show
   return answer.error;
 }
@@ -105,7 +112,7 @@ function render() {
   gauge.style.setProperty('--lit', String(20 - Math.trunc(20 - clamped / 5)));
   $('gauge-text').textContent = `${percent.toFixed(1)} %`;
   for (const [field] of FIELDS) {
-    const cell = document.querySelector(`[data-field="${field}"]`);
+    const cell = document.querySelector(`#figures [data-field="${field}"]`);
     const value = state.fields[field];
     cell.dataset.value = value;
     const format = FIELDS.find((f) => f[0] === field)[2];
@@ -133,9 +140,34 @@ function buildFigureTable() {
   }
 }
 
+// The dimensions the latest search held, named as the command-line tool's options.
+function heldPairs() {
+  const pairs = [];
+  const [c, k, s] = state.held;
+  if (c) pairs.push(['cores', state.fields.cores || String(model.core_counts[state.indices[0]])]);
+  if (k) pairs.push(['cache', String(model.cache_sizes[state.indices[1]])]);
+  if (s) {
+    pairs.push(['scale', String(model.scale_steps[state.indices[2]])],
+      ['vdd', state.operating_point[0]], ['freq', state.operating_point[1]]);
+  }
+  return pairs;
+}
+
+// The request on show as the tool's options: every option, the limits in force (TSV with 3D
+// memory only) and, with withHolds, the held dimensions.
+function shownRequest(withHolds) {
+  const request = OPTION_PARAMS.map((name, i) => [name, model.names[i][state.options[i]]]);
+  LIMIT_PARAMS.forEach((name, i) => {
+    if (i < 3 || state.options[1] !== 0) request.push([name, state.limits[i]]);
+  });
+  return withHolds ? [...request, ...heldPairs()] : request;
+}
+
 // The view as the page's address: the options, the limits that differ from the node's own,
-// and the dimensions the latest search held, named as the command-line tool's options.
-function writeLink() {
+// the dimensions the latest search held, named as the command-line tool's options, the lock
+// boxes, the budget's set-up and the pinned designs. Each new address is a history entry, but
+// when replace (opening a view).
+function writeLink(replace = false) {
   clearTimeout(linkPending);
   const p = new URLSearchParams();
   OPTION_PARAMS.forEach((name, i) => p.set(name, model.names[i][state.options[i]]));
@@ -144,25 +176,29 @@ function writeLink() {
   LIMIT_PARAMS.forEach((name, i) => {
     if (state.limits[i] !== defaults[i]) p.set(name, state.limits[i]);
   });
-  const [c, k, s] = state.held;
-  if (c) p.set('cores', state.fields.cores || String(model.core_counts[state.indices[0]]));
-  if (k) p.set('cache', String(model.cache_sizes[state.indices[1]]));
-  if (s) {
-    p.set('scale', String(model.scale_steps[state.indices[2]]));
-    p.set('vdd', state.operating_point[0]);
-    p.set('freq', state.operating_point[1]);
-  }
-  const url = `${location.pathname}?${p.toString().replaceAll('%2F', '/')}`;
-  history.replaceState(null, '', url);
+  for (const [name, value] of heldPairs()) p.set(name, value);
+  const locks = LOCK_PARAMS.filter((name, i) => state.locks[i] === 1);
+  if (locks.length) p.set('locks', locks.join(','));
+  const budget = budgetLinkValue();
+  if (budget) p.set('budget', budget);
+  const pins = pinsLinkValue();
+  if (pins) p.set('pins', pins);
+  const text = p.toString().replaceAll('%2F', '/').replaceAll('%2C', ',').replaceAll('%3A', ':');
+  const url = `${location.pathname}?${text}`;
+  recordView(url, replace);
   $('link').href = url;
 }
 
 // A link's parameters as actions: the options, the limits, "Best Performance", then the held
-// dimensions (below). A bad parameter is named and ignored.
-function actionsOfLink(search) {
-  const p = new URLSearchParams(search);
+// dimensions (below) and the lock boxes. A bad parameter is named and ignored; numbers are
+// read as the tool reads them. A supply and frequency are checked as the tool checks them,
+// except in an entry of this session's history (own, true): the window can leave a supply the
+// tool would not take (an option change keeps the one on show), and Back must show that view.
+function actionsOfLink(search, own = false) {
   const problems = [];
-  const known = new Set([...OPTION_PARAMS, ...LIMIT_PARAMS, ...HOLD_PARAMS]);
+  const p = singleParams(search, problems);
+  const known = new Set([...OPTION_PARAMS, ...LIMIT_PARAMS, ...HOLD_PARAMS, 'locks', 'budget', 'pins']);
+  const chosen = state.options.slice(); // the options the link leaves on show
   for (const key of p.keys())
     if (!known.has(key))
       problems.push(`${key}: not a parameter of this page; accepted: ${[...known].join(', ')}`);
@@ -173,12 +209,13 @@ function actionsOfLink(search) {
     const k = model.names[i].findIndex((n) => n.toLowerCase() === wanted);
     if (k < 0) problems.push(`${name}: ${p.get(name)} is not one; accepted: ${model.names[i].join(', ')}`);
     else if (k !== state.options[i]) actions.push(`option ${i} ${k}`);
+    if (k >= 0) chosen[i] = k;
   });
   const number = (name, low, high, unit) => {
     if (!p.has(name)) return null;
     const text = p.get(name).trim();
-    const v = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) ? Number(text) : NaN;
-    if (!Number.isFinite(v) || v < low || v > high) {
+    const v = toolNumber(text);
+    if (v === null || v < low || v > high) {
       problems.push(`${name}: ${p.get(name)} is out of range; accepted: ${low} to ${high}${unit}`);
       return null;
     }
@@ -191,15 +228,17 @@ function actionsOfLink(search) {
   actions.push('best');
   const onAxis = (name, axis) => {
     if (!p.has(name)) return -1;
-    const k = axis.findIndex((a) => String(a) === p.get(name).trim() || a === Number(p.get(name)));
+    const k = axis.findIndex((a) => a === toolNumber(p.get(name).trim()));
     if (k < 0) problems.push(`${name}: ${p.get(name)} is not one of ${axis.join(', ')}`);
     return k;
   };
   const cores = onAxis('cores', model.core_counts);
   const cache = onAxis('cache', model.cache_sizes);
   const scale = onAxis('scale', model.scale_steps);
-  const vdd = number('vdd', 0, 1.5, ' V');
-  const freq = number('freq', 0, 10, ' GHz');
+  const base = OPTION_PARAMS.map((name, i) => `${name}=${model.names[i][chosen[i]]}`);
+  base.push(`scale=${scale >= 0 ? model.scale_steps[scale] : Math.max(...model.scale_steps)}`);
+  const check = (r) => JSON.parse(call.requestCsv(r)).error;
+  const { vdd, freq } = checkedOperatingPoint(p, base, own ? () => '' : check, problems);
   const point = scale >= 0 || vdd !== null || freq !== null;
   // The held core count and cache size on their sliders, each locked once moved; a held
   // scale step (by default the one "Best Performance" chose) at its supply and frequency put
@@ -214,11 +253,17 @@ function actionsOfLink(search) {
                  `${freq !== null ? freq : '-'}`, 'lock 2 1');
   }
   if (cores >= 0 || cache >= 0 || point) actions.push('best', 'lock 0 0', 'lock 1 0', 'lock 2 0');
-  return { actions, problems };
+  if (p.has('locks')) {
+    const names = p.get('locks').split(',').filter((n) => n !== '');
+    const unknown = names.filter((n) => !LOCK_PARAMS.includes(n));
+    if (unknown.length) problems.push(`locks: ${unknown.join(', ')} is not one; accepted: ${LOCK_PARAMS.join(', ')}`);
+    else LOCK_PARAMS.forEach((name, i) => { if (names.includes(name)) actions.push(`lock ${i} 1`); });
+  }
+  return { actions, problems, budget: p.get('budget'), pins: p.get('pins') };
 }
 
-function start(search) {
-  const { actions, problems } = actionsOfLink(search);
+function start(search, own = false) {
+  const { actions, problems, budget, pins } = actionsOfLink(search, own);
   for (const a of actions) {
     const error = act(a);
     if (error) problems.push(error);
@@ -226,9 +271,15 @@ function start(search) {
   page.timings.actionsDone = performance.now();
   render();
   page.timings.rendered = performance.now();
+  // A model file opened keeps the set-up and the designs pinned (their figures those of the
+  // model they were pinned under); a link or a history entry brings its own.
+  if (search || own) {
+    restoreBudget(budget, problems);
+    restorePins(pins, problems);
+  }
   message('');
   for (const p of problems) message(`Ignored: ${p}`, true);
-  writeLink();
+  writeLink(true);
   redrawMap();
   page.timings.mapDrawn = performance.now();
   // The analysis follows once the figures and the map are on screen.
@@ -241,7 +292,7 @@ function start(search) {
 
 function redrawMap() {
   map = JSON.parse(call.map());
-  map.speedup = engine.HEAPF64.slice(call.speedups() / 8, call.speedups() / 8 + map.cells);
+  map.speedup = call.speedups(map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
   drawMap($('map'), map, model);
@@ -310,32 +361,8 @@ function analyse() {
     ? `The options and limits on show${held}: best speedup ${e.speedup.toFixed(4)}; each limit relaxed alone by 10 %:`
     : 'Nothing meets these limits.' +
       (e.together.length ? ` Together they must reach ${e.together.map((t) => `${t.limit} ${t.value.toFixed(2)}`).join(', ')}.` : '');
-  budgetCurve();
+  refreshBudget();
   page.analysedAfter = page.log.length; // the analysis of what the latest action left on show
-}
-
-function budgetCurve() {
-  const limit = Number($('budget-limit').value);
-  const note = $('budget-note');
-  if (limit === 3 && state.options[1] === 0) {
-    drawCurve($('budget'), null);
-    note.textContent = 'The TSV limit counts with 3D memory only.';
-    return;
-  }
-  const node = model.defaults[state.options[4]];
-  let at = Number(state.limits[limit]);
-  const base = at > 0 ? at : Number(node[limit]) > 0 ? Number(node[limit]) : 100;
-  const startValue = base / 4, endValue = base * 2, step = (endValue - startValue) / 199;
-  const b = JSON.parse(call.budget(limit, startValue, endValue, step));
-  if (b.error) {
-    drawCurve($('budget'), null);
-    note.textContent = b.error;
-    return;
-  }
-  drawCurve($('budget'), { xs: b.values, ys: b.speedup, at, limit: LIMIT_NAMES[limit] });
-  note.textContent = `Best speedup as the ${$('budget-limit').selectedOptions[0].textContent} limit ` +
-    `goes from ${startValue.toFixed(2)} to ${endValue.toFixed(2)}, the rest as on show; ` +
-    `the dashed line is the limit in force.`;
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -351,6 +378,25 @@ function after(line) {
   // The analysis follows once the figures and the map are on screen.
   clearTimeout(analysisPending);
   analysisPending = setTimeout(analyse, 0);
+}
+
+// The engine goes through every option set of a model file just opened a few at a time, the
+// page answering its controls in between; the notice, if any, follows what is on show.
+let scanning = 0;
+function noticeNonFinite() {
+  const scan = ++scanning;
+  page.scanning = true;
+  const step = () => {
+    if (scan !== scanning) return; // another file was opened since
+    const answer = JSON.parse(call.scanStep(2));
+    if (!answer.done) {
+      setTimeout(step, 0);
+      return;
+    }
+    if (answer.notice) message(answer.notice, true);
+    page.scanning = false;
+  };
+  setTimeout(step, 0);
 }
 
 function connect() {
@@ -374,7 +420,10 @@ function connect() {
       input.value = state.limits[slot - 2];
     });
   }
-  $('budget-limit').addEventListener('change', budgetCurve);
+  $('pin-design').addEventListener('click', () => {
+    const error = pinDesign(shownRequest(true));
+    message(error ? `Not pinned: ${error}${pointHint(error)}` : '');
+  });
 
   const canvas = $('map');
   canvas.addEventListener('mousemove', (e) => {
@@ -397,11 +446,16 @@ function connect() {
     const file = e.target.files[0];
     e.target.value = '';
     if (!file) return;
-    if (file.size > 4 << 20) {
-      message(`${file.name}: file: larger than a model file can be; accepted: at most 1 MiB`);
+    // Its bytes as they are, and no more of them than the program reads: the engine refuses a
+    // file too large as the program does.
+    let bytes;
+    try {
+      bytes = new Uint8Array(await file.slice(0, call.readBytes()).arrayBuffer());
+    } catch (error) {
+      message(`${file.name}: file: it cannot be read (${error.message}); accepted: a readable model file`);
       return;
     }
-    const answer = JSON.parse(call.load(await file.text(), file.name));
+    const answer = JSON.parse(call.load(bytes, file.name));
     if (!answer.ok) {
       message('');
       message(`${file.name} is not used; the model stays ${model.source}:`, true);
@@ -412,6 +466,10 @@ function connect() {
     fillOptions();
     page.log.push(`#model ${file.name}`);
     start('');
+    // What the window says when it opens a file: figures outside the typical ranges, then
+    // configurations whose figures are not finite.
+    for (const line of answer.warnings) message(line, true);
+    noticeNonFinite();
   });
   $('export-model').addEventListener('click', () => {
     const blob = new Blob([call.exportModel()], { type: 'text/plain' });
@@ -424,26 +482,66 @@ function connect() {
   window.addEventListener('resize', () => {
     resized();
     if (map) drawMap($('map'), map, model);
-    budgetCurve();
+    redrawBudget();
+  });
+}
+
+// After an option change the window keeps the supply on show, which the new options may not
+// allow (the tool refuses it); a search puts the design at a point the tool can state.
+function pointHint(error) {
+  return /^(vdd|freq):/.test(error) ? '; "Best Performance" gives a design at a point these ' +
+    'options allow' : '';
+}
+
+// The budget exercise, the comparison, the downloads and the history, each given what it reads
+// of the view on show.
+function connectExercise() {
+  const ask = (text) => JSON.parse(call.requestCsv(text));
+  const pushView = () => writeLink();
+  setupCompare(ask, pushView);
+  setupExercise({
+    budgetCsv: (request, vary, checkOnly = false) =>
+      JSON.parse(call.budgetCsv(request, vary, checkOnly ? 1 : 0)),
+    request: () => shownRequest(false),
+    limitInForce: (k) => Number(state.limits[k]),
+    nodeLimit: (k) => Number(model.defaults[state.options[4]][k]),
+    pin: (request) => pinDesign(request),
+    changed: pushView,
+    message: (text) => message(text),
+  });
+  setupDownloads({
+    figuresCsv: () => {
+      const answer = ask(shownRequest(true).map(([name, value]) => `${name}=${value}`).join('\n'));
+      if (answer.error) message(`Not saved: ${answer.error}${pointHint(answer.error)}`);
+      return answer.error ? '' : answer.csv;
+    },
+    compareCsv, budgetCsv,
+    mapSvg: () => (map ? mapSvg(drawMap, map, model) : ''),
+    curveSvg,
+    failed: (text) => message(`Not saved: ${text}`),
+  });
+  // Back, Forward and Undo: the view of that entry opened afresh, as its link would open it.
+  startHistory($('undo'), (search) => {
+    call.restart();
+    page.log.push('#restart');
+    state = JSON.parse(call.act('lock 0 0')).state;
+    start(search, true);
   });
 }
 
 async function main() {
   page.timings = { moduleStart: performance.now() };
-  engine = await createEngine();
+  // A trap in the engine is said once; the fresh engine then redraws what depends on it.
+  call = await startEngine(createEngine, {
+    report: (text) => message(text, true),
+    restarted: () => {
+      redrawMap();
+      clearTimeout(analysisPending);
+      analysisPending = setTimeout(analyse, 0);
+    },
+  });
+  page.engine = call;
   page.timings.engineReady = performance.now();
-  call = {
-    restart: engine.cwrap('web_restart', null, []),
-    act: engine.cwrap('web_act', 'string', ['string']),
-    model: engine.cwrap('web_model', 'string', []),
-    map: engine.cwrap('web_map', 'string', []),
-    speedups: engine.cwrap('web_map_speedups', 'number', []),
-    cell: engine.cwrap('web_map_cell', 'string', ['number', 'number']),
-    explain: engine.cwrap('web_explain', 'string', ['number']),
-    budget: engine.cwrap('web_budget', 'string', ['number', 'number', 'number', 'number']),
-    load: engine.cwrap('web_load_model', 'string', ['string', 'string']),
-    exportModel: engine.cwrap('web_export_model', 'string', []),
-  };
   call.restart();
   model = JSON.parse(call.model());
   state = JSON.parse(call.act('lock 0 0')).state; // the window as it opens
@@ -451,6 +549,7 @@ async function main() {
   buildFigureTable();
   fillOptions();
   connect();
+  connectExercise();
   page.timings.controlsReady = performance.now();
   start(location.search);
   page.firstResultMs = performance.now();

@@ -1,7 +1,6 @@
 // The page's pictures on canvases: the design-space map (as the desktop map lays it out: core
 // counts across, cache sizes up, the configurations that break a limit grey, a line where each
-// limit cuts the space, the best configuration circled and the one on show in a square) and a
-// budget curve.
+// limit cuts the space, the best configuration circled and the one on show in a square).
 const LIMIT_COLOURS = ['#d62728', '#ff7f0e', '#1f77b4', '#c51bce'];
 const MARGIN = { left: 52, right: 12, top: 10, bottom: 40 };
 
@@ -9,7 +8,7 @@ const MARGIN = { left: 52, right: 12, top: 10, bottom: 40 };
 // and again only after a resize (resized()), so that drawing forces no layout.
 const widths = new WeakMap();
 export function resized() {
-  for (const id of ['map', 'budget']) widths.delete(document.getElementById(id));
+  widths.delete(document.getElementById('map'));
 }
 function fit(canvas, aspect) {
   if (!widths.has(canvas)) widths.set(canvas, Math.max(240, canvas.clientWidth || canvas.width));
@@ -171,56 +170,4 @@ export function mapCellAt(canvas, model, x, y) {
   const cache = L.rows - 1 - Math.floor((y - MARGIN.top) / L.h);
   if (cores < 0 || cores >= L.columns || cache < 0 || cache >= L.rows) return null;
   return [cache, cores];
-}
-
-export function drawCurve(canvas, curve) {
-  const { g, width, height } = fit(canvas, 0.42);
-  g.fillStyle = '#fff';
-  g.fillRect(0, 0, width, height);
-  if (!curve) return;
-  const left = 52, right = 12, top = 10, bottom = 36;
-  const x0 = curve.xs[0], x1 = curve.xs[curve.xs.length - 1];
-  let y1 = 0;
-  for (const y of curve.ys) if (y !== null && y > y1) y1 = y;
-  if (y1 <= 0) y1 = 1;
-  const X = (v) => left + ((v - x0) / (x1 - x0 || 1)) * (width - left - right);
-  const Y = (v) => height - bottom - (v / y1) * (height - top - bottom);
-  g.strokeStyle = '#888';
-  g.lineWidth = 1;
-  g.strokeRect(left, top, width - left - right, height - top - bottom);
-  g.beginPath();
-  let drawing = false;
-  curve.xs.forEach((x, i) => {
-    const y = curve.ys[i];
-    if (y === null) {
-      drawing = false;
-      return;
-    }
-    if (drawing) g.lineTo(X(x), Y(y));
-    else g.moveTo(X(x), Y(y));
-    drawing = true;
-  });
-  g.strokeStyle = '#1f77b4';
-  g.lineWidth = 2;
-  g.stroke();
-  if (curve.at >= x0 && curve.at <= x1) {
-    g.setLineDash([4, 4]);
-    g.beginPath();
-    g.moveTo(X(curve.at), top);
-    g.lineTo(X(curve.at), height - bottom);
-    g.strokeStyle = '#d62728';
-    g.stroke();
-    g.setLineDash([]);
-  }
-  g.fillStyle = '#222';
-  g.font = '11px system-ui, sans-serif';
-  g.textAlign = 'center';
-  g.textBaseline = 'top';
-  g.fillText(x0.toFixed(1), left, height - bottom + 4);
-  g.fillText(x1.toFixed(1), width - right, height - bottom + 4);
-  g.fillText(`${curve.limit} limit`, left + (width - left - right) / 2, height - bottom + 16);
-  g.textAlign = 'right';
-  g.textBaseline = 'middle';
-  g.fillText(y1.toFixed(1), left - 4, top + 4);
-  g.fillText('0', left - 4, height - bottom);
 }

@@ -98,7 +98,7 @@ class Page(unittest.TestCase):
         return self.driver.execute_script(script, *args)
 
     def fields(self):
-        return self.js('const o = {}; for (const e of document.querySelectorAll("[data-field]"))'
+        return self.js('const o = {}; for (const e of document.querySelectorAll("#figures [data-field]"))'
                        ' o[e.dataset.field] = e.dataset.value; return o;')
 
     def labels(self):
