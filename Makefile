@@ -9,12 +9,12 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
            libx11-dev valgrind xdotool libtomlplusplus-dev locales-all clang libfuzzer-14-dev \
            pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed \
            python3-matplotlib python3-pytest python3-venv python3-setuptools python3-wheel \
-           emscripten chromium chromium-driver python3-selenium
+           emscripten chromium chromium-driver python3-selenium python3-markdown nodejs esbuild
 
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
-.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test
+.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test web-deps
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -52,12 +52,14 @@ test: build debug web
 # (model files against the program's reader, text of any length, a forced trap); then the
 # class exercise (budget table, comparison, saved files, links and history) against the
 # tool's CSV.
-web-test: build web
+web-test: build web web-deps
 	/usr/bin/python3 web/tests/browser_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 	/usr/bin/python3 web/tests/engine_hardening_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 	/usr/bin/python3 web/tests/exercise_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
+	  $(BUILD_DIR)/cli/cpu-widget-cli models
+	/usr/bin/python3 web/tests/class_page_test.py $(WEB_DIR) $(BUILD_DIR)/web/web-replay \
 	  $(BUILD_DIR)/cli/cpu-widget-cli models
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Any report ends
@@ -125,8 +127,9 @@ bench: build
 	/usr/bin/python3 bench/process_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/chips_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
-	$(MAKE) web
+	$(MAKE) web web-deps
 	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
+	/usr/bin/python3 bench/web_lighthouse.py $(WEB_DIR)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
 # UBSan in FUZZ_DIR; the working corpora grow in FUZZ_DIR/corpus. A crash, a hang (over 3 s on
@@ -143,6 +146,16 @@ fuzz: deps
 	  tests/fuzz/run.sh $(FUZZ_DIR)/tests/fuzz/fuzz_$$target $$target $(FUZZ_SECONDS) \
 	    $(FUZZ_DIR)/corpus/$$target || exit 1; \
 	done
+
+# The page's checkers from the npm registry, at the versions package-lock.json pins: axe-core
+# (accessibility, in the browser tests) and Lighthouse (make bench). Debian's nodejs; its npm
+# where the nodejs package does not bring one.
+web-deps: deps node_modules/.package-lock.json
+node_modules/.package-lock.json: package.json package-lock.json
+	@command -v npm >/dev/null || { \
+	  if [ "$$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y npm; }
+	npm ci --ignore-scripts --no-audit --no-fund
 
 # The explorer as a web page (web/): the engine (the model, the searches, the study layer, the
 # map's content, the model-file reader, and the window's own handlers on controls without a
@@ -168,14 +181,14 @@ WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
 # fast-math, as in the native build; the controls without a display stand in for GTK's
 # headers; the one folder of toml++ is on the include path, not all of /usr/include.
-WEB_CXXFLAGS = -std=c++20 -Os -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
+WEB_CXXFLAGS = -std=c++20 -Oz -flto -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
   -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
 WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
 WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
 WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
-WEB_LDFLAGS = -Os -fexceptions -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
+WEB_LDFLAGS = -Oz -flto -fexceptions -sFILESYSTEM=0 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8
 WEB_PAGE = $(wildcard web/page/*)
@@ -188,15 +201,25 @@ $(WEB_OBJ)/%.o: %.cpp | $(WEB_OBJ)/include/toml++
 	@mkdir -p $(dir $@)
 	$(EMXX) $(WEB_CXXFLAGS) -c $< -o $@
 
-$(WEB_DIR)/engine.js: $(WEB_OBJECTS)
-	@mkdir -p $(WEB_DIR)
+$(WEB_OBJ)/engine.js: $(WEB_OBJECTS)
+	@mkdir -p $(WEB_OBJ)
 	$(EMXX) $(WEB_LDFLAGS) $(WEB_OBJECTS) -o $@
 
 -include $(WEB_OBJECTS:.o=.d)
 
+# The page's modules and the engine's loader go out as one minified script (Debian's esbuild):
+# one request instead of one per module before the first result, and the page's files stay
+# under 600 KiB. The model's equations (docs/model.md) beside it as model.html.
 web: deps
-	$(MAKE) -j $(JOBS) $(WEB_DIR)/engine.js
-	cp $(WEB_PAGE) $(WEB_DIR)/
+	$(MAKE) -j $(JOBS) $(WEB_OBJ)/engine.js
+	@mkdir -p $(WEB_DIR) $(WEB_OBJ)/page
+	rm -f $(WEB_DIR)/*.js
+	cp $(WEB_PAGE) $(WEB_OBJ)/engine.js $(WEB_OBJ)/page/
+	esbuild $(WEB_OBJ)/page/app.js --bundle --format=esm --minify --log-level=warning \
+	  --outfile=$(WEB_DIR)/app.js
+	esbuild web/page/style.css --minify --log-level=warning --outfile=$(WEB_DIR)/style.css
+	cp web/page/index.html $(WEB_OBJ)/engine.wasm $(WEB_DIR)/
+	/usr/bin/python3 web/docs/model_page.py docs/model.md $(WEB_DIR)/model.html
 
 # Serves the page on 127.0.0.1 (any static server will do; this one is Python's).
 web-serve: web

@@ -1,6 +1,9 @@
 """The web page's speed in headless Chromium, from a local server (make bench):
-- from opening the page to the first result on show (the figures and the map), in a fresh
-  browser each time (nothing cached) and then reloaded in the same one;
+- from opening the page to the first result on show (the figures painted; the map, explain and
+  the budget follow), in a fresh browser each time (nothing cached) and then reloaded in the
+  same one; beside it, side by side, an empty page of one module script that records
+  performance.now() when it runs, in as many fresh browsers: the page's first result should
+  come within twice the empty page's first script run;
 - the worst option change: every item of every option box chosen in turn, each answered and
   the map redrawn, timed inside the page (median of 3 rounds per change, the worst change);
 - the total size of the page's files, the engine included.
@@ -8,6 +11,7 @@
     web_bench.py PAGE_DIR
 """
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -43,20 +47,45 @@ def open_page(driver, url):
     raise RuntimeError('the page did not start')
 
 
+EMPTY_PAGE = """<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8"><title>empty</title>
+<script type="module">window.firstRun = performance.now();</script>
+</head><body></body></html>
+"""
+
+
+def open_empty(driver, url):
+    driver.get(url)
+    for _ in range(400):
+        ms = driver.execute_script('return window.firstRun')
+        if ms is not None:
+            return ms
+        time.sleep(0.02)
+    raise RuntimeError('the empty page did not run')
+
+
 def main():
+    # The page's files and the empty page served from one folder, so both go the same way.
+    served = tempfile.mkdtemp(prefix='cpu-widget-bench-page-')
+    for name in os.listdir(PAGE_DIR):
+        shutil.copy(os.path.join(PAGE_DIR, name), served)
+    with open(os.path.join(served, 'empty.html'), 'w') as f:
+        f.write(EMPTY_PAGE)
     server = subprocess.Popen(['/usr/bin/python3', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
-                              cwd=PAGE_DIR, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              cwd=served, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               text=True, env=dict(os.environ, PYTHONUNBUFFERED='1'))
     port = int(server.stdout.readline().split(' port ')[1].split()[0])
     url = f'http://127.0.0.1:{port}/index.html'
     try:
-        cold = []
-        for _ in range(5):
-            driver = browser()
-            try:
-                cold.append(open_page(driver, url))
-            finally:
-                driver.quit()
+        cold, empty = [], []
+        for _ in range(5):  # side by side: an empty page, then the page, each in a fresh browser
+            for runs, opener, address in [(empty, open_empty, f'http://127.0.0.1:{port}/empty.html'),
+                                          (cold, open_page, url)]:
+                driver = browser()
+                try:
+                    runs.append(opener(driver, address))
+                finally:
+                    driver.quit()
         driver = browser()
         try:
             warm = [open_page(driver, url) for _ in range(6)][1:]
@@ -77,16 +106,25 @@ def main():
     finally:
         server.terminate()
         server.wait()
-    size = sum(os.path.getsize(os.path.join(PAGE_DIR, f)) for f in os.listdir(PAGE_DIR))
+        shutil.rmtree(served)
+    # What opening index.html loads, and the model's equations (model.html) beside it, which
+    # only a link opens.
+    files = [f for f in os.listdir(PAGE_DIR) if f != 'model.html']
+    size = sum(os.path.getsize(os.path.join(PAGE_DIR, f)) for f in files)
+    equations = os.path.getsize(os.path.join(PAGE_DIR, 'model.html'))
     print('Web page, headless Chromium, local server:')
     print(f'  first result on show, fresh browser: median {statistics.median(cold):.0f} ms '
           f'(runs: {", ".join(f"{c:.0f}" for c in cold)})')
+    print(f'  empty page\'s first script run:      median {statistics.median(empty):.0f} ms '
+          f'(runs: {", ".join(f"{c:.0f}" for c in empty)}); the page takes '
+          f'{statistics.median(cold) / statistics.median(empty):.2f}x (target: at most 2x)')
     print(f'  first result on show, reloaded:      median {statistics.median(warm):.0f} ms '
           f'(runs: {", ".join(f"{c:.0f}" for c in warm)})')
     print(f'  worst option change + map redrawn:   {medians[worst]:.1f} ms '
           f'({names[worst[0]]} item {worst[1]}; median of 3; all changes: median '
           f'{statistics.median(medians.values()):.1f} ms)')
-    print(f'  page files in all:                   {size / 1024:.0f} KiB ({size} bytes)')
+    print(f'  page files in all:                   {size / 1024:.0f} KiB ({size} bytes; target: '
+          f'under 600 KiB); model.html beside it {equations / 1024:.0f} KiB')
 
 
 if __name__ == '__main__':

@@ -3,7 +3,11 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <type_traits>
@@ -51,11 +55,23 @@ Check choice_check(Choice choice, const char *kind) {
     };
 }
 
+// Why a text that parse_number refused is not taken: a number beyond a double's range (1e400,
+// or 1e-400, which would read as 0) is out of range, anything else is not a number.
+std::string not_a_number(const std::string &text) {
+    double value = 0;
+    const char *start = text.c_str() + (text.size() > 1 && text[0] == '+' ? 1 : 0);
+    const char *end = text.c_str() + text.size();
+    const auto [stop, error] = std::from_chars(start, end, value);
+    if (stop == end && error == std::errc::result_out_of_range)
+        return text + " is out of range";
+    return quoted(text) + " is not a number";
+}
+
 Check axis_check(std::optional<int> (*index_of)(double), const char *kind) {
     return [index_of, kind](const std::string &text) {
         const std::optional<double> value = parse_number(text);
         if (!value)
-            return quoted(text) + " is not a number";
+            return not_a_number(text);
         if (!index_of(*value))
             return text + " is not " + kind;
         return std::string();
@@ -99,21 +115,94 @@ Check number_check(bool zero_allowed) {
     return [zero_allowed](const std::string &text) {
         const std::optional<double> value = parse_number(text);
         if (!value)
-            return quoted(text) + " is not a number";
+            return not_a_number(text);
         if (zero_allowed ? *value < 0 : *value <= 0)
             return text + " is out of range";
         return std::string();
     };
 }
 
-Check whole_check(double low, double high) {
-    return [low, high](const std::string &text) {
-        const std::optional<double> value = parse_number(text);
-        if (!value || *value != std::floor(*value))
-            return quoted(text) + " is not a whole number";
-        if (*value < low || *value > high)
-            return text + " is out of range";
+Check step_check() {
+    return [](const std::string &text) {
+        const std::string failure = number_check(false)(text);
+        if (!failure.empty())
+            return failure;
+        // 5e-324 % would relax nothing: the limits would be compared with themselves.
+        if (1 + *parse_number(text) / 100 == 1)
+            return text + " is too small to relax a limit";
         return std::string();
+    };
+}
+
+std::optional<uint64_t> whole_number(const std::string &text, std::string *failure) {
+    // [+-]digits[.digits][e[+-]digits], read as digits x 10^exponent without rounding.
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    i += !text.empty() && (text[0] == '-' || text[0] == '+');
+    std::string digits; // those before the point and after it, their value digits x 10^exponent
+    long exponent = 0;
+    bool point = false, any = false;
+    for (; i < text.size() &&
+           (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point));
+         i++) {
+        if (text[i] == '.') {
+            point = true;
+            continue;
+        }
+        any = true;
+        digits += text[i];
+        exponent -= point;
+    }
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    bool valid = any;
+    if (valid && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        i++;
+        const bool down = i < text.size() && text[i] == '-';
+        i += i < text.size() && (text[i] == '-' || text[i] == '+');
+        valid = i < text.size();
+        long power = 0; // beyond a million, as good as infinite
+        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); i++)
+            power = std::min(power * 10 + (text[i] - '0'), 1000000L);
+        exponent += down ? -power : power;
+    }
+    if (!valid || i != text.size()) {
+        if (failure)
+            *failure = quoted(text) + " is not a whole number";
+        return std::nullopt;
+    }
+    while (!digits.empty() && digits.back() == '0') {
+        digits.pop_back();
+        exponent++;
+    }
+    if (digits.empty())
+        return uint64_t(0);
+    if (exponent < 0) {
+        if (failure)
+            *failure = quoted(text) + " is not a whole number";
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    bool fits = !negative && digits.size() + size_t(exponent) <= 20;
+    for (size_t d = 0; fits && d < digits.size() + size_t(exponent); d++) {
+        const uint64_t digit = d < digits.size() ? uint64_t(digits[d] - '0') : 0;
+        fits = value <= (UINT64_MAX - digit) / 10;
+        value = value * 10 + digit;
+    }
+    if (!fits) {
+        if (failure)
+            *failure = text + " is out of range";
+        return std::nullopt;
+    }
+    return value;
+}
+
+Check whole_check(uint64_t low, uint64_t high) {
+    return [low, high](const std::string &text) {
+        std::string failure;
+        const std::optional<uint64_t> value = whole_number(text, &failure);
+        if (value && (*value < low || *value > high))
+            return text + " is out of range";
+        return failure;
     };
 }
 
@@ -194,7 +283,7 @@ void add_model(CLI::App *command, Arguments &a) {
         [](const std::string &text) {
             const std::optional<double> value = parse_number(text);
             if (!value)
-                return quoted(text) + " is not a number";
+                return not_a_number(text);
             if (*value < 0 || *value > 1)
                 return text + " is out of range";
             return std::string();
@@ -286,14 +375,7 @@ void add_format(CLI::App *command, Arguments &a) {
 void add_jobs(CLI::App *command, Arguments &a) {
     add(command, "--jobs", a.jobs, "N", "threads to search on",
         "a whole number from 1 to " + std::to_string(kMostJobs) + " (default: one per core)",
-        [](const std::string &text) {
-            const std::optional<double> value = parse_number(text);
-            if (!value || *value != std::floor(*value))
-                return quoted(text) + " is not a whole number";
-            if (*value < 1 || *value > kMostJobs)
-                return text + " is out of range";
-            return std::string();
-        });
+        whole_check(1, kMostJobs));
 }
 
 // "space" or "scaling" in any letter case; empty for anything else.
@@ -305,7 +387,7 @@ std::string chart_kind(const std::string &text) {
 }
 
 int jobs_of(const Arguments &a) {
-    return a.jobs.empty() ? all_cores() : int(*parse_number(a.jobs));
+    return a.jobs.empty() ? all_cores() : int(*whole_number(a.jobs));
 }
 
 static std::optional<double> number_of(const std::string &text) {
@@ -386,7 +468,7 @@ static Check spread_check() {
     return [](const std::string &text) {
         const std::optional<double> value = parse_number(text);
         if (!value)
-            return quoted(text) + " is not a number";
+            return not_a_number(text);
         if (!(*value > 0 && *value < 100))
             return text + " is out of range";
         return std::string();
@@ -397,9 +479,8 @@ void add_spread(CLI::App *command, Arguments &a, const char *purpose) {
     add(command, "--spread", a.spread, "PERCENT", purpose, kSpreadAccepted, spread_check());
 }
 
-// A whole number from 0 to 2^53 (checked), exact as a double.
 uint64_t seed_of(const std::string &text) {
-    return uint64_t(*parse_number(text));
+    return *whole_number(text);
 }
 
 // The arguments that no option or command took, in the order they were typed.

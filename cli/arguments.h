@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -74,7 +75,14 @@ const std::string &accepted_by(const std::string &command_and_option);
 
 std::string quoted(const std::string &text);
 Check number_check(bool zero_allowed);
-Check whole_check(double low, double high);
+Check whole_check(uint64_t low, uint64_t high);
+// A percentage by which a limit is relaxed: above 0, and large enough to change a limit.
+Check step_check();
+
+// A whole number read exactly from its decimal text ("12", "1e3", "12.0"; not "4.9999999999999999"
+// nor "9007199254740992.6"); none, with why in failure, when the text is not one or is beyond
+// 2^64 - 1.
+std::optional<uint64_t> whole_number(const std::string &text, std::string *failure = nullptr);
 
 // The groups of options that commands share, each adding its options in the order --help lists
 // them.

@@ -5,21 +5,10 @@
 #include <cstring>
 
 #include "pictures/drawing_module.h"
+#include "study/choices.h"
 
 std::string one_line(const std::string &message) {
-    std::string line;
-    for (unsigned char c : message) {
-        if (c >= 0x20 && c != 0x7f) {
-            line += char(c);
-            continue;
-        }
-        const char *named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
-        char escape[8];
-        if (named == nullptr)
-            snprintf(escape, sizeof escape, "\\x%02x", c);
-        line += named != nullptr ? named : escape;
-    }
-    return line;
+    return escape_controls(message);
 }
 
 void say(FILE *err, const std::string &message) {

@@ -49,7 +49,9 @@ void warn_non_finite_in(const std::vector<Request> &option_sets, const Invocatio
 void scans_nothing(const Invocation &run, const std::vector<Request> &option_sets);
 
 // The message as one line: control characters, which would break the line or act on the
-// terminal, are written as escapes ("\n", "\t", "\r", "\x1b").
+// terminal, are written as escapes ("\n", "\t", "\r", "\x1b"), and so are the C1 controls,
+// the line and paragraph separators and the bidirectional overrides and isolates ("\u0085",
+// "\u2028", "\u202e").
 std::string one_line(const std::string &message);
 
 // One line on the error stream, "cpu-widget-cli: message".

@@ -195,3 +195,39 @@ std::string step_text(double step) {
         return std::string(text, stop);
     return shortest(step);
 }
+
+std::string escape_controls(std::string_view message) {
+    std::string line;
+    for (size_t i = 0; i < message.size(); i++) {
+        const unsigned char c = static_cast<unsigned char>(message[i]);
+        const unsigned char next = i + 1 < message.size() ? message[i + 1] : 0;
+        const unsigned char third = i + 2 < message.size() ? message[i + 2] : 0;
+        // C1 controls (U+0080..U+009F), the line and paragraph separators (U+2028, U+2029) and
+        // the bidirectional overrides and isolates (U+202A..U+202E, U+2066..U+2069), which
+        // break the line or reorder what the terminal shows, as "\u0085".
+        unsigned code = 0;
+        if (c == 0xc2 && next >= 0x80 && next <= 0x9f)
+            code = next;
+        else if (c == 0xe2 && next == 0x80 && third >= 0xa8 && third <= 0xae)
+            code = 0x2000 + third - 0x80;
+        else if (c == 0xe2 && next == 0x81 && third >= 0xa6 && third <= 0xa9)
+            code = 0x2040 + third - 0x80;
+        if (code != 0) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\u%04x", code);
+            line += escape;
+            i += code < 0x100 ? 1 : 2;
+            continue;
+        }
+        if (c >= 0x20 && c != 0x7f) {
+            line += char(c);
+            continue;
+        }
+        const char *named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+        char escape[8];
+        if (named == nullptr)
+            snprintf(escape, sizeof escape, "\\x%02x", c);
+        line += named != nullptr ? named : escape;
+    }
+    return line;
+}

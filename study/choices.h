@@ -61,6 +61,12 @@ std::optional<double> parse_number(std::string_view text);
 // Shortest text that reads back to the same double ("46.44288", "0.1", "12").
 std::string shortest(double value);
 
+// The text as one line for a message: control characters, which would break the line or act on
+// the terminal, written as escapes ("\n", "\t", "\r", "\x1b"), and so the C1 controls, the
+// line and paragraph separators and the bidirectional overrides and isolates ("\u0085",
+// "\u2028", "\u202e").
+std::string escape_controls(std::string_view text);
+
 // The parallel fraction of the active model as the lines that name the model print it: the one
 // a search of `workload` uses ("0.95"); with no workload (several go through), the model's,
 // followed by every workload's own that differs from it ("0.99 (DB2/TPCH 0.95)").

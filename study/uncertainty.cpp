@@ -105,7 +105,8 @@ std::string uncertainty_error(const UncertaintyRequest &r) {
 }
 
 bool parse_ranges(const std::string &text, std::map<std::string, FieldRange> &ranges,
-                  std::string &error) {
+                  std::string &error, std::map<std::string, int> *line_numbers) {
+    std::map<std::string, int> line_of;
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); number++) {
@@ -119,8 +120,16 @@ bool parse_ranges(const std::string &text, std::map<std::string, FieldRange> &ra
             error = std::to_string(number) + ": '" + line + "' is not FIELD LOW HIGH";
             return false;
         }
+        if (line_of.count(name) != 0) {
+            error = std::to_string(number) + ": " + name + " is given twice (first on line " +
+                    std::to_string(line_of[name]) + ")";
+            return false;
+        }
+        line_of[name] = number;
         ranges[name] = FieldRange{*l, *h};
     }
+    if (line_numbers != nullptr)
+        *line_numbers = line_of;
     return true;
 }
 

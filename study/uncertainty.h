@@ -42,9 +42,10 @@ struct UncertaintyRequest {
 std::string uncertainty_error(const UncertaintyRequest &request);
 
 // Reads ranges, one a line: "FIELD LOW HIGH" (blank lines and lines starting with # skipped).
-// False, with why in error ("LINE: PROBLEM"), when a line is not of that form.
+// False, with why in error ("LINE: PROBLEM"), when a line is not of that form or names a field
+// given on an earlier line. lines, when given, gets the line of each field.
 bool parse_ranges(const std::string &text, std::map<std::string, FieldRange> &ranges,
-                  std::string &error);
+                  std::string &error, std::map<std::string, int> *lines = nullptr);
 
 struct UncertaintySample {
     bool feasible;

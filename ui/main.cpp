@@ -19,6 +19,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
+#include "study/choices.h"
 #include "study/design.h"
 #include "study/parallel.h"
 #include "ui/map_window.h"
@@ -34,21 +35,15 @@ constexpr const char *kModelAccepted =
 struct Options {
     std::string model; // empty: the built-in model
     bool model_given = false, map = false, help = false, version = false, quiet = false;
+    const char *after_options = nullptr; // the first argument after a lone "--", if any
 };
 
-// The argument as one line: control characters written as escapes.
+constexpr const char *kAccepted =
+    "accepted: --model FILE, --quiet, --map, --help, --version and the GTK options";
+
+// The argument as one line: control characters written as escapes, as the tool writes them.
 std::string one_line(const char *text) {
-    std::string line;
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; c++) {
-        if (*c >= 0x20 && *c != 0x7f) {
-            line += char(*c);
-            continue;
-        }
-        char escape[8];
-        snprintf(escape, sizeof escape, "\\x%02x", *c);
-        line += escape;
-    }
-    return line;
+    return escape_controls(text);
 }
 
 void say(const std::string &message) {
@@ -56,12 +51,17 @@ void say(const std::string &message) {
 }
 
 // Takes "--model FILE", "--model=FILE", "--map", "--quiet", "--help" and "--version" out of the
-// arguments, leaving the rest for GTK. Returns false (after saying why) when the model option has
-// no file name.
+// arguments, leaving the rest for GTK; a lone "--" ends the options, and what follows it is an
+// argument, which the program does not take. Returns false (after saying why) when the model
+// option has no file name or is given twice, as the tool refuses it.
 bool take_options(int &argc, char **argv, Options &o) {
     int kept = 1;
     for (int i = 1; i < argc; i++) {
         const char *path = nullptr;
+        if (strcmp(argv[i], "--") == 0) {
+            o.after_options = i + 1 < argc ? argv[i + 1] : nullptr;
+            break;
+        }
         if (strcmp(argv[i], "--model") == 0) {
             if (i + 1 >= argc) {
                 say(std::string("--model: missing value; accepted: ") + kModelAccepted);
@@ -81,7 +81,11 @@ bool take_options(int &argc, char **argv, Options &o) {
         } else {
             argv[kept++] = argv[i];
         }
-        if (path != nullptr && !o.model_given) {
+        if (path != nullptr && o.model_given) {
+            say(std::string("--model: given more than once; accepted: once, ") + kModelAccepted);
+            return false;
+        }
+        if (path != nullptr) {
             if (*path == '\0') {
                 say(std::string("--model: the file name is empty; accepted: ") + kModelAccepted);
                 return false;
@@ -160,8 +164,7 @@ bool take_gtk_options(int &argc, char **&argv) {
     }
     if (refused.empty())
         return true;
-    say(refused + "; accepted: --model FILE, --map, --help, --version and the GTK options (run '" +
-        kProgram + " --help')");
+    say(refused + "; " + kAccepted + " (run '" + kProgram + " --help')");
     return false;
 }
 
@@ -176,6 +179,11 @@ int main(int argc, char **argv) {
         return write_out(help_text());
     if (options.version)
         return write_out(std::string(kProgram) + " " + CPU_WIDGET_VERSION + "\n");
+    if (options.after_options != nullptr) {
+        say("argument not expected: " + one_line(options.after_options) + "; " + kAccepted +
+            " (run '" + kProgram + " --help')");
+        return 2;
+    }
     // Before anything else opens a file, so that nothing takes descriptor 0, 1 or 2.
     secure_standard_streams();
     if (!take_gtk_options(argc, argv))

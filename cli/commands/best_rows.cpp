@@ -36,3 +36,21 @@ void add_best_energy_row(Table &table, const BestConfiguration &best) {
     add_best_row(table, best);
     add_energy_values(table, best.feasible ? &best.figures : nullptr);
 }
+
+std::string edge_columns_header() {
+    return format(" %-10s %-10s %s", "edge_cores", "edge_cache", "edge_scale");
+}
+
+std::string edge_columns(const Edges &edges) {
+    auto end = [](int side, const char *low, const char *high) {
+        return side < 0 ? low : side > 0 ? high : "-";
+    };
+    return format(" %-10s %-10s %s", end(edges.cores, "fewest", "most"),
+                  end(edges.cache, "smallest", "largest"), end(edges.scale, "first", "last"));
+}
+
+std::string with_edge_columns(const std::string &line, const std::string &columns) {
+    if (columns.empty() || line.empty() || line.back() != '\n')
+        return line;
+    return line.substr(0, line.size() - 1) + columns + "\n";
+}

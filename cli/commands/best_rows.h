@@ -16,15 +16,24 @@
 #include "study/result_columns.h"
 #include "study/table.h"
 
+// With --flags in text, the ends of the axes that a best configuration sits at as columns, as
+// CSV and JSON name them ("fewest", "most", ...; "-" inside an axis), after a row's other
+// columns.
+std::string edge_columns_header();
+std::string edge_columns(const Edges &edges);
+// A text line (ending in a newline) with the columns added before its newline.
+std::string with_edge_columns(const std::string &line, const std::string &columns);
+
 // Rows of best configurations in the chosen format, a batch at a time: sweep's output and the
 // scaling chart's rows. begin writes what comes before the first batch; add each batch; end.
 class BestRowsWriter {
   public:
     BestRowsWriter(Output &out, const std::string &format, bool flags = false)
-        : out_(out), text_(format == "text"), writer_(out, table_format(format)),
+        : out_(out), text_(format == "text"), flags_(flags), writer_(out, table_format(format)),
           table_(best_table(flags)) {
         if (text_)
-            out_.text() += sweep_text_header();
+            out_.text() += with_edge_columns(sweep_text_header(),
+                                             flags_ ? edge_columns_header() : std::string());
     }
     bool add(const std::vector<BestConfiguration> &rows) {
         for (size_t first = 0; first < rows.size(); first += kRowsPerTable) {
@@ -32,7 +41,9 @@ class BestRowsWriter {
             if (text_) {
                 for (size_t i = first; i < last; i++) {
                     at_edges_ += rows[i].feasible && rows[i].edges.any();
-                    out_.text() += sweep_text_row(rows[i]);
+                    out_.text() += with_edge_columns(
+                        sweep_text_row(rows[i]),
+                        flags_ && rows[i].feasible ? edge_columns(rows[i].edges) : std::string());
                     if (!out_.flush_when_full())
                         return false;
                 }
@@ -54,7 +65,7 @@ class BestRowsWriter {
     // Rows turned into columns at a time: enough to write in bulk, few enough to stay small.
     static constexpr size_t kRowsPerTable = 4096;
     Output &out_;
-    bool text_;
+    bool text_, flags_;
     TableWriter writer_;
     Table table_;
     size_t at_edges_ = 0;

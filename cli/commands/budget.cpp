@@ -109,7 +109,7 @@ void add_budget_options(CLI::App *command, Arguments &a) {
     add(command, "--step", a.step, "PERCENT",
         "with two limits or --binding, how far relaxing one alone must change the optimum for it "
         "to bind",
-        "a number of percent above 0 (default 10)", number_check(false));
+        "a number of percent above 0 (default 10)", step_check());
     add_jobs(command, a);
     add_flags(command, a);
     add_format(command, a);
@@ -122,6 +122,11 @@ int run_budget_command(const Invocation &run) {
     std::optional<BudgetRequest> b = budget_request(run.r, a, run.err);
     if (!b)
         return 2;
+    if (run.app.count("--step") > 0 && b->varied.size() == 1 && !a.binding) {
+        say(run.err, "--step: decides which limits bind, which a curve without --binding does not "
+                     "show; accepted: --step with --binding or with two limits in --vary");
+        return 2;
+    }
     b->objective = a.chosen();
     if (a.output.empty())
         return run_budget(*b, nullptr, a.format, a.flags, jobs_of(a), run.out, run.err);

@@ -23,7 +23,7 @@ void add_explain_options(CLI::App *command, Arguments &a) {
     add_option_set(command, a);
     add_limits(command, a);
     add(command, "--step", a.step, "PERCENT", "how far to relax each limit alone",
-        "a number of percent above 0 (default 10)", number_check(false));
+        "a number of percent above 0 (default 10)", step_check());
     command->add_flag(
         "--pairs", a.pairs,
         "relax every pair of limits together too, and say which pairs hold the design back "

@@ -16,7 +16,7 @@ int run_sweep(const Request &r, const OptionFilter &filter, const std::string &f
         [&](const std::vector<BestConfiguration> &rows) { return writer.add(rows); }, filter) &&
         writer.end();
     const int status = finished(out, err);
-    if (status == 0 && writer.at_edges() != 0)
+    if (status == 0 && !flags && writer.at_edges() != 0)
         say(err, "note: " + std::to_string(writer.at_edges()) +
                      " of the best configurations sit at the end of an axis of the design space; "
                      "--flags gives the ends as columns");
@@ -31,7 +31,7 @@ int run_sweep_by(const Request &r, const Arguments &a, const OptionFilter &filte
     if (text) {
         const std::string header = sweep_text_header();
         out.text() += objective_line(a.chosen()) + header.substr(0, header.size() - 1) +
-                      energy_columns_header() + "\n";
+                      energy_columns_header() + (flags ? edge_columns_header() : "") + "\n";
     }
     const bool written = sweep_in_batches_by(
         r.limits, r.holds, a.chosen(), jobs,
@@ -40,7 +40,8 @@ int run_sweep_by(const Request &r, const Arguments &a, const OptionFilter &filte
                 for (const BestConfiguration &row : rows) {
                     const std::string line = sweep_text_row(row);
                     out.text() += row.feasible ? line.substr(0, line.size() - 1) +
-                                                     energy_columns(row.figures) + "\n"
+                                                     energy_columns(row.figures) +
+                                                     (flags ? edge_columns(row.edges) : "") + "\n"
                                                : line;
                     if (!out.flush_when_full())
                         return false;

@@ -2,6 +2,9 @@
 // best speedup and how often each configuration is the best.
 #include <algorithm>
 #include <fstream>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/research_text.h"
@@ -13,7 +16,8 @@ namespace {
 // enough to stay small (about 2 MB).
 constexpr size_t kSamplesPerPart = 65536;
 
-int run_uncertainty(const Request &r, const Arguments &a, Output &out, FILE *err) {
+int run_uncertainty(const Request &r, const Arguments &a, bool ranges_given, Output &out,
+                    FILE *err) {
     if (a.per_sample && a.format == "text") {
         say(err, "--per-sample: gives CSV or JSON rows; accepted: --per-sample with --format csv "
                  "or json");
@@ -21,11 +25,15 @@ int run_uncertainty(const Request &r, const Arguments &a, Output &out, FILE *err
     }
     UncertaintyRequest u;
     u.request = Request{r.options, r.limits, {}};
-    u.samples = size_t(*parse_number(a.samples));
+    u.samples = size_t(*whole_number(a.samples));
     u.seed = seed_of(a.seed);
     u.spread = *parse_number(a.spread) / 100;
+    const std::string accepts = "; accepted: a file of lines FIELD LOW HIGH";
+    if (ranges_given && a.ranges.empty()) {
+        say(err, "--ranges: the file name is empty" + accepts);
+        return 2;
+    }
     if (!a.ranges.empty()) {
-        const std::string accepts = "; accepted: a file of lines FIELD LOW HIGH";
         std::ifstream file(a.ranges, std::ios::binary);
         if (!file) {
             say(err, "--ranges: cannot read '" + a.ranges + "'" + accepts);
@@ -45,13 +53,26 @@ int run_uncertainty(const Request &r, const Arguments &a, Output &out, FILE *err
             return 2;
         }
         std::string error;
-        if (!parse_ranges(text, u.ranges, error)) {
+        std::map<std::string, int> lines;
+        if (!parse_ranges(text, u.ranges, error, &lines)) {
             say(err, "--ranges: " + a.ranges + ":" + error + accepts);
             return 2;
         }
-        const std::string refused = uncertainty_error(u);
-        if (!refused.empty()) {
-            say(err, refused);
+        // Each range checked alone, in the file's order, so that a refusal names its line.
+        std::vector<std::pair<int, std::string>> in_order;
+        for (const auto &[name, line] : lines)
+            in_order.emplace_back(line, name);
+        std::sort(in_order.begin(), in_order.end());
+        for (const auto &[line, name] : in_order) {
+            UncertaintyRequest one = u;
+            one.ranges = {{name, u.ranges.at(name)}};
+            std::string refused = uncertainty_error(one);
+            if (refused.empty())
+                continue;
+            const std::string prefix = "--ranges: ";
+            if (refused.rfind(prefix, 0) == 0)
+                refused.erase(0, prefix.size());
+            say(err, prefix + a.ranges + ":" + std::to_string(line) + ": " + refused);
             return 2;
         }
     }
@@ -88,11 +109,12 @@ void add_uncertainty_options(CLI::App *command, Arguments &a) {
     add(command, "--samples", a.samples, "N",
         "models to draw (the summary keeps 8 bytes a sample that meets the limits; "
         "--per-sample rows are written as they are worked out)",
-        "a whole number from 1 to 100,000,000 (default 1000)", whole_check(1, kMostSamples));
+        "a whole number from 1 to 100,000,000 (default 1000)",
+        whole_check(1, uint64_t(kMostSamples)));
     add(command, "--seed", a.seed, "S", "the random seed",
         "a whole number from 0 to 9007199254740992 (default 1); the same seed gives the same "
         "output whatever --jobs",
-        whole_check(0, 9007199254740992.0));
+        whole_check(0, uint64_t(1) << 53));
     add_spread(command, a, "each number within its value -/+ this share, in percent");
     add(command, "--ranges", a.ranges, "FILE", "ranges of some numbers",
         "a file of lines FIELD LOW HIGH, fields named as sensitivity names them (the others "
@@ -105,7 +127,7 @@ void add_uncertainty_options(CLI::App *command, Arguments &a) {
 }
 
 int run_uncertainty_command(const Invocation &run) {
-    return run_uncertainty(run.r, run.a, run.out, run.err);
+    return run_uncertainty(run.r, run.a, run.app.count("--ranges") > 0, run.out, run.err);
 }
 
 } // namespace

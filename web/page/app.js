@@ -10,6 +10,8 @@ import { setupExercise, refreshBudget, redrawBudget, budgetCsv, curveSvg, budget
 import { setupCompare, pinDesign, compareCsv, pinsLinkValue, restorePins } from './compare.js';
 import { setupDownloads, mapSvg } from './downloads.js';
 import { toolNumber, singleParams, checkedOperatingPoint, startHistory, recordView } from './history.js';
+import { fillLegend, placeTip, edgesText } from './map_view.js';
+import { readLimit } from './limits.js';
 
 const FIELDS = [
   ['speedup', 'Speedup', (v) => v.toFixed(4)],
@@ -40,8 +42,16 @@ const page = {
 window.cpuWidget = page;
 page.model = () => model;
 page.flushLink = () => writeLink();
+// For scripts and tests: the map's cells and best cell, and where the arrow keys start.
+page.mapScaleTops = () => [...map.speedup];
+page.mapBest = () => map.best;
+page.setMapCursor = (cell) => { mapCursor = cell.slice(); };
+page.drawMap = drawMap;
 
 let call, model, state, map = null, mapCursor = null, analysisPending = 0, linkPending = 0;
+// An option or limit changed since the latest search: what is on show is the configuration
+// evaluated under them, not their best; a note offers "Best Performance".
+let unsearched = false;
 
 function message(text, keep = false) {
   const box = $('messages');
@@ -56,11 +66,19 @@ function message(text, keep = false) {
 // One action of the window (option, limit, lock, best, slider); the state it leaves.
 function act(line) {
   page.log.push(line);
+  const [kind, slot] = line.split(' ');
+  const lockOf = { 0: 0, 1: 1, 4: 2, 5: 2 }; // a locked slider snaps back: nothing searched
   const answer = JSON.parse(call.act(line));
   if (answer.not_done) page.log.pop(); // the engine was restarted without it
   if (answer.state) state = answer.state; // an engine that refused keeps what is on show
+  if (kind === 'option' || kind === 'limit') unsearched = true;
+  if (kind === 'best' || (kind === 'slider' && state.locks[lockOf[slot]] !== 1)) unsearched = false;
   return answer.error;
 }
+
+// The window's captions as the engine gives them (kept in data-value), with its two slips of
+// wording mended on screen.
+const caption = (text) => text.replace(/^1 cores$/, '1 core').replace(/^Bandwidth_TSV:/, 'TSV bandwidth:');
 
 function fillOptions() {
   for (let i = 0; i < 5; i++) {
@@ -69,7 +87,8 @@ function fillOptions() {
     model.items[i].forEach((item, k) => {
       const o = document.createElement('option');
       o.value = String(k);
-      o.textContent = item === '' ? `${model.names[i][k]} (blank in the window)` : item;
+      // An item the model leaves blank (the 90 nm node's is two spaces) shows its name.
+      o.textContent = item.trim() === '' ? model.names[i][k] : item;
       box.append(o);
     });
   }
@@ -90,6 +109,7 @@ function render() {
     s.value = state.sliders[slot];
   }
   for (let i = 0; i < 3; i++) $(`lock-${i}`).checked = state.locks[i] === 1;
+  $('freq-note').hidden = state.locks[2] !== 1;
   for (let slot = 2; slot <= 5; slot++) {
     const input = $(`limit-${slot}`);
     if (document.activeElement !== input) input.value = state.limits[slot - 2];
@@ -97,7 +117,9 @@ function render() {
   }
   for (const [slot, text] of Object.entries(state.labels)) {
     const out = $(`label-${slot}`);
-    if (out && out.textContent !== text) out.textContent = text;
+    if (!out) continue;
+    out.dataset.value = text;
+    if (out.textContent !== caption(text)) out.textContent = caption(text);
   }
   const speedup = Number(state.sliders[2]);
   $('speedup-meter').max = Number(state.tops[2]);
@@ -120,24 +142,31 @@ function render() {
     else if (format === null) cell.textContent = value === 'true' ? 'yes' : 'no';
     else cell.textContent = format(Number(value));
   }
+  showWhich();
   // The address follows at most a few times a second (a dragged slider sends many actions).
   clearTimeout(linkPending);
   linkPending = setTimeout(writeLink, 120);
 }
 
-function buildFigureTable() {
-  const body = document.querySelector('#figures tbody');
-  for (const [field, caption] of FIELDS) {
-    const row = document.createElement('tr');
-    const th = document.createElement('th');
-    th.scope = 'row';
-    th.textContent = caption;
-    const td = document.createElement('td');
-    td.dataset.field = field;
-    td.dataset.value = '';
-    row.append(th, td);
-    body.append(row);
-  }
+// Which figure is which: the configuration on show, the best at the map's scale step, the
+// best within the limits (from explain, filled in by analyse) and the gauge's 100 %.
+function setFigure(id, value, text = value === null ? '–' : Number(value).toFixed(2)) {
+  const out = $(id);
+  out.dataset.value = value === null ? '' : String(value);
+  out.textContent = text;
+}
+
+function showWhich() {
+  setFigure('which-shown', state.fields.speedup === '' ? null : state.fields.speedup);
+  setFigure('which-gauge', state.best,
+    `${Number(state.gauge).toFixed(1)} % of ${Number(state.best).toFixed(2)}`);
+  setFigure('which-limits', null, '…'); // explain's, once the analysis has run
+  $('unsearched').hidden = !unsearched;
+  const edges = unsearched ? '' : edgesText(state, model);
+  $('map-edge').textContent = edges
+    ? `The best configuration sits at the end of an axis of the design space (${edges}): ` +
+      'the model offers nothing beyond it, so a wider axis might hold a better one.'
+    : '';
 }
 
 // The dimensions the latest search held, named as the command-line tool's options.
@@ -280,11 +309,23 @@ function start(search, own = false) {
   message('');
   for (const p of problems) message(`Ignored: ${p}`, true);
   writeLink(true);
-  redrawMap();
-  page.timings.mapDrawn = performance.now();
-  // The analysis follows once the figures and the map are on screen.
-  clearTimeout(analysisPending);
-  analysisPending = setTimeout(analyse, 0);
+  // The figures go on screen first; the map follows in the next task after they are painted,
+  // and the analysis after the map.
+  // (A hidden tab paints nothing: there the map follows at once.)
+  return new Promise((resolve) => {
+    const painted = () => {
+      page.timings.figuresShown = performance.now();
+      setTimeout(() => {
+        redrawMap();
+        page.timings.mapDrawn = performance.now();
+        clearTimeout(analysisPending);
+        analysisPending = setTimeout(analyse, 0);
+        resolve();
+      }, 0);
+    };
+    if (document.hidden) painted();
+    else requestAnimationFrame(painted);
+  });
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -295,27 +336,12 @@ function redrawMap() {
   map.speedup = call.speedups(map.cells);
   $('map-title').textContent = map.title;
   $('map-subtitle').textContent = [map.subtitle, ...map.notes].join(' · ');
-  drawMap($('map'), map, model);
-  const legend = $('map-legend');
-  legend.textContent = '';
-  const lines = [map.best_text, map.shown_text];
-  map.limits.forEach((l, i) => {
-    if (l) lines.push(`${['▬ red', '▬ orange', '▬ blue', '▬ magenta'][i]} line: ${l.caption} limit ${l.value} ${l.unit}`);
-  });
-  lines.push('grey: breaks a limit · ○ best · □ on show');
-  let top = 0;
-  for (const v of map.speedup) if (v > top) top = v;
-  const scale = document.createElement('li');
-  scale.className = 'colour-scale';
-  scale.append('speedup 0 ', Object.assign(document.createElement('span'), { className: 'ramp' }),
-    ` ${top.toFixed(1)}`);
-  legend.append(scale);
-  for (const text of lines) {
-    if (!text) continue;
-    const li = document.createElement('li');
-    li.textContent = text;
-    legend.append(li);
-  }
+  if (mapCursor && !(mapCursor[0] < model.cache_sizes.length && mapCursor[1] < model.core_counts.length))
+    mapCursor = null; // a model file with shorter axes
+  drawMap($('map'), map, model, document.activeElement === $('map') ? mapCursor : null);
+  fillLegend($('map-legend'), map);
+  const best = map.best ? map.speedup[map.best[0] * model.core_counts.length + map.best[1]] : null;
+  setFigure('which-step', best);
 }
 
 function showCell(cell, x, y) {
@@ -328,8 +354,22 @@ function showCell(cell, x, y) {
   tip.textContent = text;
   $('map-cell').textContent = text;
   tip.hidden = text === '';
-  tip.style.left = `${x + 12}px`;
-  tip.style.top = `${y + 12}px`;
+  if (!tip.hidden) placeTip(tip, tip.parentElement, x, y);
+}
+
+// A cell of the map on show, as holding its core count and cache size would: the core-count
+// slider moved and locked, then the cache slider moved (a search with both held), the locks
+// left as they were.
+function putOnShow([cache, cores]) {
+  const locks = state.locks.slice();
+  const lines = [];
+  if (locks[1]) lines.push('lock 1 0');
+  if (locks[0]) lines.push('lock 0 0');
+  lines.push(`slider 0 ${cores}`, 'lock 0 1', `slider 1 ${cache}`);
+  if (!locks[0]) lines.push('lock 0 0');
+  if (locks[1]) lines.push('lock 1 1');
+  mapCursor = [cache, cores];
+  after(lines);
 }
 
 const fixed = (v, d) => (v === null ? '–' : Number(v).toFixed(d));
@@ -348,15 +388,19 @@ function analyse() {
       l.binds ? 'yes' : 'no', fixed(l.relaxed_value, 2), fixed(l.relaxed_speedup, 4),
       l.gain_percent === null ? '–' : `${l.gain_percent >= 0 ? '+' : ''}${l.gain_percent.toFixed(2)} %`,
       l.changes_at === null ? 'never' : fixed(l.changes_at, 3)];
-    for (const c of cells) {
+    const heads = document.querySelectorAll('#explain thead th');
+    cells.forEach((c, i) => {
       const td = document.createElement('td');
       td.textContent = c;
+      td.dataset.label = heads[i].textContent; // its caption where a phone stacks the row
       row.append(td);
-    }
+    });
     row.dataset.limit = l.limit;
     body.append(row);
   }
   const held = e.held.length ? ` with ${e.held.join(', ')} held as on show` : '';
+  setFigure('which-limits', e.feasible ? e.speedup : null,
+    e.feasible ? `${e.speedup.toFixed(2)}${held}` : 'nothing meets the limits');
   $('explain-note').textContent = e.feasible
     ? `The options and limits on show${held}: best speedup ${e.speedup.toFixed(4)}; each limit relaxed alone by 10 %:`
     : 'Nothing meets these limits.' +
@@ -368,9 +412,14 @@ function analyse() {
 // ----------------------------------------------------------------------------------------------
 // The controls
 
+// One action, or several in a row, then the figures, the map and (soon after) the analysis.
 function after(line) {
   const t = performance.now();
-  const error = act(line);
+  let error = '';
+  for (const one of [line].flat()) {
+    const refused = act(one);
+    error = error || refused;
+  }
   render();
   redrawMap();
   page.lastActionMs = performance.now() - t;
@@ -403,6 +452,7 @@ function connect() {
   for (let i = 0; i < 5; i++)
     $(`option-${i}`).addEventListener('change', (e) => after(`option ${i} ${e.target.value}`));
   $('best').addEventListener('click', () => after('best'));
+  $('best-again').addEventListener('click', () => after('best'));
   for (const slot of [0, 1, 4, 5])
     $(`slider-${slot}`).addEventListener('input', (e) => after(`slider ${slot} ${e.target.value}`));
   for (let i = 0; i < 3; i++)
@@ -410,13 +460,13 @@ function connect() {
   for (let slot = 2; slot <= 5; slot++) {
     const input = $(`limit-${slot}`);
     input.addEventListener('change', () => {
-      const text = input.value.trim();
-      if (text === '' || !Number.isFinite(Number(text))) {
-        message(`The ${input.parentElement.firstChild.textContent.trim()} must be a number; it stays ${state.limits[slot - 2]}.`);
+      const read = readLimit(slot - 2, input.value, state.limits[slot - 2]);
+      if (read.error) {
+        message(read.error);
         input.value = state.limits[slot - 2];
         return;
       }
-      after(`limit ${slot} ${text}`);
+      after(`limit ${slot} ${String(Number(read.text))}`);
       input.value = state.limits[slot - 2];
     });
   }
@@ -432,15 +482,35 @@ function connect() {
     showCell(cell, e.clientX - r.left, e.clientY - r.top);
   });
   canvas.addEventListener('mouseleave', () => showCell(null));
+  canvas.addEventListener('click', (e) => {
+    const r = canvas.getBoundingClientRect();
+    const cell = map ? mapCellAt(canvas, model, e.clientX - r.left, e.clientY - r.top) : null;
+    if (cell) putOnShow(cell);
+  });
   canvas.addEventListener('keydown', (e) => {
     const moves = { ArrowLeft: [0, -1], ArrowRight: [0, 1], ArrowUp: [1, 0], ArrowDown: [-1, 0] };
+    if (e.key === 'Enter' && mapCursor) {
+      e.preventDefault();
+      putOnShow(mapCursor);
+      return;
+    }
     if (!moves[e.key]) return;
     e.preventDefault();
     mapCursor = mapCursor || (map.shown || map.best || [0, 0]).slice();
     mapCursor[0] = Math.max(0, Math.min(model.cache_sizes.length - 1, mapCursor[0] + moves[e.key][0]));
     mapCursor[1] = Math.max(0, Math.min(model.core_counts.length - 1, mapCursor[1] + moves[e.key][1]));
     $('map-cell').textContent = call.cell(mapCursor[0], mapCursor[1]);
+    drawMap(canvas, map, model, mapCursor);
+    page.mapCursor = mapCursor.slice();
   });
+  canvas.addEventListener('focus', () => {
+    // The keyboard's cursor shows as soon as the map has the keyboard, on the cell on show.
+    if (!map) return;
+    mapCursor = mapCursor || (map.shown || map.best || [0, 0]).slice();
+    page.mapCursor = mapCursor.slice();
+    drawMap(canvas, map, model, mapCursor);
+  });
+  canvas.addEventListener('blur', () => drawMap(canvas, map, model, null));
 
   $('model-file').addEventListener('change', async (e) => {
     const file = e.target.files[0];
@@ -481,7 +551,7 @@ function connect() {
   });
   window.addEventListener('resize', () => {
     resized();
-    if (map) drawMap($('map'), map, model);
+    if (map) drawMap($('map'), map, model, document.activeElement === $('map') ? mapCursor : null);
     redrawBudget();
   });
 }
@@ -529,10 +599,24 @@ function connectExercise() {
   });
 }
 
+// A new instance of the engine, made from its code as compiled while it downloaded (index.html
+// starts that once the page's text is painted); the same compiled code serves every instance.
+function compiledEngine() {
+  if (!self.engineWasm) return createEngine();
+  return createEngine({
+    instantiateWasm(imports, receive) {
+      self.engineWasm.then((module) => WebAssembly.instantiate(module, imports)
+        .then((instance) => receive(instance, module)))
+        .catch((error) => message(`The page could not start: the engine did not load (${error})`));
+      return {};
+    },
+  });
+}
+
 async function main() {
   page.timings = { moduleStart: performance.now() };
   // A trap in the engine is said once; the fresh engine then redraws what depends on it.
-  call = await startEngine(createEngine, {
+  call = await startEngine(compiledEngine, {
     report: (text) => message(text, true),
     restarted: () => {
       redrawMap();
@@ -543,18 +627,20 @@ async function main() {
   page.engine = call;
   page.timings.engineReady = performance.now();
   call.restart();
+  page.timings.restarted = performance.now();
   model = JSON.parse(call.model());
   state = JSON.parse(call.act('lock 0 0')).state; // the window as it opens
+  page.timings.opened = performance.now();
   page.log.length = 0;
-  buildFigureTable();
   fillOptions();
   connect();
   connectExercise();
   page.timings.controlsReady = performance.now();
-  start(location.search);
-  page.firstResultMs = performance.now();
+  await start(location.search);
+  page.firstResultMs = page.timings.figuresShown;
   $('explorer').setAttribute('aria-busy', 'false');
   page.ready = true;
+  import('./help.js').then((help) => help.installHelp());
 }
 
 main().catch((error) => {

@@ -267,6 +267,11 @@ export function mapSvg(drawMap, map, model) {
     ramp.stops = getComputedStyle(strip).backgroundImage.match(/rgba?\([^)]*\)/g) || ['#000', '#fff'];
     const [from, to] = [strip.previousSibling, strip.nextSibling].map((node) => (node ? node.textContent.trim() : ''));
     Object.assign(ramp, { from, to });
+    // What the scale spans, the line under the ramp, goes first among the legend's lines.
+    let said = '';
+    for (let node = strip.nextSibling && strip.nextSibling.nextSibling; node; node = node.nextSibling)
+      said += node.textContent;
+    if (said.trim()) legend.unshift(said.trim());
   }
   const title = [document.getElementById('map-title').textContent,
     document.getElementById('map-subtitle').textContent].filter((t) => t).join(' · ');

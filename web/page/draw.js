@@ -1,7 +1,7 @@
 // The page's pictures on canvases: the design-space map (as the desktop map lays it out: core
 // counts across, cache sizes up, the configurations that break a limit grey, a line where each
 // limit cuts the space, the best configuration circled and the one on show in a square).
-const LIMIT_COLOURS = ['#d62728', '#ff7f0e', '#1f77b4', '#c51bce'];
+import { LIMIT_STYLES, scaleColour, greyLevel, scaleRange } from './map_style.js';
 const MARGIN = { left: 52, right: 12, top: 10, bottom: 40 };
 
 // Sizes the canvas to its box on screen, sharp on any pixel ratio. The box's width is read once
@@ -36,25 +36,25 @@ function layout(width, height, model) {
   };
 }
 
-// Speedup to colour: dark blue through teal and green to yellow.
-const STOPS = [[48, 18, 89], [33, 102, 140], [32, 160, 130], [120, 200, 70], [250, 230, 35]];
+// Speedup to colour: the tool's scale, dark blue through teal and green to yellow.
 function heat(t, pixel, at) {
-  const s = Math.max(0, Math.min(1, t)) * (STOPS.length - 1);
-  const i = Math.min(STOPS.length - 2, Math.floor(s)), f = s - i;
-  for (let k = 0; k < 3; k++) pixel[at + k] = Math.round(STOPS[i][k] + (STOPS[i + 1][k] - STOPS[i][k]) * f);
+  const [r, g, b] = scaleColour(t);
+  pixel[at] = r;
+  pixel[at + 1] = g;
+  pixel[at + 2] = b;
   pixel[at + 3] = 255;
 }
 
 // The cells as one picture of a pixel each, scaled up without smoothing.
 let cellPicture = null;
 
-export function drawMap(canvas, map, model) {
+// The map; cursor, when given, is the (cache, cores) cell the keyboard is on.
+export function drawMap(canvas, map, model, cursor = null) {
   const { g, width, height } = fit(canvas, 0.72);
   const L = layout(width, height, model);
   g.fillStyle = '#fff';
   g.fillRect(0, 0, width, height);
-  let top = 0;
-  for (const s of map.speedup) if (s !== null && s > top) top = s;
+  const { feasibleTop, overallTop } = scaleRange(map);
   if (!cellPicture || cellPicture.width !== L.columns || cellPicture.height !== L.rows) {
     cellPicture = document.createElement('canvas');
     cellPicture.width = L.columns;
@@ -66,46 +66,50 @@ export function drawMap(canvas, map, model) {
     for (let cores = 0; cores < L.columns; cores++) {
       const i = cache * L.columns + cores;
       const s = map.speedup[i] || 0;
-      const t = top > 0 ? s / top : 0;
       const at = ((L.rows - 1 - cache) * L.columns + cores) * 4;
       if (map.breaks[i]) {
-        const grey = Math.round(150 + 70 * t);
-        image.data.fill(grey, at, at + 3);
+        image.data.fill(greyLevel(s / overallTop), at, at + 3);
         image.data[at + 3] = 255;
       } else {
-        heat(t, image.data, at);
+        heat(s / feasibleTop, image.data, at);
       }
     }
   }
   cg.putImageData(image, 0, 0);
   g.imageSmoothingEnabled = false;
   g.drawImage(cellPicture, L.x(0), L.y(L.rows - 1), L.columns * L.w, L.rows * L.h);
-  // Each limit's line: the edges between a cell that breaks it and one that does not.
-  map.limits.forEach((limit, k) => {
-    if (!limit) return;
+  // Each limit's line: the edges between a cell that breaks it and one that does not, in the
+  // tool's colour and dash pattern. Each line is a little narrower than the one before it,
+  // and dashes show the one beneath, so that where two limits cut the space along the same
+  // edges both stay in sight.
+  const paths = map.limits.map((limit, k) => {
+    if (!limit) return null;
     const bit = 1 << k;
-    const breaks = (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0;
+    return limitPath(L, (cache, cores) => (map.breaks[cache * L.columns + cores] & bit) !== 0);
+  });
+  // Plain path calls rather than Path2D, so that a recording context (a picture saved as SVG)
+  // draws the same.
+  const trace = (runs) => {
     g.beginPath();
-    for (let cache = 0; cache < L.rows; cache++) {
-      for (let cores = 0; cores < L.columns; cores++) {
-        const here = breaks(cache, cores);
-        if (cores + 1 < L.columns && breaks(cache, cores + 1) !== here) {
-          g.moveTo(L.x(cores + 1), L.y(cache));
-          g.lineTo(L.x(cores + 1), L.y(cache) + L.h);
-        }
-        if (cache + 1 < L.rows && breaks(cache + 1, cores) !== here) {
-          g.moveTo(L.x(cores), L.y(cache));
-          g.lineTo(L.x(cores) + L.w, L.y(cache));
-        }
-      }
-    }
-    g.strokeStyle = '#fff';
-    g.lineWidth = 4;
-    g.stroke();
-    g.strokeStyle = LIMIT_COLOURS[k];
-    g.lineWidth = 2;
+    for (const run of runs) run.forEach(([x, y], i) => (i ? g.lineTo(x, y) : g.moveTo(x, y)));
+  };
+  g.strokeStyle = '#fff'; // a white casing under every line first, then the lines over it
+  paths.forEach((runs, k) => {
+    if (!runs) return;
+    trace(runs);
+    g.lineWidth = LIMIT_STYLES[k].width + 2;
     g.stroke();
   });
+  paths.forEach((runs, k) => {
+    if (!runs) return;
+    const style = LIMIT_STYLES[k];
+    trace(runs);
+    g.setLineDash(style.dash);
+    g.strokeStyle = style.colour;
+    g.lineWidth = style.width;
+    g.stroke();
+  });
+  g.setLineDash([]);
   const centre = ([cache, cores]) => [L.x(cores) + L.w / 2, L.y(cache) + L.h / 2];
   const size = Math.max(6, Math.min(L.w, L.h * 3));
   if (map.best) {
@@ -128,6 +132,19 @@ export function drawMap(canvas, map, model) {
     g.strokeStyle = '#000';
     g.lineWidth = 2;
     g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+  }
+  if (cursor) {
+    // The keyboard's cell: a dashed frame, black on white, apart from the square on show.
+    const [x, y] = centre(cursor);
+    const half = Math.max(L.w, L.h) / 2 + 3;
+    g.lineWidth = 4;
+    g.strokeStyle = '#fff';
+    g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+    g.setLineDash([3, 2]);
+    g.lineWidth = 2;
+    g.strokeStyle = '#000';
+    g.strokeRect(x - half, y - half, 2 * half, 2 * half);
+    g.setLineDash([]);
   }
   // Axes: core counts along the bottom, cache sizes up the left.
   g.fillStyle = '#222';
@@ -161,6 +178,47 @@ export function drawMap(canvas, map, model) {
   g.textAlign = 'center';
   g.fillText('L2 cache, MB', 0, 0);
   g.restore();
+}
+
+// A limit's line as joined-up runs of points, so that a dash pattern runs on along it rather than
+// starting again at every cell. Grid corners are numbered (core boundary, cache boundary);
+// the cell edges between a cell that breaks the limit and one that does not join at them.
+function limitPath(L, breaks) {
+  const ends = new Map(); // corner -> the corners it is joined to
+  const key = (i, j) => i * (L.rows + 1) + j;
+  const join = (a, b) => {
+    for (const [p, q] of [[a, b], [b, a]]) {
+      if (!ends.has(p)) ends.set(p, []);
+      ends.get(p).push(q);
+    }
+  };
+  for (let cache = 0; cache < L.rows; cache++) {
+    for (let cores = 0; cores < L.columns; cores++) {
+      const here = breaks(cache, cores);
+      if (cores + 1 < L.columns && breaks(cache, cores + 1) !== here)
+        join(key(cores + 1, cache), key(cores + 1, cache + 1));
+      if (cache + 1 < L.rows && breaks(cache + 1, cores) !== here)
+        join(key(cores, cache + 1), key(cores + 1, cache + 1));
+    }
+  }
+  const point = (k) => [L.x(Math.floor(k / (L.rows + 1))), L.y(k % (L.rows + 1)) + L.h];
+  const runs = [];
+  // Walk from the loose ends first, then round what is left (closed loops).
+  const starts = [...ends.keys()].sort((a, b) => ends.get(a).length - ends.get(b).length);
+  for (const start of starts) {
+    let at = start;
+    if (!ends.get(at).length) continue;
+    const run = [point(at)];
+    while (ends.get(at).length) {
+      const next = ends.get(at).pop();
+      const back = ends.get(next);
+      back.splice(back.indexOf(at), 1);
+      run.push(point(next));
+      at = next;
+    }
+    runs.push(run);
+  }
+  return runs;
 }
 
 // The (cache, cores) cell under a point of the canvas (CSS pixels), or null.

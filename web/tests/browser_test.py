@@ -102,8 +102,9 @@ class Page(unittest.TestCase):
                        ' o[e.dataset.field] = e.dataset.value; return o;')
 
     def labels(self):
+        # The window's captions as the engine gives them (the page mends two on screen).
         return self.js('const o = {}; for (const s of arguments[0]) '
-                       'o[s] = document.getElementById("label-" + s).textContent; return o;',
+                       'o[s] = document.getElementById("label-" + s).dataset.value; return o;',
                        LABELS)
 
     def log(self):

@@ -251,7 +251,8 @@ class Exercise(unittest.TestCase):
         svg = self.download('download-map-svg', 'map.svg').decode()
         root = ET.fromstring(svg)  # well-formed
         texts = ' '.join(t.text or '' for t in root.iter('{http://www.w3.org/2000/svg}text'))
-        for words in ('cores', 'L2 cache, MB', 'power limit', 'best:', 'speedup 0'):
+        for words in ('cores', 'L2 cache, MB', 'power limit', 'best:', 'Speedup 0',
+                      'Colours span the configurations that meet the limits'):
             self.assertIn(words, texts)
         self.assertGreater(len(list(root.iter('{http://www.w3.org/2000/svg}rect'))), 35)
         curve = ET.fromstring(self.download('download-curve-svg', 'budget-curve.svg').decode())
