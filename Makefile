@@ -101,7 +101,10 @@ memcheck: debug
 # (bench_chips, and bench/chips_bench.py: validate and calibrate as whole processes, evaluate
 # from Python)
 # (in-process, and as whole processes with bench/research_bench.py), the tool's streamed
-# output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), the
+# output as whole processes (bench/output_bench.py, medians of 7 runs, with peak memory), whole
+# processes side by side (bench/process_bench.py: search against /bin/true, a picture command
+# against /bin/true, a sweep under a model file that changes nothing against the built-in
+# model's; medians of 41 alternate runs, as ratios), the
 # Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
 # medians of 5 runs, the study's of 3), and the web page in headless Chromium
 # (bench/web_bench.py: first result, worst option change, size); the others report the median
@@ -121,6 +124,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_chips $(BENCH_ARGS)
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/research_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	/usr/bin/python3 bench/output_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
+	/usr/bin/python3 bench/process_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/chips_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	$(MAKE) web web-deps

@@ -51,6 +51,24 @@ void BM_SweepSearchesOnly(benchmark::State &state) {
 }
 BENCHMARK(BM_SweepSearchesOnly)->Unit(benchmark::kMillisecond);
 
+// What a model file adds to a sweep: the scan of every option set's configurations for figures
+// that are not finite, on a model that has none (as a file that changes nothing gives). Target:
+// at most a fifth of BM_FullSweep with as many jobs, so that `sweep --model FILE` stays within
+// 1.2 times the built-in model's sweep.
+void BM_NonFiniteScan(benchmark::State &state) {
+    std::vector<Request> every;
+    for (size_t i = 0; i < option_set_count(); i++)
+        every.push_back(Request{option_set_at(i), {}, {}});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(non_finite_figures(every, int(state.range(0))).count);
+}
+BENCHMARK(BM_NonFiniteScan)
+    ->ArgName("jobs")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

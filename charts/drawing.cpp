@@ -175,12 +175,6 @@ void upright_text_at(cairo_t *cr, double x, double y, const std::string &text, d
     cairo_restore(cr);
 }
 
-std::string number(const char *pattern, double value) {
-    char text[64];
-    snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
 LinearAxis linear_axis(double lo, double hi, double from, double to, int count, bool round_out) {
     if (!std::isfinite(lo))
         lo = 0;

@@ -209,23 +209,6 @@ std::string draw_into(std::string &bytes, ImageFormat format, int width, int hei
 
 } // namespace
 
-std::optional<ImageFormat> image_format_of(std::string_view path) {
-    auto ends_with = [&](std::string_view suffix) {
-        if (path.size() <= suffix.size())
-            return false;
-        std::string_view tail = path.substr(path.size() - suffix.size());
-        for (size_t i = 0; i < tail.size(); i++)
-            if (std::tolower(static_cast<unsigned char>(tail[i])) != suffix[i])
-                return false;
-        return true;
-    };
-    if (ends_with(".png"))
-        return ImageFormat::Png;
-    if (ends_with(".svg"))
-        return ImageFormat::Svg;
-    return std::nullopt;
-}
-
 std::string write_image(const std::string &path, ImageFormat format, int width, int height,
                         const std::function<void(cairo_t *, int, int)> &draw) {
     if (width <= 0 || height <= 0)

@@ -3,14 +3,9 @@
 
 #include <cairo.h>
 #include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
 
-enum class ImageFormat { Png, Svg };
-
-// From the file name's extension (.png or .svg, any letter case); none for anything else.
-std::optional<ImageFormat> image_format_of(std::string_view path);
+#include "charts/image_format.h"
 
 // Draws a picture of width x height (pixels, or points for SVG) into path, whole or not at all
 // (replace_file: a symbolic link's target replaced, the old file's permissions kept), so that a

@@ -8,6 +8,7 @@
 #include "charts/scaling_chart.h"
 #include "cli/report.h"
 #include "model/model.h"
+#include "pictures/drawing_module.h"
 #include "search/limit_queries.h"
 #include "study/parallel.h"
 
@@ -151,14 +152,20 @@ LimitMapChart map_chart(const Budget &b) {
 } // namespace
 
 std::string write_budget_chart(const Budget &b, const std::string &path, ImageFormat format) {
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
     if (b.request.varied.size() == 1) {
         const CurveChart chart = curve_chart(b);
-        return write_image(path, format, kWidth, kCurveHeight,
-                           [&](cairo_t *cr, int w, int h) { draw_curve_chart(cr, w, h, chart); });
+        return drawing->write_image(
+            path, format, kWidth, kCurveHeight,
+            [&](cairo_t *cr, int w, int h) { drawing->draw_curve_chart(cr, w, h, chart); });
     }
     const LimitMapChart chart = map_chart(b);
-    return write_image(path, format, kWidth, kMapHeight,
-                       [&](cairo_t *cr, int w, int h) { draw_limit_map_chart(cr, w, h, chart); });
+    return drawing->write_image(path, format, kWidth, kMapHeight, [&](cairo_t *cr, int w, int h) {
+        drawing->draw_limit_map_chart(cr, w, h, chart);
+    });
 }
 
 std::vector<Request> scaling_requests(const Request &request, Choice series) {
@@ -203,6 +210,11 @@ std::string write_scaling_chart(const std::vector<BestConfiguration> &best, cons
         }
         chart.series.push_back(std::move(line));
     }
-    return write_image(path, format, kWidth, kMapHeight,
-                       [&](cairo_t *cr, int w, int h) { draw_scaling_chart(cr, w, h, chart); });
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
+    return drawing->write_image(path, format, kWidth, kMapHeight, [&](cairo_t *cr, int w, int h) {
+        drawing->draw_scaling_chart(cr, w, h, chart);
+    });
 }

@@ -3,6 +3,7 @@
 #include "charts/validation_chart.h"
 #include "cli/report.h"
 #include "model/model.h"
+#include "pictures/drawing_module.h"
 #include "study/result_columns.h"
 
 std::string write_validation_chart(const Validation &v, const std::vector<Chip> &chips,
@@ -26,6 +27,11 @@ std::string write_validation_chart(const Validation &v, const std::vector<Chip> 
     for (const ChipComparison &row : v.rows)
         c.marks.push_back(
             ValidationMark{row.published, row.predicted, int(row.figure), chips[row.chip].name});
-    return write_image(path, format, 900, 700,
-                       [&](cairo_t *cr, int w, int h) { draw_validation_chart(cr, w, h, c); });
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
+    return drawing->write_image(path, format, 900, 700, [&](cairo_t *cr, int w, int h) {
+        drawing->draw_validation_chart(cr, w, h, c);
+    });
 }

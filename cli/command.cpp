@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "charts/image_file.h"
+#include "pictures/drawing_module.h"
 #include "study/choices.h"
 
 std::string one_line(const std::string &message) {
@@ -46,7 +46,7 @@ int write_table(const Table &table, const std::string &format, Output &out, FILE
 }
 
 int drawn(const std::string &failure, FILE *err) {
-    release_drawing_caches();
+    release_loaded_drawing_caches();
     if (failure.empty())
         return 0;
     say(err, failure);

@@ -1,6 +1,7 @@
 #include "cli/plot.h"
 
 #include "model/tables.h"
+#include "pictures/drawing_module.h"
 #include "spacemap/space_map.h"
 
 namespace {
@@ -35,13 +36,22 @@ double PlotGeometry::cell_y(int cache) const {
 }
 
 PlotGeometry plot_geometry() {
-    const SpaceChartLayout g = space_chart_layout(kWidth, kHeight, space_map_frame());
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return PlotGeometry{kWidth, kHeight, 0, 0, 0, 0};
+    const SpaceChartLayout g = drawing->space_chart_layout(kWidth, kHeight, space_map_frame());
     return PlotGeometry{kWidth, kHeight, g.left, g.top, g.cell_width, g.cell_height};
 }
 
 std::string write_plot(const PlotData &data, const std::string &path, ImageFormat format) {
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
     const SpaceChart chart = plot_chart(data);
-    return write_image(path, format, kWidth, kHeight, [&](cairo_t *cr, int width, int height) {
-        draw_space_chart(cr, width, height, chart);
-    });
+    return drawing->write_image(path, format, kWidth, kHeight,
+                                [&](cairo_t *cr, int width, int height) {
+                                    drawing->draw_space_chart(cr, width, height, chart);
+                                });
 }

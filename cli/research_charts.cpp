@@ -5,6 +5,7 @@
 #include "charts/research_charts.h"
 #include "cli/report.h"
 #include "model/model.h"
+#include "pictures/drawing_module.h"
 
 namespace {
 
@@ -81,8 +82,13 @@ std::string write_pareto_chart(const ParetoRequest &r, const ParetoFront &front,
         c.colour_label = label_of(r.objectives[2]);
     c.x_limit = limit_of(x, limits);
     c.y_limit = limit_of(y, limits);
-    return write_image(path, format, kWidth, kParetoHeight,
-                       [&](cairo_t *cr, int w, int h) { draw_pareto_chart(cr, w, h, c); });
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
+    return drawing->write_image(
+        path, format, kWidth, kParetoHeight,
+        [&](cairo_t *cr, int w, int h) { drawing->draw_pareto_chart(cr, w, h, c); });
 }
 
 std::string write_tornado_chart(const Sensitivity &s, const std::string &path, ImageFormat format) {
@@ -116,6 +122,11 @@ std::string write_tornado_chart(const Sensitivity &s, const std::string &path, I
                           " numbers these options use change the best speedup or the optimum; "
                           "the other " +
                           std::to_string(unchanged) + " are left out");
-    return write_image(path, format, kWidth, tornado_chart_height(c.bars.size()),
-                       [&](cairo_t *cr, int w, int h) { draw_tornado_chart(cr, w, h, c); });
+    std::string error;
+    const DrawingModule *drawing = drawing_module(error);
+    if (drawing == nullptr)
+        return error;
+    return drawing->write_image(
+        path, format, kWidth, drawing->tornado_chart_height(c.bars.size()),
+        [&](cairo_t *cr, int w, int h) { drawing->draw_tornado_chart(cr, w, h, c); });
 }

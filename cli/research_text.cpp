@@ -1,5 +1,6 @@
 #include "cli/research_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "cli/report.h"
@@ -87,9 +88,13 @@ std::string sensitivity_text(const Sensitivity &s) {
                        configuration_text(s.base).c_str());
     else
         text += "no configuration meets the limits\n";
-    text += format("\nEach of the %zu numbers these options use moved down and up by %s %%, "
+    const bool fraction = std::any_of(s.rows.begin(), s.rows.end(), [](const SensitivityRow &row) {
+        return row.field.ends_with(".parallel_fraction");
+    });
+    text += format("\nEach of the %zu numbers these options use moved down and up by %s %%%s, "
                    "largest effect first\n",
-                   s.rows.size(), shortest(s.spread * 100).c_str());
+                   s.rows.size(), shortest(s.spread * 100).c_str(),
+                   fraction ? " (the parallel fraction p by its serial share 1 - p)" : "");
     text += format("  %-44s %12s %12s %9s %10s %12s %9s %10s %s\n", "field", "value", "low",
                    "speedup", "change", "high", "speedup", "change", "optimum (low, high)");
     for (const SensitivityRow &row : s.rows) {

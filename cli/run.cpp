@@ -13,6 +13,7 @@
 #include "cli/run.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -96,11 +97,19 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
     app.require_subcommand(1);
     Arguments a;
     set_default_options(a);
+    // A command named first is the one this run can parse: only its options are made (making
+    // every command's options costs more than the rest of a search). Otherwise (--help, a
+    // global option first) every command's are.
+    const bool named_first =
+        argc > 1 &&
+        std::any_of(std::begin(kCommands), std::end(kCommands),
+                    [&](const Command *command) { return command->name == std::string(argv[1]); });
     std::string commands; // "search, sweep, ..."
     for (const Command *command : kCommands) {
         CLI::App *added = app.add_subcommand(command->name, command->summary);
         added->footer(command->notes_objectives ? footer + objectives_note : footer);
-        command->add_options(added, a);
+        if (!named_first || command->name == std::string(argv[1]))
+            command->add_options(added, a);
         commands += (commands.empty() ? "" : ", ") + std::string(command->name);
     }
 

@@ -325,6 +325,18 @@ class Terms {
         return rising_row_[cache] != 0;
     }
 
+    // Whether every speedup of the current step is finite, from its greatest dividend and least
+    // divisor.
+    bool speedups_finite() const;
+
+    // Whether the area, power and bandwidths of every configuration in range are finite at
+    // every step whose supply and frequency ratios are at most max_vdd_ratio and max_f_ratio
+    // in size, without entering a step: each figure's expression worked out on the largest
+    // size of each of its values (the least of each divisor), in the model functions' order.
+    // Rounding is monotonic, so that bound is at least the size of every value it stands for;
+    // where it is finite, so is every value (no overflow, no division by 0, no NaN).
+    bool figures_bounded(double max_vdd_ratio, double max_f_ratio) const;
+
     // Whether every figure of a configuration is finite (figures_finite), taking those in f
     // that the checks have worked out and working out the others; the step's figures must
     // have been entered.
@@ -532,6 +544,98 @@ void Terms::enter_step_figures() {
               w.bw_norm > 0 && std::isfinite(stack_area_) && finite_and_at_least(uncore_, 0) &&
               finite_and_at_least(s.uncore_area, 0);
     std::fill(std::begin(rising_row_), std::end(rising_row_), -1);
+}
+
+// The largest and the least size of a table's values in range; NaN if one of them is NaN.
+double largest_size(const double *table, Range range) {
+    double most = 0;
+    for (int i = range.first; i <= range.last; i++) {
+        const double size = std::fabs(table[i]);
+        if (std::isnan(size))
+            return size;
+        most = size > most ? size : most;
+    }
+    return most;
+}
+
+double least_size(const double *table, Range range) {
+    double least = std::numeric_limits<double>::infinity();
+    for (int i = range.first; i <= range.last; i++) {
+        const double size = std::fabs(table[i]);
+        if (std::isnan(size))
+            return size;
+        least = size < least ? size : least;
+    }
+    return least;
+}
+
+bool Terms::speedups_finite() const {
+    return ok_ == 0 ||
+           std::isfinite(largest_size(perf_, cores_) / least_size(stall_plus_one_, caches_));
+}
+
+bool Terms::figures_bounded(double max_vdd_ratio, double max_f_ratio) const {
+    using power_terms::float_square;
+    using std::fabs;
+    const Selection &s = s_;
+    const TranTechRecord &n = s.node;
+    const WorkloadFigures &w = s.workload;
+    const CoreKindFigures &k = s.kind;
+    const ReferenceChip &r = s.ref;
+    const double V = max_vdd_ratio, F = max_f_ratio;
+    const double fmax = fabs(s.fmax_core()), fmax_l2 = fabs(s.fmax_l2());
+    const double cgate = fabs(s.cgate_core()), ref_supply2 = fabs(ref_supply2_);
+
+    // enter_step_figures, on sizes.
+    const double supply2 = float_square(fabs(s.vdd_core()) * V);
+    const double t2 = fabs(k.reference_uncore_power) * cgate / fabs(r.Cgate) * supply2 /
+                      ref_supply2 * F * fmax / fabs(r.freq);
+    const double l2_supply2 = float_square(V * fabs(s.vdd_l2()));
+    const double full_use = fabs(n.bw_offchip) / fabs(r.bw_offchip) * fabs(r.mem_if_power) * cgate /
+                            fabs(r.Cgate) * supply2 / ref_supply2 * fabs(n.mem_data_rate) /
+                            fabs(r.mem_rate);
+    const double memory_interface = fabs(r.mem_if_power) * cgate / fabs(r.Cgate) * supply2 /
+                                    ref_supply2 * fabs(n.mem_data_rate) / fabs(r.mem_rate);
+    const double vdd = fabs(s.vdd_core()) * V;
+    const double ref_vdd_core2 = float_square(fabs(k.ref_Vdd));
+    const double demand = fabs(w.bw_rate) * F * fmax / fabs(w.bw_cpi);
+    const double t1 = largest_size(switching_head_, cores_) * supply2 / ref_vdd_core2 * F * fmax /
+                      fabs(k.ref_freq);
+    const double t3 = largest_size(l2_switching_head_, cores_) * l2_supply2 / ref_supply2 * F *
+                      fmax_l2 / fabs(r.freq);
+    const double switching = (t1 + t2) + t3;
+    const double traffic = largest_size(traffic_head_, cores_) * F * fmax / fabs(r.freq);
+    const double leakage = vdd * largest_size(leakage_head_, cores_) * 0.5 / 1000;
+    const double count_demand =
+        demand * largest_size(s.core_counts, cores_) * fabs(k.core_perf) / fabs(w.bw_width);
+    const double l2_leakage = largest_size(l2_leakage_head_, caches_) * V * fabs(s.vdd_l2()) /
+                              fabs(r.Vdd) * fabs(s.ileak_l2()) / fabs(r.Ileak) *
+                              fabs(s.lgate_l2()) / fabs(r.Lgate);
+
+    // power(), bandwidths() and area(), on sizes.
+    const double miss_rate = largest_size(miss_rate_, caches_);
+    const double at_traffic =
+        memory_interface *
+        ((fabs(power_stack_miss_rate_) * (traffic * miss_rate)) / fabs(miss_rate_ref_));
+    if (!std::isfinite(at_traffic) || !std::isfinite(full_use))
+        return false;
+    const double t5 = at_traffic > full_use ? at_traffic : full_use; // either may be the min
+    double power = leakage + ((switching + l2_leakage) + t5);
+    if (s.uncore_power != 0) // uncore_power_term
+        power = power + fabs(s.uncore_power) * float_square(V) * F;
+    if (s.stacked)
+        power = power + fabs(s.stack_power());
+    const double bandwidth_traffic = count_demand * miss_rate;
+    const double bandwidth = bandwidth_traffic / fabs(w.bw_norm);
+    const double stacked_bandwidth =
+        s.stacked ? (fabs(s.stack_miss_rate) * bandwidth_traffic) / fabs(w.bw_norm) : 0.0;
+    double area = largest_size(core_area_, cores_) + largest_size(l2_area_, caches_);
+    if (s.stacked)
+        area = fabs(stack_area_) + area;
+    if (s.uncore_area != 0)
+        area = area + fabs(s.uncore_area);
+    return std::isfinite(power) && std::isfinite(bandwidth) && std::isfinite(stacked_bandwidth) &&
+           std::isfinite(area);
 }
 
 bool Terms::rising_row_checked(int cache) const {
@@ -899,6 +1003,52 @@ std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec
         }
     }
     return all;
+}
+
+NonFiniteConfigurations non_finite_configurations(const SearchSpec &spec) {
+    const Selection s = selection_of(spec);
+    const Ranges r = ranges_of(spec);
+    Terms terms(s, r.caches, r.cores, s.miss_rate(4.0));
+    const double stack_power = s.stack_power();
+    NonFiniteConfigurations found;
+    // Mostly settled at once: every speedup finite step by step, the other figures for every
+    // step together from the largest supply and frequency ratios.
+    double max_vdd_ratio = 0, max_f_ratio = 0;
+    bool speedups_finite = true;
+    for (int i = r.scales.first; i <= r.scales.last && speedups_finite; i++) {
+        const OperatingPoint op = operating_point(s, spec, i);
+        terms.enter_step(op);
+        speedups_finite = terms.speedups_finite();
+        max_vdd_ratio = std::fmax(max_vdd_ratio, std::fabs(op.vdd_ratio));
+        max_f_ratio = std::fmax(max_f_ratio, std::fabs(op.f_ratio));
+        if (std::isnan(op.vdd_ratio) || std::isnan(op.f_ratio))
+            speedups_finite = false;
+    }
+    if (speedups_finite && terms.figures_bounded(max_vdd_ratio, max_f_ratio))
+        return found;
+    for (int i = r.scales.first; i <= r.scales.last; i++) {
+        terms.enter_step(operating_point(s, spec, i));
+        terms.enter_step_figures();
+        for (int j = r.caches.first; j <= r.caches.last; j++) {
+            if (terms.rising_row(j))
+                continue;
+            // As evaluate_design_space works each one out.
+            for (int k = r.cores.first; k <= r.cores.last; k++) {
+                ConfigurationFigures f;
+                f.area = terms.area(j, k);
+                f.power = terms.power(j, k);
+                if (s.stacked)
+                    f.power = f.power + stack_power;
+                terms.bandwidths(j, k, f);
+                f.speedup = terms.speedup(j, k);
+                if (figures_finite(f))
+                    continue;
+                if (found.count++ == 0)
+                    found.first = EvaluatedConfiguration{i, j, k, f};
+            }
+        }
+    }
+    return found;
 }
 
 std::vector<SearchOutcome> search_design_space_many(const SearchSpec &spec,

@@ -126,6 +126,17 @@ struct EvaluatedConfiguration {
 };
 std::vector<EvaluatedConfiguration> evaluate_design_space(const SearchSpec &spec);
 
+// The configurations in range whose figures are not all finite (figures_finite), as
+// evaluate_design_space gives them: how many, and the first of them in the search's order.
+// A cache size's row that the search's own proof shows finite throughout (every table by core
+// count finite and rising, every figure finite at both ends) is not gone through one by one, so
+// that a model whose figures are all finite costs a few checks per row.
+struct NonFiniteConfigurations {
+    size_t count = 0;
+    EvaluatedConfiguration first{}; // when count > 0
+};
+NonFiniteConfigurations non_finite_configurations(const SearchSpec &spec);
+
 // Voltage ratio of a scale step's target under the transistor kind's floor rule.
 double voltage_step(const TranTechRecord &node, int transistor, double target);
 

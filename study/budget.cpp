@@ -100,6 +100,12 @@ BudgetSeries series_of(const BudgetRequest &b, const OptionSet &options) {
     return s;
 }
 
+// How a candidate's answer ranks among the others of a best-over point, higher is better: the
+// speedup, or the objective's own score (which the candidates' answers are never NaN in).
+double candidate_score(const ConfigurationFigures &figures, Objective objective) {
+    return objective == Objective::Speedup ? figures.speedup : objective_rank(objective)(figures);
+}
+
 // Points a chunk holds at most: a few MB of handles, however many points a budget has.
 constexpr size_t kChunkPoints = size_t(1) << 18;
 
@@ -119,25 +125,26 @@ BudgetChunk chunk_of(const BudgetRequest &b, const BudgetSeries &s, size_t x_fro
     const LimitRange &x = b.varied[0];
     BudgetChunk chunk{y_from * x.count() + x_from, {}, {}, {}};
     if (!s.candidates.empty()) {
-        // The best speedup of the candidates' answers; the first candidate among equals.
+        // The best of the candidates' answers by the objective; the first candidate among
+        // equals. Each candidate's answer is already its best by the objective.
         std::vector<std::vector<int>> answers(s.candidates.size());
         run_in_parallel(answers.size(), jobs, [&](size_t c) {
             answers[c] = chunk_of(b, s.candidates[c], x_from, x_to, y_from, y_to, 1).best;
         });
         chunk.best.assign(x_to - x_from, -1);
         chunk.chosen.assign(x_to - x_from, 0);
-        for (size_t i = 0; i < chunk.best.size(); i++)
-            for (size_t c = 0; c < answers.size(); c++) {
+        std::vector<double> best_score(x_to - x_from);
+        for (size_t c = 0; c < answers.size(); c++)
+            for (size_t i = 0; i < chunk.best.size(); i++) {
                 const int handle = answers[c][i];
                 if (handle < 0)
                     continue;
-                const double speedup = s.candidates[c].queries->figures(handle).speedup;
-                const int best = chunk.best[i];
-                if (best < 0 ||
-                    speedup >
-                        s.candidates[size_t(chunk.chosen[i])].queries->figures(best).speedup) {
+                const double score =
+                    candidate_score(s.candidates[c].queries->figures(handle), b.objective);
+                if (chunk.best[i] < 0 || score > best_score[i]) {
                     chunk.best[i] = handle;
                     chunk.chosen[i] = int(c);
+                    best_score[i] = score;
                 }
             }
         return chunk;
@@ -345,9 +352,6 @@ std::string budget_error(const BudgetRequest &b) {
     if (b.binding && b.varied.size() == 2)
         return "--binding: a map gives which of its limits bind already; accepted: --binding with "
                "one limit in --vary";
-    if (!b.best_over.empty() && b.objective != Objective::Speedup)
-        return "--best-over: compares speedups; accepted: --best-over with the speedup "
-               "objective";
     if (b.binding && !b.best_over.empty())
         return "--binding: not with --best-over; accepted: one of them";
     if (!b.best_over.empty() && b.varied.size() == 2)

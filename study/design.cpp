@@ -523,28 +523,26 @@ NonFiniteFigures non_finite_figures(size_t count, const std::function<Request(si
         run_in_parallel(each.size(), jobs, [&](size_t i) {
             const Request request = request_at(first + i);
             NonFiniteFigures &found = each[i];
-            for (const EvaluatedConfiguration &e : evaluate_design_space(spec_of(request))) {
-                const ConfigurationFigures &f = e.figures;
-                if (figures_finite(f))
-                    continue;
-                if (found.count++ > 0)
-                    continue;
-                const std::pair<const char *, double> figures[] = {
-                    {"speedup ", f.speedup},
-                    {"area ", f.area},
-                    {"power ", f.power},
-                    {"off-chip bandwidth ", f.bandwidth},
-                    {"TSV bandwidth ", f.bandwidth_tsv}};
-                const char *units[] = {"", " mm^2", " W", " GB/s", " GB/s"};
-                std::string figure;
-                for (size_t k = 0; k < 5 && figure.empty(); k++)
-                    if (!std::isfinite(figures[k].second))
-                        figure = figures[k].first + shortest(figures[k].second) + units[k];
-                found.example = std::to_string(int(m.core_counts[e.cores])) + " cores, " +
-                                std::to_string(int(m.cache_sizes[e.cache])) + " MB, step " +
-                                step_text(m.scale_steps[e.scale]) + " of " +
-                                describe(request.options) + ": " + figure;
-            }
+            const NonFiniteConfigurations scan = non_finite_configurations(spec_of(request));
+            found.count = scan.count;
+            if (scan.count == 0)
+                return;
+            const EvaluatedConfiguration &e = scan.first;
+            const ConfigurationFigures &f = e.figures;
+            const std::pair<const char *, double> figures[] = {{"speedup ", f.speedup},
+                                                               {"area ", f.area},
+                                                               {"power ", f.power},
+                                                               {"off-chip bandwidth ", f.bandwidth},
+                                                               {"TSV bandwidth ", f.bandwidth_tsv}};
+            const char *units[] = {"", " mm^2", " W", " GB/s", " GB/s"};
+            std::string figure;
+            for (size_t k = 0; k < 5 && figure.empty(); k++)
+                if (!std::isfinite(figures[k].second))
+                    figure = figures[k].first + shortest(figures[k].second) + units[k];
+            found.example = std::to_string(int(m.core_counts[e.cores])) + " cores, " +
+                            std::to_string(int(m.cache_sizes[e.cache])) + " MB, step " +
+                            step_text(m.scale_steps[e.scale]) + " of " + describe(request.options) +
+                            ": " + figure;
         });
         for (const NonFiniteFigures &found : each) {
             if (all.count == 0)

@@ -102,6 +102,18 @@ FieldRange moved_range(const ModelNumberField &f, double value, double spread) {
     return FieldRange{kept(value - move), kept(value + move)};
 }
 
+FieldRange sensitivity_range(const ModelNumberField &f, double value, double spread) {
+    if (f.key != "parallel_fraction")
+        return moved_range(f, value, spread);
+    const double serial = 1 - value;
+    const double low = 1 - (serial + serial * spread);
+    double high = 1 - (serial - serial * spread);
+    // With serial work, some is left at the high end however small the share.
+    if (value < 1 && high >= 1)
+        high = std::nextafter(1.0, 0.0);
+    return FieldRange{std::max(low, 0.0), high};
+}
+
 SearchOutcome search_under(const Request &r, const Model &model) {
     Request plain{r.options, r.limits, {}};
     SearchSpec spec = spec_of(plain);
@@ -125,7 +137,7 @@ Sensitivity sensitivity(const Request &request, double spread, int jobs) {
         const ModelNumberField &f = fields[i];
         Model changed = model;
         const double value = f.value(model);
-        const FieldRange range = moved_range(f, value, spread);
+        const FieldRange range = sensitivity_range(f, value, spread);
         SensitivityRow &row = s.rows[i];
         row.field = f.name;
         row.value = value;

@@ -30,6 +30,13 @@ struct FieldRange {
 };
 FieldRange moved_range(const ModelNumberField &field, double value, double spread);
 
+// The range sensitivity moves a field within. A parallel fraction p moves its serial share
+// 1 - p down and up by the spread (p = 1 - (1 - p)(1 -/+ spread), the low end at least 0), so
+// that p stays below 1 wherever the model has serial work: moving p itself clips at 1, a chip
+// with no serial work whose best configuration jumps to the largest core count. Every other
+// field moves as moved_range.
+FieldRange sensitivity_range(const ModelNumberField &field, double value, double spread);
+
 // The spread accepted: a fraction above 0 and below 1 (given in percent: above 0, below 100).
 constexpr const char *kSpreadAccepted = "a number of percent above 0 and below 100 (default 10)";
 

@@ -8,6 +8,7 @@
 #include "cli/report.h"
 #include "model/model.h"
 #include "study/budget.h"
+#include "study/energy.h"
 #include "study/explain.h"
 #include "tests/table_text.h"
 
@@ -229,6 +230,107 @@ TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
         EXPECT_GT(feasible, 0u);
         EXPECT_LT(feasible, range.count());
     }
+}
+
+// Every combination of the compared options' values, the first option outermost.
+std::vector<OptionSet> sets_over(const OptionSet &base, const std::vector<Choice> &over) {
+    std::vector<OptionSet> sets{base};
+    for (Choice choice : over) {
+        std::vector<OptionSet> more;
+        for (const OptionSet &set : sets)
+            for (size_t v = 0; v < choice_names(choice).size(); v++) {
+                OptionSet o = set;
+                (choice == Choice::Memory       ? o.memory
+                 : choice == Choice::Transistor ? o.transistor
+                 : choice == Choice::CoreKind   ? o.core_kind
+                                                : o.node) = int(v);
+                more.push_back(o);
+            }
+        sets = more;
+    }
+    return sets;
+}
+
+// With an objective, each point of a best-over curve is the option set whose own search by that
+// objective does best (the first in the model's order among equals), not the fastest one.
+TEST(Budget, BestOverOptionsPicksByTheObjective) {
+    std::string error;
+    struct Case {
+        const char *vary, *over;
+        OptionSet base;
+        Objective objective;
+    };
+    for (const Case &c :
+         {Case{"power=80:80:1", "memory,transistor,node", options(0, 0, 0, 3, 1),
+               Objective::Energy},
+          Case{"power=5:200:15", "memory,transistor,node", options(0, 0, 0, 3, 1),
+               Objective::Energy},
+          Case{"area=20:300:40", "transistor,node", options(1, 1, 0, 0, 3),
+               Objective::SpeedupPerWatt},
+          Case{"bw=2:60:8", "node,memory", options(2, 0, 2, 1, 0), Objective::Edp}}) {
+        SCOPED_TRACE(std::string(c.vary) + " over " + c.over + " by " +
+                     objective_name(c.objective));
+        const LimitRange range = *parse_limit_range(c.vary, error);
+        BudgetRequest request{
+            Request{c.base, {}, {}}, {range}, std::nullopt, 0.1, *parse_best_over(c.over, error)};
+        request.objective = c.objective;
+        ASSERT_EQ(budget_error(request), "");
+        std::vector<BestConfiguration> rows;
+        budget_in_chunks(request, 2, [&](const BudgetSeries &s, const BudgetChunk &chunk) {
+            for (size_t i = 0; i < chunk.best.size(); i++)
+                rows.push_back(best_in_chunk(request, s, chunk, i));
+            return true;
+        });
+        ASSERT_EQ(rows.size(), range.count());
+        const bool higher = higher_is_better(c.objective);
+        size_t not_fastest = 0;
+        for (size_t point = 0; point < range.count(); point++) {
+            std::optional<BestConfiguration> best, fastest;
+            for (const OptionSet &set : sets_over(c.base, request.best_over)) {
+                const Limits limits = with({}, range.limit, range.value(point));
+                const BestConfiguration b = search_best_by(Request{set, limits, {}}, c.objective);
+                if (!b.feasible)
+                    continue;
+                const double figure = objective_figure(b.figures, c.objective);
+                const double so_far = best ? objective_figure(best->figures, c.objective) : 0;
+                if (!best || (higher ? figure > so_far : figure < so_far))
+                    best = b;
+                if (!fastest || b.speedup > fastest->speedup)
+                    fastest = b;
+            }
+            const BestConfiguration &got = rows[point];
+            ASSERT_EQ(got.feasible, best.has_value()) << "point " << point;
+            if (!best)
+                continue;
+            EXPECT_EQ(describe(got.options), describe(best->options)) << "point " << point;
+            EXPECT_TRUE(same_configuration(got, *best)) << "point " << point;
+            EXPECT_EQ(objective_figure(got.figures, c.objective),
+                      objective_figure(best->figures, c.objective))
+                << "point " << point;
+            not_fastest += describe(fastest->options) != describe(best->options);
+        }
+        // Each case has points where the fastest option set is not the best by the objective.
+        EXPECT_GT(not_fastest, 0u);
+    }
+}
+
+// The example of a user who asked for the least energy at 80 W on ARM cores: plain memory, LOP
+// transistors at 20 nm, about 0.198 J a unit of work.
+TEST(Budget, BestOverLeastEnergyAtEightyWattsIsPlainLopAtTwentyNm) {
+    std::string error;
+    BudgetRequest request{Request{options(0, 0, 0, 3, 1), {}, {}},
+                          {*parse_limit_range("power=80:80:1", error)},
+                          std::nullopt,
+                          0.1,
+                          *parse_best_over("memory,transistor,node", error)};
+    request.objective = Objective::Energy;
+    const Budget b = budget(request, 1);
+    ASSERT_EQ(b.series.size(), 1u);
+    const BudgetSeries &s = b.series[0];
+    const BestConfiguration best =
+        best_in_chunk(request, s, BudgetChunk{0, s.best, {}, s.chosen}, 0);
+    EXPECT_EQ(describe(best.options), "DB2/TPCC, plain memory, LOP, ARM, 20nm");
+    EXPECT_NEAR(energy_of(best.figures).energy, 0.198, 0.0005);
 }
 
 // With --binding, each point of a curve names the limits whose relaxation alone by the step

@@ -276,6 +276,63 @@ TEST(Sensitivity, EachRowIsASearchOnAModelFileWithThatNumber) {
     reset_design_state();
 }
 
+// The parallel fraction moves by its serial share 1 - p: 0.99 with a spread of 10 % goes to
+// 0.989 and 0.991, never to 1 (no serial work); the model's and a workload's own alike, and a
+// model with no serial work stays without any.
+TEST(Sensitivity, ParallelFractionMovesItsSerialShare) {
+    trace_set_enabled(false);
+    auto row_of = [](const Sensitivity &s, const std::string &field) {
+        for (const SensitivityRow &row : s.rows)
+            if (row.field == field)
+                return row;
+        ADD_FAILURE() << field << " is not moved";
+        return SensitivityRow{};
+    };
+    const Sensitivity s = sensitivity(Request{OptionSet{0, 0, 0, 0, 3}, {}, {}}, 0.1, 1);
+    const SensitivityRow p = row_of(s, "constants.parallel_fraction");
+    EXPECT_EQ(p.value, 0.99);
+    EXPECT_NEAR(p.low.value, 0.989, 1e-12);
+    EXPECT_NEAR(p.high.value, 0.991, 1e-12);
+    EXPECT_LT(std::fabs(change_percent(s.base, p.high.best)), 20.0);
+
+    struct Case {
+        double value, spread, low, high;
+    };
+    ModelNumberField field{"constants.parallel_fraction",
+                           "constants",
+                           -1,
+                           "parallel_fraction",
+                           0,
+                           1,
+                           false,
+                           false,
+                           false,
+                           nullptr,
+                           0};
+    for (const Case &c : {Case{0.99, 0.5, 0.985, 0.995}, Case{0.5, 0.99, 0.005, 0.995},
+                          Case{0.2, 0.5, 0, 0.6}, Case{1, 0.5, 1, 1}, Case{0, 0.1, 0, 0.1},
+                          Case{1 - 0x1p-53, 0.99, 1 - 0x1p-52, 1 - 0x1p-53}}) {
+        const FieldRange r = sensitivity_range(field, c.value, c.spread);
+        EXPECT_NEAR(r.low, c.low, 1e-15) << c.value << " by " << c.spread;
+        EXPECT_NEAR(r.high, c.high, 1e-15) << c.value << " by " << c.spread;
+        EXPECT_TRUE(c.value == 1 || r.high < 1) << c.value << " by " << c.spread;
+    }
+
+    // A workload's own parallel fraction moves the same way.
+    const ModelFileResult loaded = parse_model_text(
+        "format_version = 1\nextends = \"built-in\"\n[[workload]]\nname = \"DB2/TPCH\"\n"
+        "parallel_fraction = 0.95\n",
+        "<test>");
+    ASSERT_TRUE(loaded.model) << loaded.errors[0];
+    set_active_model(loaded.model);
+    const Sensitivity own = sensitivity(Request{OptionSet{1, 0, 0, 0, 3}, {}, {}}, 0.2, 1);
+    set_active_model(nullptr);
+    const SensitivityRow w = row_of(own, "workload.DB2/TPCH.parallel_fraction");
+    EXPECT_NEAR(w.low.value, 0.94, 1e-12);
+    EXPECT_NEAR(w.high.value, 0.96, 1e-12);
+    reset_design_state();
+}
+
 TEST(Uncertainty, SameSeedSameBytesWhateverTheThreads) {
     auto with = [&](const std::string &samples, const std::string &seed, const std::string &jobs) {
         const Outcome o = run({"uncertainty", "--node", "45nm", "--samples", samples, "--seed",

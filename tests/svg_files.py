@@ -31,7 +31,8 @@ CHARTS = [
      ["Pareto front: speedup against energy", "on the front", "breaks a limit"],
      ["speedup"]),
     (["sensitivity", "--node", "32nm"],
-     ["change of the best speedup (%)", "*: the optimum moves", "constants.parallel_fraction *"],
+     ["change of the best speedup (%)", "*: the optimum moves", "constants.working_set_growth *",
+      "constants.parallel_fraction"],
      []),
 ]
 

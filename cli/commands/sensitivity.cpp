@@ -26,7 +26,9 @@ void add_sensitivity_options(CLI::App *command, Arguments &a) {
     add_model(command, a);
     add_option_set(command, a);
     add_limits(command, a);
-    add_spread(command, a, "how far to move each number, in percent of its value");
+    add_spread(command, a,
+               "how far to move each number, in percent of its value (of its serial share 1 - p "
+               "for a parallel fraction p)");
     add_jobs(command, a);
     add_format(command, a);
     add_picture(command, a, "draw a tornado chart of the changes into this picture");
