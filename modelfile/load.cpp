@@ -52,10 +52,18 @@ FileText read_file(const std::string &path) {
     return f;
 }
 
-// The file a path names, whatever the way it is written; empty when it names none.
+// The file a path names, whatever the way it is written; empty when it names none. The page's
+// engine has no file system: there a path names no file, and an extends line naming one is
+// refused as a file that cannot be read.
 std::string canonical(const std::string &path) {
+#ifdef __EMSCRIPTEN__
+    (void)path;
+    errno = ENOENT;
+    return std::string();
+#else
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+#endif
 }
 
 // A path in an extends line, relative to the folder of the file that names it.
