@@ -7,7 +7,7 @@
 
 #include "chips/calibration.h"
 #include "chips/evaluation_columns.h"
-#include "modelfile/whole_file.h"
+#include "files/whole_file.h"
 #include "python/arguments.h"
 #include "python/research.h"
 #include "study/choices.h"
@@ -260,7 +260,7 @@ Computation read_calibrate(const py::kwargs &given) {
         fitted.model_text = calibrated_model_text(*c, table->chips, extends, how);
         if (output) {
             fitted.output = *output;
-            fitted.write_failure = write_whole_file(*output, fitted.model_text);
+            fitted.write_failure = replace_file(*output, fitted.model_text);
         }
         fitted.fields = fields_table(*c);
         fitted.errors = errors_table(*c);

@@ -21,7 +21,7 @@
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
-#include "modelfile/whole_file.h"
+#include "files/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
 #include "python/columns.h"
@@ -268,7 +268,7 @@ py::object export_model_call(const py::object &path) {
         return py::str(text);
     const std::string name = file_name_of(path, "path");
     // Whole or not at all, through a temporary file beside it: a failed write keeps the old file.
-    const std::string failure = released([&] { return write_whole_file(name, text); });
+    const std::string failure = released([&] { return replace_file(name, text); });
     if (!failure.empty())
         raise_value_error("path: cannot write '" + name + "': " + failure +
                           "; accepted: a file name that can be written");

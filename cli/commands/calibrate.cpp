@@ -5,7 +5,7 @@
 #include "chips/calibration.h"
 #include "cli/command.h"
 #include "cli/commands/chip_table.h"
-#include "modelfile/whole_file.h"
+#include "files/whole_file.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ int run_calibrate(const Invocation &run) {
     }
     const std::string extends = extends_of(a.output);
     const std::string text = calibrated_model_text(c, table->chips, extends, command_line(a));
-    const std::string failure = write_whole_file(a.output, text);
+    const std::string failure = replace_file(a.output, text);
     if (!failure.empty()) {
         say(run.err, "cannot write '" + a.output + "': " + failure);
         return 1;
