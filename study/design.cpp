@@ -182,8 +182,15 @@ std::string operating_point_error(const OptionSet &o, const Holds &h) {
                shortest(c.vdd) + " V (the nominal " + core_technology(o) + " supply at " + node +
                ")";
     if (h.freq) {
-        const double top = h.vdd ? c.freq * held_frequency_ratio(o, *h.vdd / c.vdd)
-                                 : c.freq * step_frequency_ratio(o, h.scale.value_or(0));
+        double top = h.vdd ? c.freq * held_frequency_ratio(o, *h.vdd / c.vdd)
+                           : c.freq * step_frequency_ratio(o, h.scale.value_or(0));
+        // A supply that is a scale step's own, as a search reports it, allows that step's
+        // frequency: read back through the table of supply ratios, its ratio may round to just
+        // below the step's and fall to the row beneath (0.56 V at 32 nm LOP: 0.7999999999999998).
+        if (h.vdd)
+            for (int s = 0; s < int(active_model().scale_steps.size()); ++s)
+                if (*h.vdd == c.vdd * step_voltage_ratio(o, s))
+                    top = std::max(top, c.freq * step_frequency_ratio(o, s));
         if (!(*h.freq > 0 && *h.freq <= top * (1 + kCeilingSlack)))
             return "--freq: " + shortest(*h.freq) +
                    " GHz is out of range; accepted: above 0 and at most " + rounded(top) +

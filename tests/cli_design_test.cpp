@@ -134,6 +134,20 @@ TEST_F(CliRequest, OperatingPointBeyondTheCeilingsIsRefused) {
     EXPECT_NE(operating_point_error(lop65, held).find("--freq"), std::string::npos);
 }
 
+TEST_F(CliRequest, EveryStepsOwnOperatingPointIsAccepted) {
+    // The supply and frequency a held step runs at, given back as --vdd and --freq, are taken:
+    // a search's reported operating point can always be asked for again.
+    for (const OptionSet &o : every_option_set())
+        for (int s = 0; s < int(active_model().scale_steps.size()); ++s) {
+            Holds held;
+            held.scale = s;
+            const OperatingPoint point = held_operating_point(o, held);
+            held.vdd = point.vdd;
+            held.freq = point.freq;
+            EXPECT_EQ(operating_point_error(o, held), "") << describe(o) << ", step " << s;
+        }
+}
+
 TEST_F(CliSearch, MatchesSpeedupMaxForEveryOptionSet) {
     for (const OptionSet &o : every_option_set()) {
         const Request r{o, {}, {}};
