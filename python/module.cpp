@@ -18,10 +18,10 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "files/whole_file.h"
 #include "model/model.h"
 #include "model/state.h"
 #include "modelfile/model_file.h"
-#include "files/whole_file.h"
 #include "python/arguments.h"
 #include "python/batch.h"
 #include "python/columns.h"

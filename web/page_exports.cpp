@@ -90,8 +90,8 @@ EMSCRIPTEN_KEEPALIVE const char *web_budget_csv(const char *request, size_t requ
                                                 const char *vary, size_t vary_size,
                                                 int check_only) {
     return guarded([&] {
-        return engine_budget_csv(std::string(request, request_size),
-                                 std::string(vary, vary_size), check_only != 0);
+        return engine_budget_csv(std::string(request, request_size), std::string(vary, vary_size),
+                                 check_only != 0);
     });
 }
 }
