@@ -107,11 +107,12 @@ def main():
         server.terminate()
         server.wait()
         shutil.rmtree(served)
-    # What opening index.html loads, and the model's equations (model.html) beside it, which
-    # only a link opens.
-    files = [f for f in os.listdir(PAGE_DIR) if f != 'model.html']
+    # What opening index.html loads, and the model's equations (model.html, with the pictures
+    # it shows) beside it, which only a link opens.
+    equations_files = ['model.html'] + [f for f in os.listdir(PAGE_DIR) if f.endswith('.png')]
+    files = [f for f in os.listdir(PAGE_DIR) if f not in equations_files]
     size = sum(os.path.getsize(os.path.join(PAGE_DIR, f)) for f in files)
-    equations = os.path.getsize(os.path.join(PAGE_DIR, 'model.html'))
+    equations = sum(os.path.getsize(os.path.join(PAGE_DIR, f)) for f in equations_files)
     print('Web page, headless Chromium, local server:')
     print(f'  first result on show, fresh browser: median {statistics.median(cold):.0f} ms '
           f'(runs: {", ".join(f"{c:.0f}" for c in cold)})')
@@ -124,7 +125,7 @@ def main():
           f'({names[worst[0]]} item {worst[1]}; median of 3; all changes: median '
           f'{statistics.median(medians.values()):.1f} ms)')
     print(f'  page files in all:                   {size / 1024:.0f} KiB ({size} bytes; target: '
-          f'under 600 KiB); model.html beside it {equations / 1024:.0f} KiB')
+          f'under 600 KiB); model.html and its pictures beside it {equations / 1024:.0f} KiB')
 
 
 if __name__ == '__main__':
