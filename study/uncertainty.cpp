@@ -177,7 +177,10 @@ Uncertainty UncertaintyTally::summary() {
         return u;
     u.mean = sum_ / double(feasible_);
     std::vector<const std::deque<double> *> sorted;
-    for (auto &[key, values] : won_) {
+    for (auto &entry : won_) {
+        // Named, not a structured binding: the lambda below captures it.
+        const auto &key = entry.first;
+        std::deque<double> &values = entry.second;
         std::sort(values.begin(), values.end());
         sorted.push_back(&values);
         u.winners.push_back(
