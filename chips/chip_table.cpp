@@ -175,12 +175,14 @@ class Reader {
             chip.name = *name;
             where_ = "chip " + quoted(*name);
         }
-        for (const auto &[key, value] : t)
+        for (const auto &[key, value] : t) {
+            const std::string_view name = key.str(); // the lambda cannot capture a binding
             if (std::none_of(std::begin(kFields), std::end(kFields),
-                             [&](const char *f) { return key.str() == f; }))
-                fail(line_of(value), where_ + " " + std::string(key.str()), "unknown field",
+                             [&](const char *f) { return name == f; }))
+                fail(line_of(value), where_ + " " + std::string(name), "unknown field",
                      "name, node, node_nm, transistor, core, workload, memory, cores, cache_mb, "
                      "freq_ghz, vdd_v, area_mm2, area_covers, power_w, power_kind, sources");
+        }
         OptionSet &o = chip.options;
         o.node = option(t, "node", model_.nodes, true, 0);
         o.transistor = option(t, "transistor", model_.transistor_kinds, true, 0);
