@@ -48,6 +48,27 @@ TEST(DrawingModule, CommandsThatDrawNothingLoadNoDrawingLibrary) {
     }
 }
 
+// The C++ runtime and the TOML reader are linked into the program: a command, with or without a
+// model file, starts by loading the C library alone. The sanitizers' builds use the shared
+// runtime they are made for.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(DrawingModule, CommandsLoadNeitherTheCxxRuntimeNorTheTomlReader) {
+    const fs::path model = fs::path(testing::TempDir()) / "same-model.toml";
+    FILE *file = fopen(model.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    fputs("format_version = 1\nextends = \"built-in\"\n", file);
+    fclose(file);
+    for (const std::string &arguments :
+         {std::string("search"), std::string("--version"), "search --model " + model.string()}) {
+        const std::string loaded = libraries_of(arguments);
+        ASSERT_NE(loaded.find("libc.so"), std::string::npos) << "no loader report: " << loaded;
+        for (const char *library : {"libstdc++", "libgcc_s", "libtomlplusplus"})
+            EXPECT_EQ(loaded.find(library), std::string::npos) << arguments << " loads " << library;
+    }
+    fs::remove(model);
+}
+#endif
+
 TEST(DrawingModule, PictureCommandsLoadItAndDraw) {
     const fs::path folder = fs::path(testing::TempDir()) / "drawing-module";
     fs::create_directories(folder);
