@@ -104,11 +104,13 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
         argc > 1 &&
         std::any_of(std::begin(kCommands), std::end(kCommands),
                     [&](const Command *command) { return command->name == std::string(argv[1]); });
+    // --version alone needs no command's options either.
+    const bool version_alone = argc == 2 && std::string(argv[1]) == "--version";
     std::string commands; // "search, sweep, ..."
     for (const Command *command : kCommands) {
         CLI::App *added = app.add_subcommand(command->name, command->summary);
         added->footer(command->notes_objectives ? footer + objectives_note : footer);
-        if (!named_first || command->name == std::string(argv[1]))
+        if (!version_alone && (!named_first || command->name == std::string(argv[1])))
             command->add_options(added, a);
         commands += (commands.empty() ? "" : ", ") + std::string(command->name);
     }
