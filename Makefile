@@ -167,7 +167,8 @@ WEB_PORT ?= 8019
 # Debian's emscripten finds its JavaScript modules (acorn) there whatever node comes first.
 EMXX = env NODE_PATH=/usr/share/nodejs em++
 WEB_SOURCES = model/tables.cpp model/model.cpp model/state.cpp model/runtime_math.cpp \
-  search/engine.cpp search/search.cpp search/limit_queries.cpp \
+  search/selection.cpp search/configuration.cpp search/terms.cpp search/engine.cpp \
+  search/design_space.cpp search/search.cpp search/limit_queries.cpp \
   study/choices.cpp study/design.cpp study/explain.cpp study/budget.cpp study/table.cpp \
   study/result_columns.cpp study/energy.cpp \
   spacemap/space_map.cpp ui/window.cpp ui/handlers.cpp \
