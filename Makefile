@@ -187,7 +187,7 @@ WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_expla
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
 WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
 WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
-WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
+WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv,_web_test_number_text
 WEB_LDFLAGS = -Oz -flto -fexceptions -sFILESYSTEM=0 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8
