@@ -202,8 +202,8 @@ $(WEB_OBJ)/include/toml++:
 # The engine is made again when its flags change (each file holds the flags last used).
 $(WEB_OBJ)/cxxflags $(WEB_OBJ)/ldflags: FORCE
 	@mkdir -p $(WEB_OBJ)
-	@echo '$(if $(findstring cxx,$@),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' | cmp -s - $@ || \
-	  echo '$(if $(findstring cxx,$@),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' > $@
+	@echo '$(if $(filter cxxflags,$(notdir $@)),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' | cmp -s - $@ || \
+	  echo '$(if $(filter cxxflags,$(notdir $@)),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' > $@
 FORCE:
 
 $(WEB_OBJ)/%.o: %.cpp $(WEB_OBJ)/cxxflags | $(WEB_OBJ)/include/toml++
