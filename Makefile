@@ -14,7 +14,7 @@ PACKAGES = build-essential cmake pkg-config libgtk2.0-dev libgtest-dev libgmock-
 # The Python package is built for Debian's Python, whatever python3 comes first on PATH.
 PYTHON = -DPython3_EXECUTABLE=/usr/bin/python3
 
-.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test web-deps
+.PHONY: deps build debug run test bench test-asan soak memcheck fuzz web web-serve web-test web-deps FORCE
 
 # Installs whatever of PACKAGES is missing (apt-get; through sudo when not root).
 deps:
@@ -182,14 +182,16 @@ WEB_OBJECTS = $(patsubst %.cpp,$(WEB_OBJ)/%.o,$(WEB_SOURCES))
 # earlier, and an action still takes a few milliseconds). No fused multiply-add and no
 # fast-math, as in the native build; the controls without a display stand in for GTK's
 # headers; the one folder of toml++ is on the include path, not all of /usr/include.
+# Exceptions are WebAssembly's own: with emscripten's JavaScript ones every call that may throw
+# went out to JavaScript and back, a third of the engine's time on the first result.
 WEB_CXXFLAGS = -std=c++20 -Oz -flto -Wall -Wextra -ffp-contract=off -fno-math-errno -fno-trapping-math \
-  -fexceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
+  -fwasm-exceptions -Iweb/shim -I. -I$(WEB_OBJ)/include -include web/compat/to_chars_fallback.h -MMD -MP
 WEB_EXPORTS = _web_restart,_web_act,_web_model,_web_map,_web_map_cell,_web_explain,_web_budget
 WEB_EXPORTS := $(WEB_EXPORTS),_web_load_model,_web_export_model,_web_map_speedups
 WEB_EXPORTS := $(WEB_EXPORTS),_web_model_file_read_bytes,_web_scan_step,_web_test_trap_on_next_action
 WEB_EXPORTS := $(WEB_EXPORTS),_malloc,_free
-WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv
-WEB_LDFLAGS = -Oz -flto -fexceptions -sFILESYSTEM=0 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
+WEB_EXPORTS := $(WEB_EXPORTS),_web_request_csv,_web_budget_csv,_web_test_number_text
+WEB_LDFLAGS = -Oz -flto -fwasm-exceptions -sFILESYSTEM=0 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createEngine \
   -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_FUNCTIONS=$(WEB_EXPORTS) \
   -sEXPORTED_RUNTIME_METHODS=cwrap,HEAPF64,HEAPU8
 WEB_PAGE = $(wildcard web/page/*)
@@ -198,28 +200,38 @@ $(WEB_OBJ)/include/toml++:
 	mkdir -p $(WEB_OBJ)/include
 	ln -sfn /usr/include/toml++ $@
 
-$(WEB_OBJ)/%.o: %.cpp | $(WEB_OBJ)/include/toml++
+# The engine is made again when its flags change (each file holds the flags last used).
+$(WEB_OBJ)/cxxflags $(WEB_OBJ)/ldflags: FORCE
+	@mkdir -p $(WEB_OBJ)
+	@echo '$(if $(filter cxxflags,$(notdir $@)),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' | cmp -s - $@ || \
+	  echo '$(if $(filter cxxflags,$(notdir $@)),$(WEB_CXXFLAGS),$(WEB_LDFLAGS))' > $@
+FORCE:
+
+$(WEB_OBJ)/%.o: %.cpp $(WEB_OBJ)/cxxflags | $(WEB_OBJ)/include/toml++
 	@mkdir -p $(dir $@)
 	$(EMXX) $(WEB_CXXFLAGS) -c $< -o $@
 
-$(WEB_OBJ)/engine.js: $(WEB_OBJECTS)
+$(WEB_OBJ)/engine.js: $(WEB_OBJECTS) $(WEB_OBJ)/ldflags
 	@mkdir -p $(WEB_OBJ)
 	$(EMXX) $(WEB_LDFLAGS) $(WEB_OBJECTS) -o $@
 
 -include $(WEB_OBJECTS:.o=.d)
 
-# The page's modules and the engine's loader go out as one minified script (Debian's esbuild):
-# one request instead of one per module before the first result, and the page's files stay
-# under 600 KiB. The model's equations (docs/model.md) beside it as model.html.
+# The page's modules and the engine's loader go out as one minified script (Debian's esbuild),
+# and it and the minified style sheet inside index.html: the page and the engine are two
+# requests, made at once, before the first result, and the page's files stay under 600 KiB.
+# The model's equations (docs/model.md) beside it as model.html.
 web: deps
 	$(MAKE) -j $(JOBS) $(WEB_OBJ)/engine.js
 	@mkdir -p $(WEB_DIR) $(WEB_OBJ)/page
-	rm -f $(WEB_DIR)/*.js
+	rm -f $(WEB_DIR)/*.js $(WEB_DIR)/style.css
 	cp $(WEB_PAGE) $(WEB_OBJ)/engine.js $(WEB_OBJ)/page/
 	esbuild $(WEB_OBJ)/page/app.js --bundle --format=esm --minify --log-level=warning \
-	  --outfile=$(WEB_DIR)/app.js
-	esbuild web/page/style.css --minify --log-level=warning --outfile=$(WEB_DIR)/style.css
-	cp web/page/index.html $(WEB_OBJ)/engine.wasm $(WEB_DIR)/
+	  --outfile=$(WEB_OBJ)/app.min.js
+	esbuild web/page/style.css --minify --log-level=warning --outfile=$(WEB_OBJ)/style.min.css
+	/usr/bin/python3 web/inline_page.py web/page/index.html $(WEB_OBJ)/style.min.css \
+	  $(WEB_OBJ)/app.min.js $(WEB_DIR)/index.html
+	cp $(WEB_OBJ)/engine.wasm $(WEB_DIR)/
 	/usr/bin/python3 web/docs/model_page.py docs/model.md $(WEB_DIR)/model.html
 
 # Serves the page on 127.0.0.1 (any static server will do; this one is Python's).

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "modelfile/model_file.h"
+#include "web/compat/shortest_chars.h"
 #include "web/engine_api.h"
 #include "web/exercise_api.h"
 #include "web/session.h"
@@ -47,6 +48,24 @@ EMSCRIPTEN_KEEPALIVE const char *web_act(const char *line, size_t length) {
 }
 EMSCRIPTEN_KEEPALIVE void web_test_trap_on_next_action() {
     trap_on_next_action = true;
+}
+// For the page's tests: the first of count doubles whose number text differs between the
+// browser's digits and the C library's (shortest_chars_searched), as "value: text, reference",
+// or "" when none does.
+EMSCRIPTEN_KEEPALIVE const char *web_test_number_text(const double *values, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        char text[64], reference[64];
+        const char *end = shortest_chars(text, text + sizeof text, values[i]);
+        const char *reference_end =
+            shortest_chars_searched(reference, reference + sizeof reference, values[i]);
+        const std::string a = end ? std::string(text, size_t(end - text)) : "(too long)";
+        const std::string b = reference_end
+                                  ? std::string(reference, size_t(reference_end - reference))
+                                  : "(too long)";
+        if (a != b)
+            return give(b + ": written " + a);
+    }
+    return give("");
 }
 EMSCRIPTEN_KEEPALIVE const char *web_model() {
     return guarded([&] { return engine_model_json(); });

@@ -6,6 +6,41 @@
 #include <cstring>
 #include <string>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+
+// The browser's own shortest digits of a positive finite double: a JavaScript number's text
+// (Number::toString) has the fewest significant digits that read back to the same double and,
+// of those, the nearest to it, as std::to_chars. Writes the digits (at most 17, then a NUL) to
+// out and answers the decimal exponent of the first one.
+// (JavaScript, which the formatter leaves as it is.)
+// clang-format off
+EM_JS(int, browser_shortest_digits, (double value, char *out), {
+    var text = String(value);
+    var exponent = 0;
+    var e = text.indexOf("e");
+    if (e >= 0) {
+        exponent = Number(text.slice(e + 1));
+        text = text.slice(0, e);
+    }
+    var point = text.indexOf(".");
+    var whole = point < 0 ? text : text.slice(0, point);
+    var digits = whole + (point < 0 ? "" : text.slice(point + 1));
+    exponent += whole.length - 1;
+    var first = 0;
+    while (digits.charAt(first) === "0") {
+        first++;
+        exponent--;
+    }
+    digits = digits.slice(first).replace(/0+$/, "");
+    for (var i = 0; i < digits.length; i++)
+        HEAPU8[out + i] = digits.charCodeAt(i);
+    HEAPU8[out + digits.length] = 0;
+    return exponent;
+});
+// clang-format on
+#endif
+
 namespace {
 
 bool reads_back(const char *text, double value) {
@@ -79,20 +114,11 @@ bool neighbour(std::string &digits, int &exponent, int direction) {
     return true;
 }
 
-std::string shortest_text(double value) {
-    if (std::isnan(value))
-        return std::signbit(value) ? "-nan" : "nan";
-    if (std::isinf(value))
-        return value < 0 ? "-inf" : "inf";
-    if (value == 0)
-        return std::signbit(value) ? "-0" : "0";
-    const std::string sign = value < 0 ? "-" : "";
-    const double magnitude = std::fabs(value);
-    std::string digits;
-    int exponent = 0;
-    // The fewest digits whose nearest decimal reads back (more digits always do too), found by
-    // halving; then, where the spacing of doubles changes (at a power of two), one digit fewer
-    // may still read back as the digits one unit up or down in the last place.
+// The fewest digits whose nearest decimal reads back (more digits always do too), found by
+// halving; then, where the spacing of doubles changes (at a power of two), one digit fewer
+// may still read back as the digits one unit up or down in the last place. Each try prints and
+// reads a number through the C library, whose long double arithmetic is slow in WebAssembly.
+void searched_digits(double magnitude, std::string &digits, int &exponent) {
     auto nearest = [&](int precision, std::string &d, int &e) {
         char text[40];
         std::snprintf(text, sizeof text, "%.*e", precision, magnitude);
@@ -124,6 +150,34 @@ std::string shortest_text(double value) {
             }
         }
     }
+}
+
+// The shortest digits of a positive finite double and the decimal exponent of the first: in the
+// browser its own (fast and exact), elsewhere found with the C library.
+void shortest_digits(double magnitude, std::string &digits, int &exponent) {
+#ifdef __EMSCRIPTEN__
+    char text[32];
+    exponent = browser_shortest_digits(magnitude, text);
+    digits = text;
+#else
+    searched_digits(magnitude, digits, exponent);
+#endif
+}
+
+using DigitsOf = void (*)(double, std::string &, int &);
+
+std::string shortest_text(double value, DigitsOf digits_of) {
+    if (std::isnan(value))
+        return std::signbit(value) ? "-nan" : "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    if (value == 0)
+        return std::signbit(value) ? "-0" : "0";
+    const std::string sign = value < 0 ? "-" : "";
+    const double magnitude = std::fabs(value);
+    std::string digits;
+    int exponent = 0;
+    digits_of(magnitude, digits, exponent);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     std::string f = fixed(digits, exponent);
@@ -133,6 +187,10 @@ std::string shortest_text(double value) {
     // A whole number written out in full shows its exact digits, as printf's %.0f does, where
     // the shortest digits would be followed by zeros.
     if (exponent >= int(digits.size())) {
+        // Below 2^53 such a number is a whole double, written as an integer (printf is slow in
+        // WebAssembly).
+        if (magnitude < 9007199254740992.0)
+            return sign + std::to_string(static_cast<unsigned long long>(magnitude));
         char whole[400];
         std::snprintf(whole, sizeof whole, "%.0f", magnitude);
         f = whole;
@@ -142,10 +200,19 @@ std::string shortest_text(double value) {
 
 } // namespace
 
-char *shortest_chars(char *first, char *last, double value) {
-    const std::string text = shortest_text(value);
+namespace {
+char *written(char *first, char *last, const std::string &text) {
     if (text.size() > size_t(last - first))
         return nullptr;
     std::memcpy(first, text.data(), text.size());
     return first + text.size();
+}
+} // namespace
+
+char *shortest_chars(char *first, char *last, double value) {
+    return written(first, last, shortest_text(value, shortest_digits));
+}
+
+char *shortest_chars_searched(char *first, char *last, double value) {
+    return written(first, last, shortest_text(value, searched_digits));
 }

@@ -8,3 +8,7 @@
 
 // Writes into [first, last); returns the end of the text, or nullptr when it does not fit.
 char *shortest_chars(char *first, char *last, double value);
+
+// The same text, its digits always found with the C library (printf and strtod), as
+// shortest_chars finds them outside the browser: the reference the browser's digits are held to.
+char *shortest_chars_searched(char *first, char *last, double value);

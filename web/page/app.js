@@ -405,8 +405,11 @@ function analyse() {
     ? `The options and limits on show${held}: best speedup ${e.speedup.toFixed(4)}; each limit relaxed alone by 10 %:`
     : 'Nothing meets these limits.' +
       (e.together.length ? ` Together they must reach ${e.together.map((t) => `${t.limit} ${t.value.toFixed(2)}`).join(', ')}.` : '');
-  refreshBudget();
-  page.analysedAfter = page.log.length; // the analysis of what the latest action left on show
+  // The budget curve in a task of its own: the page answers its controls in between.
+  analysisPending = setTimeout(() => {
+    refreshBudget();
+    page.analysedAfter = page.log.length; // the analysis of what the latest action left on show
+  }, 0);
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -606,7 +609,10 @@ function compiledEngine() {
   return createEngine({
     instantiateWasm(imports, receive) {
       self.engineWasm.then((module) => WebAssembly.instantiate(module, imports)
-        .then((instance) => receive(instance, module)))
+        .then((instance) => {
+          page.timings.engineInstantiated = performance.now();
+          receive(instance, module);
+        }))
         .catch((error) => message(`The page could not start: the engine did not load (${error})`));
       return {};
     },
@@ -615,6 +621,7 @@ function compiledEngine() {
 
 async function main() {
   page.timings = { moduleStart: performance.now() };
+  self.engineWasm?.then(() => { page.timings.engineCompiled = performance.now(); }, () => {});
   // A trap in the engine is said once; the fresh engine then redraws what depends on it.
   call = await startEngine(compiledEngine, {
     report: (text) => message(text, true),

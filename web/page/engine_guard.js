@@ -31,6 +31,7 @@ function bind(engine) {
     requestCsv: engine.cwrap('web_request_csv', 'string', ['number', 'number']),
     budgetCsv: engine.cwrap('web_budget_csv', 'string',
       ['number', 'number', 'number', 'number', 'number']),
+    numberText: engine.cwrap('web_test_number_text', 'string', ['number', 'number']),
   };
   // Each byte array copied into the heap for one call (as a pointer and a length), freed after.
   const withBytes = (arrays, call) => {
@@ -55,6 +56,16 @@ function bind(engine) {
     budgetCsv: (request, vary, checkOnly) => withBytes(
       [encoder.encode(request), encoder.encode(vary)],
       (...pointers) => raw.budgetCsv(...pointers, checkOnly)),
+    // For the page's tests: doubles whose number text the engine writes two ways (numberText).
+    numberText: (values) => {
+      const p = engine._malloc(Math.max(values.length, 1) * 8);
+      try {
+        engine.HEAPF64.set(values, p / 8);
+        return raw.numberText(p, values.length);
+      } finally {
+        engine._free(p);
+      }
+    },
     speedups: (count) => {
       const at = raw.speedups() / 8;
       return engine.HEAPF64.slice(at, at + count);
@@ -177,5 +188,8 @@ export async function startEngine(createEngine, { report, restarted }) {
     readBytes: () => calls.readBytes(),
     // For the page's tests: the next action traps, as a fault in the engine would.
     trapOnNextAction: () => calls.trapOnNextAction(),
+    // For the page's tests: the first of these doubles whose number text with the browser's
+    // digits differs from the C library's, or "".
+    numberText: (values) => calls.numberText(Float64Array.from(values)),
   };
 }

@@ -5,7 +5,10 @@ restarted on the state on show.
 
     engine_hardening_test.py PAGE_DIR WEB_REPLAY CPU_WIDGET_CLI MODELS_DIR
 """
+import math
 import os
+import random
+import struct
 import subprocess
 import sys
 import time
@@ -15,7 +18,7 @@ from selenium.webdriver.support.ui import Select
 
 import browser_test as page_test
 
-CLI, MODEL_FILES = page_test.CLI, page_test.MODEL_FILES
+CLI, MODEL_FILES, SEED = page_test.CLI, page_test.MODEL_FILES, page_test.SEED
 LIMIT = 1 << 20  # the program's largest model file, in bytes
 HEADER = b'format_version = 1\nextends = "built-in"\n'
 
@@ -118,6 +121,34 @@ class EngineHardening(unittest.TestCase):
         Select(self.el('option-4')).select_by_visible_text('20nm')
         self.assert_as_replayed()
         self.assert_no_console_errors()
+
+    # -- number text ------------------------------------------------------------------------------
+
+    def test_number_text_with_the_browsers_digits_is_the_c_librarys(self):
+        """The engine writes its numbers with the browser's shortest digits; the text must be the
+        one the C library's digits give (held natively to the tool's std::to_chars): for the
+        model's kinds of figures, whole numbers, powers of two and their neighbours (where the
+        spacing of doubles changes), subnormals and random doubles."""
+        self.open()
+        rng = random.Random(SEED)
+        values = [0.0, -0.0, 0.1, 0.3, 0.95, 46.44288, 221.88, 1e-5, 1e-7, 1.5e-7, 1e21, 1e22,
+                  123456789012345680000.0, 5e-324, 1.7976931348623157e308, 0.30000000000000004,
+                  100.0, 1e15, 1e16, 1e17, 2.0 ** 53, 2.0 ** 53 + 2, 9007199254740991.0,
+                  123456.0, 0.5599999999999999, 31.41706250938214]
+        for k in range(-1074, 1024, 7):
+            p = math.ldexp(1.0, k)
+            values += [p, math.nextafter(p, 0.0), math.nextafter(p, math.inf)]
+        for _ in range(20000):
+            any_double = struct.unpack('<d', struct.pack('<Q', rng.getrandbits(64)))[0]
+            if math.isfinite(any_double):
+                values.append(any_double)
+            values += [rng.uniform(0, 1000), round(rng.uniform(0, 1000), 2),
+                       float(rng.randrange(1, 10 ** rng.randrange(1, 17)))]
+        values += [-v for v in values]
+        for at in range(0, len(values), 5000):
+            chunk = values[at:at + 5000]
+            self.assertEqual(self.js('return window.cpuWidget.engine.numberText(arguments[0])',
+                                     chunk), '')
 
     # -- text of any length ---------------------------------------------------------------------
 
