@@ -106,13 +106,18 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
                     [&](const Command *command) { return command->name == std::string(argv[1]); });
     // --version alone needs no command's options either.
     const bool version_alone = argc == 2 && std::string(argv[1]) == "--version";
+    // Likewise a command named first is the only command made: a second command's name after
+    // it is an argument it does not take either way.
     std::string commands; // "search, sweep, ..."
     for (const Command *command : kCommands) {
+        commands += (commands.empty() ? "" : ", ") + std::string(command->name);
+        const bool this_one = named_first && command->name == std::string(argv[1]);
+        if (named_first && !this_one)
+            continue;
         CLI::App *added = app.add_subcommand(command->name, command->summary);
         added->footer(command->notes_objectives ? footer + objectives_note : footer);
-        if (!version_alone && (!named_first || command->name == std::string(argv[1])))
+        if (!version_alone && (!named_first || this_one))
             command->add_options(added, a);
-        commands += (commands.empty() ? "" : ", ") + std::string(command->name);
     }
 
     if (argc > 1 && argv[1][0] != '-' && !is_command(app, argv[1])) {
@@ -158,7 +163,7 @@ int run(int argc, const char *const *argv, FILE *out, FILE *err) {
 
     const Command *given = nullptr;
     for (const Command *command : kCommands)
-        if (app.get_subcommand(command->name)->parsed())
+        if (is_command(app, command->name) && app.get_subcommand(command->name)->parsed())
             given = command;
 
     const Request r = request_of(a);
