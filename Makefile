@@ -107,7 +107,8 @@ memcheck: debug
 # model's; medians of 41 alternate runs, as ratios), the
 # Python package's sweep, search calls, search_many and Dask study (bench/python_bench.py,
 # medians of 5 runs, the study's of 3), and the web page in headless Chromium
-# (bench/web_bench.py: first result, worst option change, size); the others report the median
+# (bench/web_bench.py: first result, beside an empty page and the engine's first result alone,
+# worst option change, size); the others report the median
 # of BENCH_REPETITIONS runs. BENCH_FLAGS takes further Google Benchmark options, e.g.
 # BENCH_FLAGS=--benchmark_filter=speedup_max_all.
 BENCH_REPETITIONS ?= 9
@@ -128,7 +129,7 @@ bench: build
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/python_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 bench/chips_bench.py $(BUILD_DIR)/cli/cpu-widget-cli
 	$(MAKE) web web-deps
-	/usr/bin/python3 bench/web_bench.py $(WEB_DIR)
+	/usr/bin/python3 bench/web_bench.py $(WEB_DIR) $(WEB_OBJ)/engine.js
 	/usr/bin/python3 bench/web_lighthouse.py $(WEB_DIR)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang, libFuzzer, AddressSanitizer and
