@@ -3,9 +3,9 @@
 // per sweep.
 #include <benchmark/benchmark.h>
 
-#include "study/design.h"
 #include "search/search.h"
 #include "search/trace.h"
+#include "study/design.h"
 
 namespace {
 

@@ -31,8 +31,8 @@ struct Arguments {
     std::string vary;
     std::string series;
     std::string best_over;
-    std::string chips; // validate, calibrate: a chip table (default: the shipped one)
-    std::string fit;   // calibrate: the fields to fit, separated by commas
+    std::string chips;      // validate, calibrate: a chip table (default: the shipped one)
+    std::string fit;        // calibrate: the fields to fit, separated by commas
     bool flags = false;     // the ends of axes the best configuration sits at, as columns
     bool pairs = false;     // explain: every pair of limits relaxed together too
     bool binding = false;   // budget curves: the limits that bind at each point

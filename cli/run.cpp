@@ -33,9 +33,10 @@ namespace {
 
 // The commands, in the order --help lists them.
 const Command *const kCommands[] = {
-    &search_command, &sweep_command, &space_command,  &explain_command,     &budget_command,
-    &plot_command,   &model_command, &pareto_command, &sensitivity_command, &uncertainty_command,
-    &evaluate_command, &validate_command, &calibrate_command,
+    &search_command,      &sweep_command,       &space_command,    &explain_command,
+    &budget_command,      &plot_command,        &model_command,    &pareto_command,
+    &sensitivity_command, &uncertainty_command, &evaluate_command, &validate_command,
+    &calibrate_command,
 };
 
 // A model read for one run is given back when the run ends, so that an in-process caller finds

@@ -252,9 +252,10 @@ TEST(LimitQueries, EqualTheSearchWhereCacheSizesTieOrTheStallTermIsNegative) {
                     spec.limits = limits;
                     const SearchOutcome found = search_design_space(spec);
                     ASSERT_EQ(differences(queries.best(limits), found), "")
-                        << (model == &ties ? "ties" : model == &reversed ? "reversed" : "falling")
-                        << ", memory " << memory
-                        << ", node " << node;
+                        << (model == &ties       ? "ties"
+                            : model == &reversed ? "reversed"
+                                                 : "falling")
+                        << ", memory " << memory << ", node " << node;
                     if (model == &ties && found.found) {
                         EXPECT_EQ(found.cache, kCacheSizes - 1);
                     }

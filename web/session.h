@@ -13,8 +13,9 @@
 // and one that is not the window's, for opening a link:
 //   point S V F   scale-step index S at supply V and frequency F, as a search leaves them (the
 //                 sliders show them; nothing is searched), for the next search that holds the
-//                 scale step. S "-": the step on show; V "-": the step's own supply; F "-": the frequency the supply
-//                 allows (the voltage slider's), or with V "-" too the step's own
+//                 scale step. S "-": the step on show; V "-": the step's own supply; F "-": the
+//                 frequency the supply allows (the voltage slider's), or with V "-" too the step's
+//                 own
 #pragma once
 
 #include <string>

@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         spec.memory = memory;
         spec.node = read.model->start_node;
         const TranTechRecord &n = read.model->nodes[size_t(spec.node)].tech;
-        spec.limits = LimitChecks{true, true, true, n.area_budget, n.power_budget, n.bw_offchip,
-                                  n.bw_tsv};
+        spec.limits =
+            LimitChecks{true, true, true, n.area_budget, n.power_budget, n.bw_offchip, n.bw_tsv};
         const SearchOutcome found = search_design_space(spec);
         if (found.found &&
             !figures_finite(evaluate_design_point(spec, found.scale, found.cache, found.cores))) {
