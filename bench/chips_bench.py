@@ -7,7 +7,6 @@ Usage: PYTHONPATH=build/release/python /usr/bin/python3 bench/chips_bench.py bui
 """
 
 import json
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -15,18 +14,14 @@ import time
 from pathlib import Path
 
 import cpuwidget
+import timing
 
 REPEATS = 9
 FIELDS = "node.45nm.fmax_LOP,node.65nm.fmax_HP,reference_chip.Cgate"
 
 
 def median_seconds(work, repeats=REPEATS):
-    times = []
-    for _ in range(repeats):
-        start = time.perf_counter()
-        work()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+    return timing.median_seconds(work, repeats)
 
 
 def process(*arguments):

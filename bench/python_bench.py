@@ -8,7 +8,6 @@ Usage: PYTHONPATH=build/release/python /usr/bin/python3 bench/python_bench.py bu
 """
 
 import json
-import statistics
 import subprocess
 import sys
 import threading
@@ -19,18 +18,14 @@ import pandas
 from distributed import Client, LocalCluster
 
 import cpuwidget
+import timing
 from cpuwidget.dask import run_study
 
 REPEATS = 5
 
 
 def median_seconds(work, repeats=REPEATS):
-    times = []
-    for _ in range(repeats):
-        start = time.perf_counter()
-        work()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+    return timing.median_seconds(work, repeats)
 
 
 def engine_seconds(cli):

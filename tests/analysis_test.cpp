@@ -169,6 +169,25 @@ TEST(Budget, EveryPointIsTheSearchUnderItsLimits) {
     }
 }
 
+// Every combination of the compared options' values, the first option outermost.
+std::vector<OptionSet> sets_over(const OptionSet &base, const std::vector<Choice> &over) {
+    std::vector<OptionSet> sets{base};
+    for (Choice choice : over) {
+        std::vector<OptionSet> more;
+        for (const OptionSet &set : sets)
+            for (size_t v = 0; v < choice_names(choice).size(); v++) {
+                OptionSet o = set;
+                (choice == Choice::Memory       ? o.memory
+                 : choice == Choice::Transistor ? o.transistor
+                 : choice == Choice::CoreKind   ? o.core_kind
+                                                : o.node) = int(v);
+                more.push_back(o);
+            }
+        sets = more;
+    }
+    return sets;
+}
+
 // Each point of a best-over curve is, of the searches of every compared option set under that
 // point's limits, the fastest (the first in the model's order among equals); where none finds
 // anything, the first option set's row with the limits that none of them meets alone.
@@ -192,20 +211,7 @@ TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
         });
         const std::vector<std::string> rows = csv_lines(table);
         ASSERT_EQ(rows.size(), range.count());
-        std::vector<OptionSet> sets{c.base};
-        for (Choice choice : request.best_over) {
-            std::vector<OptionSet> more;
-            for (const OptionSet &set : sets)
-                for (size_t v = 0; v < choice_names(choice).size(); v++) {
-                    OptionSet o = set;
-                    (choice == Choice::Memory       ? o.memory
-                     : choice == Choice::Transistor ? o.transistor
-                     : choice == Choice::CoreKind   ? o.core_kind
-                                                    : o.node) = int(v);
-                    more.push_back(o);
-                }
-            sets = more;
-        }
+        const std::vector<OptionSet> sets = sets_over(c.base, request.best_over);
         size_t feasible = 0;
         for (size_t point = 0; point < range.count(); point++) {
             std::vector<BestConfiguration> found;
@@ -230,25 +236,6 @@ TEST(Budget, BestOverOptionsIsTheFastestOfTheirSearches) {
         EXPECT_GT(feasible, 0u);
         EXPECT_LT(feasible, range.count());
     }
-}
-
-// Every combination of the compared options' values, the first option outermost.
-std::vector<OptionSet> sets_over(const OptionSet &base, const std::vector<Choice> &over) {
-    std::vector<OptionSet> sets{base};
-    for (Choice choice : over) {
-        std::vector<OptionSet> more;
-        for (const OptionSet &set : sets)
-            for (size_t v = 0; v < choice_names(choice).size(); v++) {
-                OptionSet o = set;
-                (choice == Choice::Memory       ? o.memory
-                 : choice == Choice::Transistor ? o.transistor
-                 : choice == Choice::CoreKind   ? o.core_kind
-                                                : o.node) = int(v);
-                more.push_back(o);
-            }
-        sets = more;
-    }
-    return sets;
 }
 
 // With an objective, each point of a best-over curve is the option set whose own search by that

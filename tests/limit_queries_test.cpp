@@ -13,6 +13,7 @@
 
 #include "model/model.h"
 #include "search/limit_queries.h"
+#include "tests/overflowing_models.h"
 
 namespace {
 
@@ -293,24 +294,8 @@ SearchOutcome selected_by_rule(const SearchSpec &spec) {
 // voltage of 1e30, an infinite speedup without stalls. A configuration with a figure that is
 // not finite breaks every limit, checked or not: the search and the queries never select it.
 TEST(LimitQueries, NonFiniteFiguresBreakEveryLimitInTheSearchAndTheQueries) {
-    std::vector<std::pair<const char *, Model>> models(5, {"", builtin_model()});
-    models[0].first = "power NaN";
-    for (CoreKindRecord &kind : models[0].second.core_kinds)
-        kind.core_power = 0, kind.uncore_power = 0, kind.ref_Vdd = 1e-30;
-    models[1].first = "overflow at many cores";
-    for (CoreKindRecord &kind : models[1].second.core_kinds)
-        kind.core_perf = 1e306;
-    models[2].first = "threshold 1e30";
-    for (NodeRecord &node : models[2].second.nodes)
-        node.tech.Vth_LOP = 1e30;
-    models[3].first = "infinite speedup";
-    for (CoreKindRecord &kind : models[3].second.core_kinds)
-        kind.core_perf = 1e308;
-    for (WorkloadRecord &workload : models[3].second.workloads)
-        workload.l2_access_rate = 0;
-    models[4].first = "traffic overflows at many cores";
-    for (WorkloadRecord &workload : models[4].second.workloads)
-        workload.miss_alpha = 1e306;
+    std::vector<std::pair<const char *, Model>> models = overflowing_models();
+    models.erase(models.begin() + 5, models.end()); // those that overflow in the searched figures
 
     RandomLimits random_limits;
     for (const auto &[name, model] : models) {
