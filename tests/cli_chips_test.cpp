@@ -9,31 +9,16 @@
 #include <unistd.h>
 
 #include "cli/run.h"
+#include "tests/cli_in_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using Outcome = CliOutcome;
 
-Outcome tool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "cpu-widget-cli");
-    std::vector<const char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(argument.c_str());
-    FILE *out = tmpfile(), *err = tmpfile();
-    Outcome o;
-    o.status = run_cli(int(argv.size()), argv.data(), out, err);
-    for (auto [file, text] : {std::pair{out, &o.out}, std::pair{err, &o.err}}) {
-        rewind(file);
-        for (int c; (c = fgetc(file)) != EOF;)
-            *text += char(c);
-        fclose(file);
-    }
-    return o;
+Outcome tool(const std::vector<std::string> &arguments) {
+    return run_cli_in_process(arguments);
 }
 
 std::vector<std::vector<std::string>> csv(const std::string &text) {

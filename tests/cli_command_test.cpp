@@ -27,6 +27,7 @@
 #include "study/choices.h"
 #include "study/design.h"
 #include "tests/bad_model_files.h"
+#include "tests/cli_in_process.h"
 
 extern char **environ;
 
@@ -34,10 +35,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using Outcome = CliOutcome;
 
 std::string slurp(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
@@ -485,21 +483,8 @@ TEST_F(CliCommand, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 // The tool run in-process, its two streams read back.
-Outcome run_in_process(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "cpu-widget-cli");
-    std::vector<const char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(argument.c_str());
-    FILE *out = tmpfile(), *err = tmpfile();
-    Outcome o;
-    o.status = run_cli(int(argv.size()), argv.data(), out, err);
-    for (auto [file, text] : {std::pair{out, &o.out}, std::pair{err, &o.err}}) {
-        rewind(file);
-        for (int c; (c = fgetc(file)) != EOF;)
-            *text += char(c);
-        fclose(file);
-    }
-    return o;
+Outcome run_in_process(const std::vector<std::string> &arguments) {
+    return run_cli_in_process(arguments);
 }
 
 TEST_F(CliCommand, MessagesReadAsTyped) {

@@ -18,35 +18,16 @@
 
 #include "cli/run.h"
 #include "model/state.h"
+#include "tests/cli_in_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string read_back(FILE *file) {
-    std::string text;
-    rewind(file);
-    char chunk[65536];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
-        text.append(chunk, n);
-    fclose(file);
-    return text;
-}
+using Outcome = CliOutcome;
 
 Outcome run(const std::vector<std::string> &arguments) {
-    std::vector<const char *> argv{"cpu-widget-cli"};
-    for (const std::string &argument : arguments)
-        argv.push_back(argument.c_str());
-    FILE *out = tmpfile(), *err = tmpfile();
-    Outcome o;
-    o.status = run_cli(int(argv.size()), argv.data(), out, err);
-    o.out = read_back(out);
-    o.err = read_back(err);
+    Outcome o = run_cli_in_process(arguments);
     reset_design_state();
     return o;
 }

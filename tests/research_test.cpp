@@ -23,32 +23,14 @@
 #include "study/pareto.h"
 #include "study/sensitivity.h"
 #include "study/uncertainty.h"
+#include "tests/cli_in_process.h"
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using Outcome = CliOutcome;
 
-std::string read_all(FILE *file) {
-    std::string text;
-    rewind(file);
-    char buffer[65536];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    fclose(file);
-    return text;
-}
-
-Outcome run(std::vector<std::string> args) {
-    args.insert(args.begin(), "cpu-widget-cli");
-    std::vector<const char *> argv;
-    for (const std::string &arg : args)
-        argv.push_back(arg.c_str());
-    FILE *out = tmpfile(), *err = tmpfile();
-    const int status = run_cli(int(argv.size()), argv.data(), out, err);
-    return Outcome{status, read_all(out), read_all(err)};
+Outcome run(const std::vector<std::string> &arguments) {
+    return run_cli_in_process(arguments);
 }
 
 // A random option set, limits around the space's figures, and often a held scale step (fewer
