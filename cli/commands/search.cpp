@@ -30,6 +30,15 @@ std::string held_configuration(const Request &r, const BestConfiguration &best) 
     return "\n" + held_configuration_text(evaluate(m, e));
 }
 
+// For each limit that no configuration meets, its least figure over the configurations in range
+// (how far it is from being met).
+std::vector<double> least_figures(const Request &r, const BestConfiguration &best) {
+    std::vector<double> least;
+    for (Limit limit : best.unmeetable)
+        least.push_back(least_figure(r, limit));
+    return least;
+}
+
 int run_search(const Request &r, const std::string &format, bool flags, bool breakdown, Output &out,
                FILE *err) {
     const BestConfiguration best = search_best(r);
@@ -43,9 +52,7 @@ int run_search(const Request &r, const std::string &format, bool flags, bool bre
             add_power_values(table, terms.given);
         return write_table(table, format, out, err);
     }
-    std::vector<double> least;
-    for (Limit limit : best.unmeetable)
-        least.push_back(least_figure(r, limit));
+    const std::vector<double> least = least_figures(r, best);
     out.text() +=
         request_text(r) + "\n" + best_text(best, least, terms.given) + held_configuration(r, best);
     const std::string edges = edges_text(best);
@@ -72,9 +79,7 @@ int run_search_by(const Request &r, const Arguments &a, bool flags, bool breakdo
             add_power_values(table, terms.given);
         return write_table(table, format, out, err);
     }
-    std::vector<double> least;
-    for (Limit limit : best.unmeetable)
-        least.push_back(least_figure(r, limit));
+    const std::vector<double> least = least_figures(r, best);
     out.text() += request_text(r) + objective_line(a.chosen()) + "\n" +
                   best_text(best, least, terms.given) + best_energy_text(best) +
                   held_configuration(r, best);
