@@ -123,7 +123,7 @@ BudgetChunk chunk_of(const BudgetRequest &b, const BudgetSeries &s, size_t x_fro
     const LimitQueries &q = *s.queries;
     const LimitChecks limits = spec_of(Request{s.options, b.request.limits, {}}).limits;
     const LimitRange &x = b.varied[0];
-    BudgetChunk chunk{y_from * x.count() + x_from, {}, {}, {}};
+    BudgetChunk chunk{y_from * size_t(x.count()) + x_from, {}, {}, {}};
     if (!s.candidates.empty()) {
         // The best of the candidates' answers by the objective; the first candidate among
         // equals. Each candidate's answer is already its best by the objective.
@@ -295,10 +295,10 @@ const char *binding_name(unsigned char binding, const BudgetRequest &b) {
     return "both";
 }
 
-size_t LimitRange::count() const {
+std::uint64_t LimitRange::count() const {
     // Far more points than a budget accepts count as that many, not as an overflow.
     const double steps = std::floor((end - start) / step + 1e-9);
-    return steps < 1e15 ? size_t(steps) + 1 : size_t(1e15);
+    return steps < 1e15 ? std::uint64_t(steps) + 1 : std::uint64_t(1e15);
 }
 
 double LimitRange::value(size_t i) const {

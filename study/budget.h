@@ -4,6 +4,7 @@
 // is a lookup (LimitQueries), with the same answer as a search of its own.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,7 +24,9 @@ constexpr double kMostBudgetPoints = 10'000'000;
 struct LimitRange {
     Limit limit;
     double start, end, step;
-    size_t count() const;
+    // 64 bits wherever it is built (the page's engine has a 32-bit size_t), so that a range
+    // far too long for any budget is counted and refused as the tool refuses it.
+    std::uint64_t count() const;
     double value(size_t i) const;
 };
 

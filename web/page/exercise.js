@@ -7,6 +7,8 @@
 import { parseCsv, pictureSvg } from './downloads.js';
 import { toolNumber } from './history.js';
 
+const count = (n, noun) => `${n} ${noun}${n === 1 ? '' : 's'}`;
+
 const LIMITS = [
   { name: 'area', column: 'area_limit_mm2', caption: 'area', unit: 'mm²', arg: 'area' },
   { name: 'power', column: 'power_limit_w', caption: 'power', unit: 'W', arg: 'power' },
@@ -167,8 +169,9 @@ function show(answer, texts) {
       stacked: table.rows.some((r) => r.tsv_limit_gbps !== '') };
     const none = table.rows.filter((r) => r.feasible !== 'true').length;
     $('budget-note').textContent = `The best design as the ${limit.caption} limit goes from ` +
-      `${texts[0]} to ${texts[1]} ${limit.unit} by ${texts[2]} (${table.rows.length} points), with ` +
-      `the options and the other limits on show and every dimension free${none ? `; nothing meets the limits at ${none} of them` : ''}. ` +
+      `${texts[0]} to ${texts[1]} ${limit.unit} by ${texts[2]} (${count(table.rows.length, 'point')}), ` +
+      'with the options and the other limits on show and every dimension free' +
+      `${none ? `; nothing meets the limits at ${none} of them` : ''}. ` +
       'A limit binds at a point when relaxing it alone by 10 % changes the best design there.';
   }
   draw();
@@ -346,7 +349,7 @@ function pointText(i) {
   const r = result.rows[i];
   const at = `${result.limit.caption} limit ${r[result.limit.column]} ${result.limit.unit}`;
   if (r.feasible !== 'true') return `${at}: nothing meets the limits`;
-  return `${at}: best speedup ${Number(r.speedup).toFixed(4)} with ${r.cores} cores, ` +
+  return `${at}: best speedup ${Number(r.speedup).toFixed(4)} with ${count(Number(r.cores), 'core')}, ` +
     `${r.cache_mb} MB L2, scale step ${r.scale} (${Number(r.vdd_v).toFixed(3)} V, ` +
     `${Number(r.freq_ghz).toFixed(3)} GHz); binding: ${r.binding === '' ? 'none' : r.binding.replaceAll('+', ', ')}`;
 }

@@ -338,7 +338,13 @@ class Exercise(unittest.TestCase):
         for start, end, step, words in (('300', '100', '10', 'start 300 is above end 100'),
                                          ('0', '100', '0', 'step 0 is not above 0'),
                                          ('0x10', '100', '10', 'not START:END:STEP with numbers'),
-                                         ('0', '100000', '1', 'too many')):
+                                         ('0', '100000', '1', 'too many'),
+                                         # More points than a 32-bit count holds: counted
+                                         # and refused in the tool's words.
+                                         ('50', '200', '1e-8', tool_refusal(
+                                             'budget', '--vary', 'power=50:200:1e-8')),
+                                         ('50', '200', '1e-300', tool_refusal(
+                                             'budget', '--vary', 'power=50:200:1e-300'))):
             self.set_budget(start, end, step)
             self.assertIn(words, self.messages())
             self.assertEqual(self.table('budget-table'), before)  # nothing changes
@@ -352,6 +358,9 @@ class Exercise(unittest.TestCase):
         self.assertEqual(self.messages(), '')
         self.assertEqual([r['power_limit_w'] for r in self.table('budget-table')][:3],
                          ['50', '62.5', '75'])
+        self.set_budget('100', '100', '1')  # one point, so named
+        self.assertEqual(len(self.table('budget-table')), 1)
+        self.assertIn('(1 point)', self.el('budget-note').text)
 
     def test_history_back_forward_and_undo(self):
         self.open('?node=65nm')
