@@ -206,7 +206,13 @@ const MARGIN = { left: 58, right: 18, top: 30, bottom: 46 };
 function frame(width, height) {
   const xs = result.rows.map((r) => Number(r[result.limit.column]));
   const ys = result.rows.map((r) => (r.feasible === 'true' ? Number(r.speedup) : null));
-  const x0 = xs[0], x1 = Math.max(xs[xs.length - 1], x0 + 1e-9);
+  // A range of one value is shown around it: a tenth of it either side (from 0 up to 1 at 0).
+  let x0 = xs[0], x1 = xs[xs.length - 1];
+  if (!(x1 > x0)) {
+    const pad = x0 > 0 ? x0 / 10 : 1;
+    x0 = Math.max(0, x0 - pad);
+    x1 += pad;
+  }
   let top = 0;
   for (const y of ys) if (y !== null && y > top) top = y;
   // The speedup axis from 0 to the round tick above the highest point.
@@ -251,7 +257,11 @@ function drawOn(canvas, withHover) {
   g.fillStyle = '#222';
   g.textAlign = 'center';
   g.textBaseline = 'top';
-  for (const t of f.xTicks) g.fillText(String(t), f.X(t), bottom + 4);
+  for (const t of f.xTicks) {
+    // Kept whole inside the picture at either end.
+    const half = g.measureText(String(t)).width / 2;
+    g.fillText(String(t), Math.min(Math.max(f.X(t), half + 1), width - half - 1), bottom + 4);
+  }
   g.fillText(`${result.limit.caption} limit, ${result.limit.unit}`, (MARGIN.left + right) / 2, bottom + 22);
   g.textAlign = 'right';
   g.textBaseline = 'middle';

@@ -259,6 +259,14 @@ class Exercise(unittest.TestCase):
         texts = ' '.join(t.text or '' for t in curve.iter('{http://www.w3.org/2000/svg}text'))
         for words in ('best speedup', 'power limit, W', 'power limit in force'):
             self.assertIn(words, texts)
+        self.set_budget('100', '100', '1')  # one point: an axis around it, with round ticks
+        curve = ET.fromstring(self.download('download-curve-svg', 'budget-curve.svg').decode())
+        width = float(curve.get('width'))
+        labels = {t.text: float(t.get('x')) for t in curve.iter('{http://www.w3.org/2000/svg}text')}
+        self.assertIn('90', labels)
+        self.assertIn('110', labels)
+        self.assertFalse([text for text in labels if text and text.startswith('100.0')])
+        self.assertLess(labels['110'], width)
         for button, name in (('download-map-png', 'map.png'), ('download-curve-png', 'budget-curve.png')):
             png = self.download(button, name)
             self.assertEqual(png[:8], b'\x89PNG\r\n\x1a\n')
