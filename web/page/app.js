@@ -10,7 +10,7 @@ import { setupExercise, refreshBudget, redrawBudget, budgetCsv, curveSvg, budget
 import { setupCompare, pinDesign, compareCsv, pinsLinkValue, restorePins } from './compare.js';
 import { setupDownloads, mapSvg } from './downloads.js';
 import { toolNumber, singleParams, checkedOperatingPoint, startHistory, recordView } from './history.js';
-import { fillLegend, placeTip, edgesText } from './map_view.js';
+import { fillLegend, placeTip, edgesText, onScreen } from './map_view.js';
 import { readLimit } from './limits.js';
 
 const FIELDS = [
@@ -76,9 +76,6 @@ function act(line) {
   return answer.error;
 }
 
-// The window's captions as the engine gives them (kept in data-value), with its two slips of
-// wording mended on screen.
-const caption = (text) => text.replace(/^1 cores$/, '1 core').replace(/^Bandwidth_TSV:/, 'TSV bandwidth:');
 
 function fillOptions() {
   for (let i = 0; i < 5; i++) {
@@ -119,7 +116,7 @@ function render() {
     const out = $(`label-${slot}`);
     if (!out) continue;
     out.dataset.value = text;
-    if (out.textContent !== caption(text)) out.textContent = caption(text);
+    if (out.textContent !== onScreen(text)) out.textContent = onScreen(text);
   }
   const speedup = Number(state.sliders[2]);
   $('speedup-meter').max = Number(state.tops[2]);
@@ -350,7 +347,7 @@ function showCell(cell, x, y) {
     tip.hidden = true;
     return;
   }
-  const text = call.cell(cell[0], cell[1]);
+  const text = onScreen(call.cell(cell[0], cell[1]));
   tip.textContent = text;
   $('map-cell').textContent = text;
   tip.hidden = text === '';
@@ -502,7 +499,7 @@ function connect() {
     mapCursor = mapCursor || (map.shown || map.best || [0, 0]).slice();
     mapCursor[0] = Math.max(0, Math.min(model.cache_sizes.length - 1, mapCursor[0] + moves[e.key][0]));
     mapCursor[1] = Math.max(0, Math.min(model.core_counts.length - 1, mapCursor[1] + moves[e.key][1]));
-    $('map-cell').textContent = call.cell(mapCursor[0], mapCursor[1]);
+    $('map-cell').textContent = onScreen(call.cell(mapCursor[0], mapCursor[1]));
     drawMap(canvas, map, model, mapCursor);
     page.mapCursor = mapCursor.slice();
   });

@@ -25,6 +25,11 @@ function item(list, ...parts) {
   return li;
 }
 
+// The engine's texts as the page shows them: "1 cores" and "Bandwidth_TSV:" are the window's
+// own slips of wording (its texts stay as they are; data-value keeps them on the page).
+export const onScreen = (text) =>
+  text.replace(/\b1 cores\b/g, '1 core').replace(/^Bandwidth_TSV:/, 'TSV bandwidth:');
+
 // The legend under the map; returns the scale's range.
 export function fillLegend(list, map) {
   const range = scaleRange(map);
@@ -41,8 +46,8 @@ export function fillLegend(list, map) {
     ? 'No configuration at this scale step meets the limits: the colours span every speedup.'
     : `Colours span the configurations that meet the limits (speedup 0 to ${top}); ` +
       'grey ones break a limit (lighter is faster).');
-  if (map.best_text) item(list, '○ ', `${map.best_text} (the best at the scale step on show)`);
-  if (map.shown_text) item(list, '□ ', map.shown_text);
+  if (map.best_text) item(list, '○ ', `${onScreen(map.best_text)} (the best at the scale step on show)`);
+  if (map.shown_text) item(list, '□ ', onScreen(map.shown_text));
   map.limits.forEach((l, k) => {
     if (!l) return;
     const li = item(list, svgLine(LIMIT_STYLES[k]),

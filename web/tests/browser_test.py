@@ -375,7 +375,7 @@ class Page(unittest.TestCase):
             canvas, int(-box[0] / 2 + 60), int(box[1] / 2 - 45)).perform()
         tip = self.el('map-tip')
         self.assertTrue(tip.is_displayed())
-        self.assertIn('cores', tip.text)
+        self.assertIn('core', tip.text)
         self.assertIn('MB', tip.text)
         self.assert_no_console_errors()
 

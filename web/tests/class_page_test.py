@@ -426,6 +426,14 @@ class ClassPage(browser_test.Page):
         self.assertEqual(self.el('label-0').text, '1 core')
         self.assertEqual(self.data('label-0'), '1 cores')  # the window's own caption, kept
         self.assertTrue(self.el('label-16').text.startswith('TSV bandwidth:'))
+        # The map's read-out and legend of the one-core cell say "1 core" too.
+        self.open('?cores=1&cache=1')
+        self.js('window.cpuWidget.setMapCursor([0, 1])')
+        self.el('map').send_keys(Keys.ARROW_LEFT)
+        self.assertTrue(self.el('map-cell').text.startswith('1 core, 1 MB L2 cache'),
+                        self.el('map-cell').text)
+        self.assertIn('1 core, 1 MB', self.el('map-legend').text)
+        self.assertNotIn('1 cores', self.el('map-legend').text)
         units = self.js('return [2, 3, 4, 5].map((s) => '
                         'document.getElementById("limit-" + s).parentElement.textContent.trim())')
         for text, unit in zip(units, ['(mm²)', '(W)', '(GB/s)', '(GB/s)']):
