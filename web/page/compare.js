@@ -152,6 +152,12 @@ function render() {
       pins.splice(i, 1);
       render();
       changed();
+      // The keyboard keeps its place: the Remove button now in this row (or the last row's),
+      // or the section's heading once no design is left.
+      const buttons = table.tBodies[0].querySelectorAll('button');
+      const heading = document.getElementById('compare-heading');
+      heading.tabIndex = -1;
+      (buttons[Math.min(i, buttons.length - 1)] ?? heading).focus();
     });
     cell.append(remove);
     tr.append(cell);

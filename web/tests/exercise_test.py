@@ -199,6 +199,13 @@ class Exercise(unittest.TestCase):
         self.assertEqual(self.table('compare-table'), [page[0], page[2]])
         self.open(self.query())
         self.assertEqual(self.table('compare-table'), [page[0], page[2]])
+        # Removed from the keyboard, the focus stays in the table, then on the heading.
+        active = 'return document.activeElement.getAttribute("aria-label") || document.activeElement.id'
+        self.el('compare-table').find_elements('css selector', 'button')[1].send_keys(Keys.ENTER)
+        self.assertEqual(self.js(active), 'Remove design 1')
+        self.driver.switch_to.active_element.send_keys(Keys.ENTER)
+        self.assertEqual(self.js(active), 'compare-heading')
+        self.assertEqual(self.table('compare-table'), [])
         self.assert_no_console_errors()
 
     def test_a_design_the_tool_cannot_state_is_not_pinned(self):
