@@ -86,7 +86,12 @@ export function startHistory(button, restore) {
 }
 
 function showUndo() {
-  if (undoButton) undoButton.disabled = step === 0;
+  if (!undoButton) return;
+  const focused = document.activeElement === undoButton;
+  undoButton.disabled = step === 0;
+  // Undone down to the first view from the keyboard: the focus stays beside the button rather
+  // than falling to the page's start.
+  if (focused && undoButton.disabled) undoButton.previousElementSibling?.focus();
 }
 
 // The address of the view on show; pushed as a new entry unless `replace` (or unchanged).

@@ -402,11 +402,14 @@ class Exercise(unittest.TestCase):
         self.wait_until(f'{showing}"{shown[2]}"')
         self.driver.forward()
         self.wait_until('document.querySelectorAll("#compare-table [data-row]").length === 1')
-        # Undo steps back as Back does, down to the view the page opened with.
+        # Undo steps back as Back does, down to the view the page opened with, here from the
+        # keyboard: once nothing is left to undo, the focus stays beside the button.
+        self.js('document.getElementById("undo").focus()')
         for expected in (shown[2], shown[1], shown[0]):
-            self.el('undo').click()
+            self.driver.switch_to.active_element.send_keys(Keys.ENTER)
             self.wait_until(f'{showing}"{expected}"')
         self.wait_until('document.getElementById("undo").disabled')
+        self.assertEqual(self.js('return document.activeElement.id'), 'link')
         self.assertIn('node=65nm', self.driver.current_url)
         # What the page shows after restoring views is what its engine gives for its log.
         state = base.replay(self.js('return window.cpuWidget.log'))[-1]['state']
