@@ -76,7 +76,6 @@ function act(line) {
   return answer.error;
 }
 
-
 function fillOptions() {
   for (let i = 0; i < 5; i++) {
     const box = $(`option-${i}`);
